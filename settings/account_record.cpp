@@ -1,0 +1,54 @@
+#include "settings/account_record.h"
+
+#include "settings/numbers.h"
+#include "settings/password.h"
+#include "settings/save_value.h"
+#include "settings/setting_keys.h"
+
+namespace lum {
+namespace {
+
+// Reads a number field; keeps its value when the stored text is not a number in range.
+template <typename T, typename Convert>
+void readInto(const SettingsStore &store, const QString &k, T def, T &field, Convert convert)
+{
+    if (const auto v = convert(store.readSetting(k, QString::number(def))))
+        field = *v;
+}
+
+} // namespace
+
+void readAccount(const SettingsStore &store, int n, AccountRecord &r)
+{
+    const auto k = [n](const char *prefix) { return numbered(prefix, n); };
+    const AccountRecord defaults;
+    r.aname = store.readSetting(k(key::aname), QString());
+    r.hname = store.readSetting(k(key::hname), QString());
+    readInto(store, k(key::portno), defaults.portno, r.portno, toInt16);
+    r.uname = store.readSetting(k(key::uname), QString());
+    const QString stored = store.readSetting(k(key::passw), QString());
+    if (!stored.isEmpty())
+        r.passw = unscramblePassword(stored);
+    readInto(store, k(key::check), defaults.check, r.check, toInt16);
+    readInto(store, k(key::scolor1), defaults.display.scolor1, r.display.scolor1, toInt32);
+    readInto(store, k(key::scolor2), defaults.display.scolor2, r.display.scolor2, toInt32);
+    readInto(store, k(key::wavmode), defaults.display.wavmode, r.display.wavmode, toInt16);
+    r.display.wavdir2 = store.readSetting(k(key::wavdir2), QString());
+}
+
+void writeAccount(SettingsStore &store, int n, const AccountRecord &r)
+{
+    const auto k = [n](const char *prefix) { return numbered(prefix, n); };
+    saveValue(store, k(key::aname), 0, r.aname);
+    saveValue(store, k(key::hname), 0, r.hname);
+    saveValue(store, k(key::portno), r.portno, QString());
+    saveValue(store, k(key::uname), 0, r.uname);
+    saveValue(store, k(key::passw), 0, scramblePassword(r.passw));
+    saveValue(store, k(key::check), r.check, QString());
+    store.writeSetting(k(key::scolor1), QString::number(r.display.scolor1));
+    store.writeSetting(k(key::scolor2), QString::number(r.display.scolor2));
+    saveValue(store, k(key::wavmode), r.display.wavmode, QString());
+    saveValue(store, k(key::wavdir2), 0, r.display.wavdir2);
+}
+
+} // namespace lum

@@ -1,0 +1,43 @@
+#pragma once
+// One POP3 account as kept in the settings store: ten keys, each a prefix of setting_keys.h
+// followed by the account number. Accounts are numbered 1.."accountno" without gaps.
+
+#include "platform/settings_store.h"
+
+#include <QString>
+
+namespace lum {
+
+// The fields the checker keeps per account, for every account at once (list colours and
+// new-mail sound).
+struct AccountDisplay {
+    qint32 scolor1 = 0;        // text colour, 0x00BBGGRR
+    qint32 scolor2 = 0xFFFF80; // background colour, light cyan
+    qint16 wavmode = 0;        // 0 common WAV "Wavdir", 1 own WAV "Wavdir2_", else no sound
+    QString wavdir2;           // the account's own WAV file
+
+    bool operator==(const AccountDisplay &) const = default;
+};
+
+struct AccountRecord {
+    QString aname;       // display name
+    QString hname;       // POP3 server: host name or dotted IPv4 address
+    qint16 portno = 110;
+    QString uname;
+    QString passw;       // plain in memory, scrambled in the store
+    qint16 check = 1;    // non-zero: the account takes part in checking
+    AccountDisplay display;
+
+    bool operator==(const AccountRecord &) const = default;
+};
+
+// Reads the ten keys of account n into record. A missing key gives the field's default; a
+// value that is not a number in range leaves that field as it was. The password is taken
+// only when its stored text is not empty (else the field is left as it was).
+void readAccount(const SettingsStore &store, int n, AccountRecord &record);
+
+// Writes record as account n, in key order, through saveValue: empty texts are stored as
+// "0", the password scrambled, colours as decimal 32-bit numbers. Does not flush.
+void writeAccount(SettingsStore &store, int n, const AccountRecord &record);
+
+} // namespace lum

@@ -1,0 +1,174 @@
+#include "settings/account_editor.h"
+#include "tests/support/temp_store.h"
+
+#include <gtest/gtest.h>
+
+using namespace lum;
+using lum::test::TempStore;
+
+namespace {
+
+AccountRecord sample(const QString &name)
+{
+    AccountRecord r;
+    r.aname = name;
+    r.hname = "pop." + name;
+    r.portno = 1100;
+    r.uname = "user-" + name;
+    r.passw = u"秘密-"_qs + name;
+    r.check = 0;
+    r.display = {0x0000FF, 0x00FF00, 1, "/snd/" + name + ".wav"};
+    return r;
+}
+
+TEST(Account, MissingKeysGiveDefaults)
+{
+    TempStore t;
+    AccountRecord r;
+    readAccount(t.store(), 1, r);
+    EXPECT_EQ(r, AccountRecord());
+    EXPECT_EQ(r.check, 1);
+    EXPECT_EQ(r.display.scolor2, 0xFFFF80);
+    EXPECT_EQ(r.portno, 110);
+}
+
+TEST(Account, WriteThenReadRoundTrips)
+{
+    TempStore t;
+    writeAccount(t.store(), 12, sample("x"));
+    EXPECT_EQ(t.store().readSetting("Scolor112", ""), "255");
+    EXPECT_EQ(t.store().readSetting("Wavdir2_12", ""), "/snd/x.wav");
+    AccountRecord r;
+    readAccount(t.store(), 12, r);
+    EXPECT_EQ(r, sample("x"));
+}
+
+TEST(Account, EmptyFieldsAreStoredAsZero)
+{
+    TempStore t;
+    writeAccount(t.store(), 1, AccountRecord());
+    for (const char *k : {"Aname1", "Hname1", "Uname1", "Passw1", "Wavdir2_1"})
+        EXPECT_EQ(t.store().readSetting(k, "missing"), "0") << k;
+    AccountRecord r;
+    r.passw = "kept";
+    readAccount(t.store(), 1, r);
+    EXPECT_EQ(r.passw, "") << "\"0\" decodes to the empty password";
+}
+
+TEST(Account, UnconvertibleValueLeavesOnlyThatField)
+{
+    TempStore t;
+    writeAccount(t.store(), 1, sample("a"));
+    t.store().writeSetting("Portno1", "pop3");
+    t.store().writeSetting("Scolor21", "99999999999");
+    AccountRecord r;
+    r.portno = 4242;
+    r.display.scolor2 = 7;
+    readAccount(t.store(), 1, r);
+    EXPECT_EQ(r.portno, 4242);
+    EXPECT_EQ(r.display.scolor2, 7);
+    EXPECT_EQ(r.uname, "user-a");
+}
+
+TEST(Account, EmptyStoredPasswordLeavesField)
+{
+    TempStore t;
+    t.store().writeSetting("Passw1", "");
+    AccountRecord r;
+    r.passw = "before";
+    readAccount(t.store(), 1, r);
+    EXPECT_EQ(r.passw, "before");
+}
+
+class Editor : public testing::Test {
+protected:
+    void addFour()
+    {
+        AccountEditor e(t.store());
+        for (const char *n : {"one", "two", "three", "four"}) {
+            e.currentAccount = sample(n);
+            e.addAccount();
+        }
+    }
+    AccountRecord stored(int n)
+    {
+        AccountRecord r;
+        readAccount(t.store(), n, r);
+        return r;
+    }
+    TempStore t;
+};
+
+TEST_F(Editor, AddStoresAndCountsAtOnce)
+{
+    addFour();
+    SettingsStore reader(t.path());
+    EXPECT_EQ(reader.readSetting("accountno", ""), "4");
+    EXPECT_EQ(reader.readSetting("Aname4", ""), "four");
+}
+
+struct DeleteRow {
+    const char *name;
+    int deleted;
+    std::vector<const char *> remaining;
+};
+
+class EditorDelete : public Editor, public testing::WithParamInterface<DeleteRow> {};
+
+TEST_P(EditorDelete, Renumbers)
+{
+    addFour();
+    AccountEditor e(t.store());
+    e.deleteAccount(GetParam().deleted);
+    EXPECT_EQ(e.accountCount(), 3);
+    EXPECT_EQ(SettingsStore(t.path()).readSetting("accountno", ""), "3");
+    const auto &names = GetParam().remaining;
+    for (size_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(stored(int(i) + 1), sample(names[i])) << i + 1;
+    EXPECT_EQ(stored(4), sample("four")) << "the keys of the old last number stay";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, EditorDelete,
+    testing::Values(DeleteRow{"second_of_four", 2, {"one", "three", "four"}},
+                    DeleteRow{"first_of_four", 1, {"two", "three", "four"}},
+                    DeleteRow{"last_of_four", 4, {"one", "two", "three"}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(Editor, DeleteShiftReadsWithoutClearing)
+{
+    addFour();
+    t.store().writeSetting("Portno3", "not a port");
+    AccountEditor e(t.store());
+    e.currentAccount.portno = 4242;
+    e.deleteAccount(2);
+    EXPECT_EQ(stored(2).aname, "three");
+    EXPECT_EQ(stored(2).portno, 4242) << "an unreadable field keeps the working record's value";
+}
+
+TEST_F(Editor, EditOverwritesSameNumber)
+{
+    addFour();
+    AccountEditor e(t.store());
+    e.clearAccount();
+    e.readAccount(2);
+    e.currentAccount.check = 0;
+    e.currentAccount.hname = "changed";
+    e.editAccount(2);
+    EXPECT_EQ(stored(2).hname, "changed");
+    EXPECT_EQ(e.accountCount(), 4);
+    EXPECT_EQ(stored(3), sample("three"));
+}
+
+TEST_F(Editor, OutOfRangeNumbersChangeNothing)
+{
+    addFour();
+    AccountEditor e(t.store());
+    e.deleteAccount(0);
+    e.deleteAccount(5);
+    e.editAccount(9);
+    EXPECT_EQ(e.accountCount(), 4);
+    EXPECT_EQ(t.store().readSetting("Aname9", "none"), "none");
+}
+
+} // namespace
