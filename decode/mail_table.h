@@ -1,0 +1,58 @@
+#pragma once
+// The mail table: one MailRecord per account and message number, as filled by the check
+// (header summary) and the retrieve session (body and attachment names).
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+namespace lum {
+
+// What identifies a message across sessions, taken from its header block: the Message-ID
+// value, or when there is none the raw Date, From and Subject lines. Two replies show the
+// same message exactly when their identities are equal.
+struct MessageIdentity {
+    QByteArray messageId;
+    QByteArray date;
+    QByteArray from;
+    QByteArray subject;
+
+    bool operator==(const MessageIdentity &) const = default;
+};
+
+MessageIdentity messageIdentity(const QByteArray &headerBlock);
+
+struct MailRecord {
+    QString from;        // decoded, without TAB
+    QString subject;     // decoded, unfolded, without TAB
+    bool mark = false;   // marked by the user for retrieve/delete
+    bool attach = false; // has attachments
+    QString attachNames; // each as "name" followed by one blank
+    QString body;        // decoded body once retrieved; emptied when another message takes the slot
+    MessageIdentity identity; // of the message the check filed here
+};
+
+// Accounts 1..accountCount, message numbers 1..messageSlots (at least 10); grows keeping
+// its contents. Numbers outside the table name no record.
+class MailTable {
+public:
+    explicit MailTable(int accountCount = 0);
+
+    // Created anew: every account with message slots 1..10, all records empty.
+    void reset(int accountCount);
+    // Grows the message dimension of every account to at least count slots.
+    void ensureMessages(int count);
+
+    int accountCount() const;
+    int messageSlots() const;
+
+    MailRecord *record(int account, int message);
+    const MailRecord *record(int account, int message) const;
+
+private:
+    int accounts_ = 0;
+    int slots_ = 0;
+    std::vector<MailRecord> records_; // account-major
+};
+
+} // namespace lum
