@@ -1,0 +1,85 @@
+#include "lumcheck/report.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace lum {
+
+std::optional<QList<MessageRef>> parseMessageRefs(const QString &text)
+{
+    QList<MessageRef> refs;
+    for (const QString &item : text.split(QLatin1Char(','))) {
+        const QStringList parts = item.trimmed().split(QLatin1Char(':'));
+        if (parts.size() != 2)
+            return std::nullopt;
+        bool okA = false, okM = false;
+        const int a = parts[0].toInt(&okA);
+        const int m = parts[1].toInt(&okM);
+        if (!okA || !okM || a < 1 || m < 1 || a > 32767 || m > 32767)
+            return std::nullopt;
+        refs.append({a, m});
+    }
+    return refs;
+}
+
+QList<ListRow> listRows(const MailTable &table, int accountCount,
+                        const std::function<int(int)> &count,
+                        const std::function<QString(int)> &name, bool newestFirst)
+{
+    QList<ListRow> rows;
+    for (int a = 1; a <= accountCount; ++a) {
+        const qsizetype start = rows.size();
+        for (int m = 1; m <= count(a); ++m) {
+            const MailRecord *r = table.record(a, m);
+            if (!r)
+                break;
+            ListRow row{a, name(a), m, r->attach, r->from, r->subject};
+            if (newestFirst)
+                rows.insert(start, row);
+            else
+                rows.append(row);
+        }
+    }
+    return rows;
+}
+
+QString formatTsv(const QList<ListRow> &rows)
+{
+    QString out;
+    for (const ListRow &r : rows) {
+        out += QString::number(r.account) + QLatin1Char('\t') + QString::number(r.message)
+            + QLatin1Char('\t') + QLatin1Char(r.attach ? '1' : '0') + QLatin1Char('\t')
+            + r.from + QLatin1Char('\t') + r.subject + QLatin1Char('\n');
+    }
+    return out;
+}
+
+QString formatJson(const QList<ListRow> &rows)
+{
+    QJsonArray array;
+    for (const ListRow &r : rows) {
+        array.append(QJsonObject{
+            {QStringLiteral("account"), r.account},
+            {QStringLiteral("name"), r.name},
+            {QStringLiteral("message"), r.message},
+            {QStringLiteral("attach"), r.attach},
+            {QStringLiteral("from"), r.from},
+            {QStringLiteral("subject"), r.subject},
+        });
+    }
+    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact)) + QLatin1Char('\n');
+}
+
+QString viewerText(const MailRecord &r)
+{
+    QString text = QStringLiteral("Subject: ") + r.subject + QStringLiteral("\r\n")
+        + QStringLiteral("   From: ") + r.from + QStringLiteral("\r\n");
+    if (r.attach)
+        text += QStringLiteral(" Attach:  ") + r.attachNames + QStringLiteral("\r\n");
+    text += QStringLiteral("\r\n") + r.body;
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
+}
+
+} // namespace lum
