@@ -55,6 +55,8 @@ INSTANTIATE_TEST_SUITE_P(
         FieldRow{"double_byte_in_segment_keeps_text", "a\x1b$B\x82\xa0\x1b(B", false, false, u"a\x1b$Bあ\x1b(B"_qs},
         FieldRow{"wave_dash_via_word", "=?ISO-2022-JP?B?GyRCIUEbKEI=?=", true, false, QString(QChar(0xFF5E))},
         FieldRow{"nec_and_ibm_rows_via_word", "=?ISO-2022-JP?B?GyRCLSF8YhsoQg==?=", true, false, u"①髙"_qs},
+        FieldRow{"nul_from_word_inside_segment_dropped", "\x1b$B=?ISO-2022-JP?B?JCIkIgAAAA?=\x1b(B", false, false,
+                 u"ああ"_qs},
         FieldRow{"empty", "", true, true, QString()}),
     [](const auto &info) { return std::string(info.param.name); });
 
