@@ -15,7 +15,10 @@ QString DecodeField(const QByteArray &field, bool withWords, bool dropOldJisEsca
     // ESC ( J (JIS X 0201 Roman), which older mailers send.
     const std::optional<QString> converted =
         findBytes(text, "\x1b(B") >= 0 ? JisToTextB(text) : JisToTextJ(text);
-    return converted ? *converted : decodeCp932(text);
+    QString shown = converted ? *converted : decodeCp932(text);
+    // A base64 word inside a segment can still bring NULs; no NUL reaches the list.
+    shown.remove(QChar(0));
+    return shown;
 }
 
 } // namespace lum

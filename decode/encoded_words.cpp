@@ -31,9 +31,9 @@ QByteArray DecodeBWord(const QByteArray &word)
     if (opener < 0)
         return word;
     const qsizetype start = opener + kWordOpener.size();
-    qsizetype end = findBytes(word, kWordCloser, start);
+    const qsizetype end = findBytes(word, kWordCloser, start);
     if (end < 0)
-        end = word.size();
+        return word; // not a complete word
 
     QByteArray out = word.left(opener);
     out.reserve(opener + (end - start) / 4 * 3 + 3);

@@ -12,9 +12,9 @@ inline constexpr QByteArrayView kWordOpener = "=?ISO-2022-JP?B?"; // letters in 
 inline constexpr QByteArrayView kWordCloser = "?=";
 
 // word: plain text followed by one encoded word up to and including its "?=". Returns the
-// plain text followed by the word's decoded bytes; text without an opener comes back as it
-// is. Base64 is read in groups of four from the payload's start: a missing last character
-// counts as zero (so an unpadded payload still yields its bytes, with NULs for the missing
+// plain text followed by the word's decoded bytes; text without an opener, or without a
+// "?=" after it, comes back as it is. Base64 is read in groups of four from the payload's
+// start: a missing last character counts as zero (so an unpadded payload still yields its bytes, with NULs for the missing
 // bits), "=" in the third or fourth place drops the byte it would end, and a character
 // outside the alphabet counts as zero.
 QByteArray DecodeBWord(const QByteArray &word);

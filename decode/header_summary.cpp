@@ -39,8 +39,9 @@ QString summarySubject(const QByteArray &reply)
         return withoutTabs(decodeCp932(view.sliced(start, opener - start)));
     }
 
-    // Unfold (RFC 5322 §2.2.3), joining the lines directly: the line break and the blanks
-    // that start each continuation line go.
+    // Unfold. Unlike RFC 5322 §2.2.3 the blanks that start a continuation line go with the
+    // line break, so the lines join with no separator: an encoded word folded onto the next
+    // line joins the one before it seamlessly.
     QByteArray value;
     qsizetype pos = start;
     for (;;) {
@@ -57,7 +58,7 @@ QString summarySubject(const QByteArray &reply)
             ++next;
         pos = next;
     }
-    value.replace('\t', QByteArrayView());
+    value = removeAll(value, "\t");
     return withoutTabs(DecodeField(value, true, true));
 }
 

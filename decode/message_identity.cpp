@@ -27,8 +27,9 @@ bool isBlank(char c)
 } // namespace
 
 // One pass over the header block (it ends at the first empty line); each field is taken at
-// its first occurrence, from the start of its line through its folded continuation lines
-// (RFC 5322 §2.2.3), without the final line break. Lines may end in CR LF or in LF alone.
+// its first occurrence at a line start, its value from behind the colon through its folded
+// continuation lines (RFC 5322 §2.2.3), without the final line break. Lines may end in
+// CR LF or in LF alone.
 MessageIdentity messageIdentity(const QByteArray &headerBlock)
 {
     struct Field {
@@ -70,14 +71,13 @@ MessageIdentity messageIdentity(const QByteArray &headerBlock)
     }
 
     auto raw = [&](const Field &f) {
-        return f.start < 0 ? QByteArray() : headerBlock.sliced(f.start, f.end - f.start);
+        if (f.start < 0)
+            return QByteArray();
+        const qsizetype valueStart = f.start + f.name.size();
+        return headerBlock.sliced(valueStart, f.end - valueStart);
     };
     MessageIdentity id;
-    const Field &messageId = fields[0];
-    if (messageId.start >= 0) {
-        const qsizetype valueStart = messageId.start + messageId.name.size();
-        id.messageId = headerBlock.sliced(valueStart, messageId.end - valueStart).trimmed();
-    }
+    id.messageId = raw(fields[0]).trimmed();
     if (id.messageId.isEmpty()) {
         id.date = raw(fields[1]);
         id.from = raw(fields[2]);
