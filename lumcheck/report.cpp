@@ -78,8 +78,17 @@ QString viewerText(const MailRecord &r)
     if (r.attach)
         text += QStringLiteral(" Attach:  ") + r.attachNames + QStringLiteral("\r\n");
     text += QStringLiteral("\r\n") + r.body;
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return text;
+    // CR LF to LF in one pass; a lone CR stays.
+    QString out(text.size(), Qt::Uninitialized);
+    QChar *dst = out.data();
+    const QChar *src = text.constData();
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (!(src[i] == u'\r' && i + 1 < n && src[i + 1] == u'\n'))
+            *dst++ = src[i];
+    }
+    out.truncate(dst - out.constData());
+    return out;
 }
 
 } // namespace lum

@@ -126,7 +126,7 @@ void Pop3Engine::evaluateStat(const QByteArray &statusLine)
 
 void Pop3Engine::topCollected(QByteArray block)
 {
-    block.replace('\0', QByteArrayView("\r\n"));
+    replaceNul(block);
     appendLog(block, "\r\n\r\n");
     subListSet(block, table_, index_, headerIndex_);
     if (headerIndex_ < msgCount_) {

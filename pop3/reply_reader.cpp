@@ -14,6 +14,12 @@ StatusClass classifyStatus(QByteArrayView line)
     return StatusClass::Other;
 }
 
+void replaceNul(QByteArray &block)
+{
+    if (std::memchr(block.constData(), '\0', size_t(block.size())))
+        block.replace('\0', QByteArrayView("\r\n"));
+}
+
 void ReplyReader::expect(Framing framing)
 {
     framing_ = framing;

@@ -57,6 +57,10 @@ private:
     QByteArray status_;
 };
 
+// Every NUL byte of a collected reply becomes CR LF: the decoders work on C-style text
+// and would otherwise lose everything behind a NUL.
+void replaceNul(QByteArray &block);
+
 // Positive, negative or neither, by the first four bytes upper-cased.
 enum class StatusClass { Positive, Negative, Other };
 StatusClass classifyStatus(QByteArrayView line);

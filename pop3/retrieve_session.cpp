@@ -55,7 +55,7 @@ void Pop3Engine::retrieveReply(const ReplyReader::Reply &reply)
 
 void Pop3Engine::retrCollected(QByteArray block)
 {
-    block.replace('\0', QByteArrayView("\r\n"));
+    replaceNul(block);
     if (stillSameMessage(block, target_)) {
         subListSet2(block, table_, index_, target_);
     } else {

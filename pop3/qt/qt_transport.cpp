@@ -35,7 +35,10 @@ void QtTransport::open(ConnId id, const QString &host, quint16 port)
     id_ = id;
     QTcpSocket *s = makeSocket();
     socket_ = s;
-    connect(s, &QTcpSocket::connected, this, [this, id] { events_.connected(id); });
+    connect(s, &QTcpSocket::connected, this, [this, id, s] {
+        s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+        events_.connected(id);
+    });
     connect(s, &QTcpSocket::readyRead, this, [this, id, s] {
         const QByteArray bytes = s->readAll();
         if (!bytes.isEmpty())
@@ -56,8 +59,12 @@ void QtTransport::open(ConnId id, const QString &host, quint16 port)
 
 void QtTransport::send(ConnId id, const QByteArray &bytes)
 {
-    if (id == id_ && socket_)
+    if (id == id_ && socket_) {
         socket_->write(bytes);
+        // Out now rather than on the next turn of the event loop: every command waits
+        // for its reply, so a delayed write is pure latency.
+        socket_->flush();
+    }
 }
 
 void QtTransport::close(ConnId id)
