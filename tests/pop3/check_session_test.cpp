@@ -116,6 +116,16 @@ TEST(CheckSession, SuppressedErrorsAreNotShownButSessionBehavesTheSame)
     EXPECT_EQ(rig.view.checkEnds.size(), 1);
 }
 
+TEST(CheckSession, ReportAllErrorsOverridesSuppression)
+{
+    Rig rig({{QStringLiteral("Home"), QStringLiteral("h1"), 110, QStringLiteral("user"),
+              QStringLiteral("wrong")}});
+    rig.engine->setReportAllErrors(true);
+    rig.engine->checkmail();
+    rig.settle();
+    EXPECT_EQ(rig.view.messages, QStringList{QStringLiteral(" [AUTH] Authentication failed.\r\n")});
+}
+
 TEST(CheckSession, NegativeGreetingEndsSession)
 {
     Rig rig({{QStringLiteral("Home")}}, {{"Option3value", QStringLiteral("0")}});

@@ -18,8 +18,9 @@ TEST_P(MessageRefs, Parse)
 {
     const auto got = parseMessageRefs(GetParam().text);
     ASSERT_EQ(got.has_value(), GetParam().valid);
-    if (got)
+    if (got) {
         EXPECT_EQ(*got, GetParam().refs);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
