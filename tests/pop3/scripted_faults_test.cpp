@@ -111,6 +111,7 @@ TEST(ScriptedServer, ServerClosingAfterGreetingIsReported)
         return cmd == "USER user" ? Action{"", true, true} : Action{};
     });
     ASSERT_TRUE(o.ended);
+    EXPECT_EQ(o.messages, QStringList{QStringLiteral("ﾘﾓｰﾄﾎｽﾄから切断されました")});
     EXPECT_EQ(o.total, 2);
 }
 
