@@ -1,5 +1,6 @@
 #include "options/account_form.h"
 
+#include "options/color_field.h"
 #include "options/form_values.h"
 #include "platform/color_ref.h"
 
@@ -83,7 +84,7 @@ void AccountForm::createColorGroup()
     const std::array<QString, 2> labels{QStringLiteral("文字:"), QStringLiteral("背景:")};
     const std::array<const char *, 2> names{"Colorbox", "Colorbox2"};
     for (int i = 0; i < 2; ++i) {
-        auto *box = new QToolButton(group);
+        auto *box = new ColorField(group);
         box->setObjectName(QString::fromLatin1(names[i]));
         box->setToolTip(QStringLiteral("ｸﾘｯｸすると色を選択できます"));
         box->setFixedSize(48, 20);
@@ -153,9 +154,7 @@ void AccountForm::createButtons()
 
 void AccountForm::showColor(int which)
 {
-    colorBox_[which]->setStyleSheet(
-        QStringLiteral("QToolButton { background-color: %1; border: 1px solid gray; }")
-            .arg(fromColorRef(colors_[which]).name()));
+    colorBox_[which]->setColor(fromColorRef(colors_[which]));
 }
 
 // OK needs a server and a port the account can keep; the hint names what the port lacks.

@@ -15,10 +15,11 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
-class QToolButton;
 class QVBoxLayout;
 
 namespace lum {
+
+class ColorField;
 
 class AccountForm : public QDialog {
     Q_OBJECT
@@ -50,7 +51,7 @@ private:
     QLineEdit *userName_ = nullptr;
     QLineEdit *password_ = nullptr;
     QCheckBox *check1_ = nullptr;
-    std::array<QToolButton *, 2> colorBox_{};
+    std::array<ColorField *, 2> colorBox_{};
     std::array<qint32, 2> colors_{0, 0xFFFF80};
     std::array<QRadioButton *, 3> wavMode_{};
     QLineEdit *wavBox_ = nullptr;

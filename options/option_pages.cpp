@@ -159,6 +159,7 @@ QWidget *OptionForm::createAccountPage()
     accountList_->setToolTip(QStringLiteral("ﾀﾞﾌﾞﾙｸﾘｯｸは編集と同じです"));
     accountList_->setHorizontalHeaderLabels({QString(), QString()});
     accountList_->verticalHeader()->hide();
+    accountList_->horizontalHeader()->setMinimumSectionSize(8); // the mark column is narrow
     accountList_->setSelectionBehavior(QAbstractItemView::SelectRows);
     accountList_->setSelectionMode(QAbstractItemView::SingleSelection);
     accountList_->setEditTriggers(QAbstractItemView::NoEditTriggers);
