@@ -20,6 +20,7 @@
 #include <QTableWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace lum {
 namespace {
@@ -205,14 +206,15 @@ void OptionForm::addAccount()
 {
     if (!storeWritable())
         return;
-    editMode_ = false;
     AccountForm form(editor_, hooks_, this);
     if (hooks_.runAccountDialog(form) != QDialog::Accepted)
         return;
     const int before = editor_.accountCount();
     editor_.addAccount();
-    if (editor_.accountCount() == before)
-        return; // the list is full ("accountno" is a 16-bit number)
+    if (editor_.accountCount() == before) { // "accountno" is a 16-bit number
+        hooks_.warn(this, QStringLiteral("Lumora"), QStringLiteral("これ以上ｱｶｳﾝﾄを追加できません。"));
+        return;
+    }
     appendAccountRow(editor_.currentAccount);
     accountList_->setCurrentCell(accountList_->rowCount() - 1, 0);
 }
@@ -222,7 +224,6 @@ void OptionForm::editAccount()
     const int n = selectedAccount_;
     if (n == 0 || !storeWritable())
         return;
-    editMode_ = true;
     AccountForm form(editor_, hooks_, this);
     form.intoform(n);
     if (hooks_.runAccountDialog(form) != QDialog::Accepted)

@@ -72,7 +72,6 @@ private:
     AccountEditor editor_;
     DialogHooks hooks_;
     int selectedAccount_ = 0;
-    bool editMode_ = false;
     std::array<bool, 5> timerInvalid_{};
 
     QVBoxLayout *layout_ = nullptr;

@@ -613,3 +613,32 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
+
+namespace {
+
+// A folder where the settings file should be: nothing can be read or written.
+TEST(OptionFormBrokenStore, EveryWriteIsRefusedWithAMessage)
+{
+    QTemporaryDir dir;
+    const QString blocked = dir.filePath("lumwatch.ini");
+    QDir().mkpath(blocked);
+    SettingsStore store(blocked);
+    FakeUser user;
+    int dialogs = 0;
+    user.inAccountDialog = [&dialogs](AccountForm &) { ++dialogs; };
+    OptionForm form(store, user.hooks());
+
+    push(&form, "addbutton")->click();
+    EXPECT_EQ(dialogs, 0);
+    push(&form, "Command3")->click();
+    push(&form, "OkBt")->click();
+    EXPECT_EQ(form.result(), QDialog::Rejected); // the window stays open
+    ASSERT_EQ(user.warnings.size(), 3u);
+    for (const auto &[title, text] : user.warnings) {
+        EXPECT_EQ(title, "Lumora");
+        EXPECT_TRUE(text.startsWith("設定ファイルに書き込めません。")) << text.toStdString();
+        EXPECT_TRUE(text.contains(blocked));
+    }
+}
+
+} // namespace
