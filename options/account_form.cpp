@@ -124,6 +124,7 @@ void AccountForm::createSoundGroup()
     browse_->setObjectName(QStringLiteral("Command3"));
     browse_->setToolTip(QStringLiteral("参照"));
     browse_->setAutoDefault(false);
+    browse_->setMaximumWidth(40);
     pathRow->addWidget(wavBox_);
     pathRow->addWidget(browse_);
     column->addLayout(pathRow);

@@ -45,6 +45,8 @@ QPushButton *button(QWidget *parent, const QString &name, const QString &caption
     b->setObjectName(name);
     b->setToolTip(tip);
     b->setAutoDefault(false); // Return always means OK
+    if (caption == QStringLiteral("..."))
+        b->setMaximumWidth(40);
     return b;
 }
 
@@ -142,6 +144,7 @@ QWidget *OptionForm::createGeneralPage()
     for (int i = 0; i < 6; ++i) {
         hotkeyList_[i] = new QComboBox(keys);
         hotkeyList_[i]->setObjectName(QStringLiteral("cmb_Key%1").arg(i));
+        hotkeyList_[i]->setSizeAdjustPolicy(QComboBox::AdjustToContents);
         keyGrid->addWidget(new QLabel(labels[i], keys), i / 2, (i % 2) * 2);
         keyGrid->addWidget(hotkeyList_[i], i / 2, (i % 2) * 2 + 1);
     }
