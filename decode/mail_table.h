@@ -11,6 +11,8 @@ namespace lum {
 // What identifies a message across sessions, taken from its header block: the Message-ID
 // value, or when there is none the raw Date, From and Subject lines. Two replies show the
 // same message exactly when their identities are equal.
+// messageId is the value without surrounding blanks; date, from and subject are the raw
+// values behind the colon, folded lines included, and stay empty when there is a Message-ID.
 struct MessageIdentity {
     QByteArray messageId;
     QByteArray date;

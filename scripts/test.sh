@@ -12,4 +12,5 @@ bash scripts/build.sh build
 bash scripts/build.sh build-asan -DLUM_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
    ctest --output-on-failure -j "$jobs" -L unit)
+bash scripts/fuzz.sh
 echo "test: all passed"

@@ -1,0 +1,63 @@
+#include "decode/summary.h"
+
+#include "decode/decode_field.h"
+#include "decode/header_summary.h"
+#include "decode/multipart_cut.h"
+#include "decode/text_search.h"
+
+namespace lum {
+namespace {
+
+constexpr QByteArrayView kBoundaryParameter = "boundary=";
+constexpr QByteArrayView kHeaderEnd = "\r\n\r\n";
+
+} // namespace
+
+void subListSet(const QByteArray &rstrBuf, MailTable &table, int account, int message)
+{
+    MailRecord *record = table.record(account, message);
+    if (!record)
+        return;
+    const QString subject = summarySubject(rstrBuf);
+    const QString from = summaryFrom(rstrBuf);
+    MessageIdentity identity = messageIdentity(rstrBuf);
+    // A body belongs to one message: another message in the slot (after a deletion on the
+    // server the numbers move) must not show it, even with the same From and Subject.
+    if (from != record->from || subject != record->subject || identity != record->identity)
+        record->body.clear();
+    record->attach = findCi(rstrBuf, kBoundaryParameter) >= 0;
+    record->from = from;
+    record->subject = subject;
+    record->mark = false;
+    record->identity = std::move(identity);
+}
+
+void subListSet2(QByteArray &rstrBuf, MailTable &table, int account, int mno)
+{
+    MultipartCut cut = cutMultipart(rstrBuf);
+    rstrBuf = std::move(cut.text);
+
+    const qsizetype headerEnd = findBytes(rstrBuf, kHeaderEnd);
+    QString body;
+    if (headerEnd >= 0)
+        body = DecodeField(rstrBuf.sliced(headerEnd + kHeaderEnd.size()), false, false);
+    body.remove(QLatin1Char('\t'));
+
+    QString names;
+    for (const QByteArray &name : std::as_const(cut.names)) {
+        names += QLatin1Char('"');
+        names += DecodeField(name, true, false);
+        names += QLatin1String("\" ");
+    }
+    names.remove(QLatin1Char('\t'));
+    names.remove(QStringLiteral("\r\n"));
+
+    MailRecord *record = table.record(account, mno);
+    if (!record)
+        return;
+    record->body = body;
+    record->attach = cut.found;
+    record->attachNames = names;
+}
+
+} // namespace lum
