@@ -1,0 +1,230 @@
+#include "options/account_form.h"
+
+#include "options/color_field.h"
+#include "options/form_values.h"
+#include "platform/color_ref.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace lum {
+namespace {
+
+QLineEdit *lineEdit(QWidget *parent, const char *name, const QString &tip)
+{
+    auto *edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setToolTip(tip);
+    return edit;
+}
+
+} // namespace
+
+AccountForm::AccountForm(AccountEditor &editor, const DialogHooks &hooks, QWidget *parent)
+    : QDialog(parent), editor_(editor), hooks_(hooks)
+{
+    setObjectName(QStringLiteral("accountform"));
+    setWindowTitle(QStringLiteral("ｱｶｳﾝﾄ"));
+    layout_ = new QVBoxLayout(this);
+    createFields();
+    createColorGroup();
+    createSoundGroup();
+    createButtons();
+    updateOk();
+}
+
+void AccountForm::createFields()
+{
+    auto *form = new QFormLayout;
+    accountName_ = lineEdit(this, "Accountname",
+                            QStringLiteral("好きな名前を付けて下さい、省略すると「ﾕｰｻﾞｰ名@ﾒｰﾙｻｰﾊﾞ」になります"));
+    hostName_ = lineEdit(this, "Hostname", QStringLiteral("ﾒｰﾙｻｰﾊﾞの名前を入れてください"));
+    portBox_ = lineEdit(this, "Portbox", QStringLiteral("通常は110のままでいいよ"));
+    portBox_->setText(QStringLiteral("110"));
+    portHint_ = new QLabel(portHint, this);
+    portHint_->setObjectName(QStringLiteral("PortHint"));
+    userName_ = lineEdit(this, "UserName", QStringLiteral("ﾕｰｻﾞｰ名(ｱｶｳﾝﾄ)を入れてください"));
+    password_ = lineEdit(this, "MailPassWord",
+                         QStringLiteral("ﾊﾟｽﾜｰﾄﾞを入れてください、*で表示されます"));
+    password_->setEchoMode(QLineEdit::Password);
+    password_->setStyleSheet(QStringLiteral("lineedit-password-character: 42;")); // "*"
+
+    auto *portRow = new QHBoxLayout;
+    portRow->addWidget(portBox_);
+    portRow->addWidget(portHint_);
+    form->addRow(QStringLiteral("名前:"), accountName_);
+    form->addRow(QStringLiteral("ﾒｰﾙｻｰﾊﾞ:"), hostName_);
+    form->addRow(QStringLiteral("ﾎﾟｰﾄ番号:"), portRow);
+    form->addRow(QStringLiteral("ﾕｰｻﾞｰ名:"), userName_);
+    form->addRow(QStringLiteral("ﾊﾟｽﾜｰﾄﾞ:"), password_);
+
+    check1_ = new QCheckBox(QStringLiteral("ﾁｪｯｸする"), this);
+    check1_->setObjectName(QStringLiteral("Check1"));
+    check1_->setChecked(true);
+    form->addRow(check1_);
+    layout_->addLayout(form);
+
+    connect(hostName_, &QLineEdit::textChanged, this, &AccountForm::updateOk);
+    connect(portBox_, &QLineEdit::textChanged, this, &AccountForm::updateOk);
+}
+
+void AccountForm::createColorGroup()
+{
+    auto *group = new QGroupBox(QStringLiteral("ﾎﾟｯﾌﾟｱｯﾌﾟの表示色"), this);
+    auto *row = new QHBoxLayout(group);
+    const std::array<QString, 2> labels{QStringLiteral("文字:"), QStringLiteral("背景:")};
+    const std::array<const char *, 2> names{"Colorbox", "Colorbox2"};
+    for (int i = 0; i < 2; ++i) {
+        auto *box = new ColorField(group);
+        box->setObjectName(QString::fromLatin1(names[i]));
+        box->setToolTip(QStringLiteral("ｸﾘｯｸすると色を選択できます"));
+        box->setFixedSize(48, 20);
+        colorBox_[i] = box;
+        row->addWidget(new QLabel(labels[i], group));
+        row->addWidget(box);
+        showColor(i);
+        connect(box, &QToolButton::clicked, this, [this, i] { chooseColor(i); });
+    }
+    row->addStretch();
+    layout_->addWidget(group);
+}
+
+void AccountForm::createSoundGroup()
+{
+    auto *group = new QGroupBox(QStringLiteral("ｻｳﾝﾄﾞの設定"), this);
+    auto *column = new QVBoxLayout(group);
+    auto *modes = new QHBoxLayout;
+    const std::array<QString, 3> captions{QStringLiteral("共通"), QStringLiteral("指定"),
+                                          QStringLiteral("無し")};
+    const std::array<QString, 3> tips{QStringLiteral("全般で指定したWAVﾌｧｲﾙを使用します"),
+                                      QStringLiteral("ｱｶｳﾝﾄ別にで指定したWAVﾌｧｲﾙを使用します"),
+                                      QStringLiteral("ｻｳﾝﾄﾞを再生しません")};
+    for (int i = 0; i < 3; ++i) {
+        wavMode_[i] = new QRadioButton(captions[i], group);
+        wavMode_[i]->setObjectName(QStringLiteral("Option1_%1").arg(i));
+        wavMode_[i]->setToolTip(tips[i]);
+        modes->addWidget(wavMode_[i]);
+    }
+    wavMode_[0]->setChecked(true);
+    column->addLayout(modes);
+
+    auto *pathRow = new QHBoxLayout;
+    pathRow->addWidget(new QLabel(QStringLiteral("WAVﾌｧｲﾙの場所:"), group));
+    wavBox_ = lineEdit(group, "Wavbox", QString());
+    browse_ = new QPushButton(QStringLiteral("..."), group);
+    browse_->setObjectName(QStringLiteral("Command3"));
+    browse_->setToolTip(QStringLiteral("参照"));
+    browse_->setAutoDefault(false);
+    browse_->setMaximumWidth(40);
+    pathRow->addWidget(wavBox_);
+    pathRow->addWidget(browse_);
+    column->addLayout(pathRow);
+    layout_->addWidget(group);
+
+    connect(browse_, &QPushButton::clicked, this, &AccountForm::chooseWav);
+}
+
+void AccountForm::createButtons()
+{
+    ok_ = new QPushButton(QStringLiteral("OK"), this);
+    ok_->setObjectName(QStringLiteral("Command1"));
+    ok_->setToolTip(QStringLiteral("設定を保存して閉じるよ"));
+    ok_->setDefault(true);
+    cancel_ = new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this);
+    cancel_->setObjectName(QStringLiteral("Command2"));
+    cancel_->setToolTip(QStringLiteral("変更は保存せずに閉じるよ"));
+    cancel_->setAutoDefault(false);
+    auto *row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(ok_);
+    row->addWidget(cancel_);
+    layout_->addLayout(row);
+
+    connect(ok_, &QPushButton::clicked, this, &AccountForm::commit);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void AccountForm::showColor(int which)
+{
+    colorBox_[which]->setColor(fromColorRef(colors_[which]));
+}
+
+// OK needs a server and a port the account can keep; the hint names what the port lacks.
+void AccountForm::updateOk()
+{
+    const bool portOk = portValue(portBox_->text()).has_value();
+    portHint_->setVisible(!portOk);
+    ok_->setEnabled(!hostName_->text().isEmpty() && portOk);
+}
+
+void AccountForm::intoform(int n)
+{
+    editor_.clearAccount();
+    editor_.readAccount(n);
+    const AccountRecord &a = editor_.currentAccount;
+    accountName_->setText(a.aname);
+    hostName_->setText(a.hname);
+    portBox_->setText(QString::number(a.portno));
+    userName_->setText(a.uname);
+    password_->setText(a.passw);
+    check1_->setChecked(a.check != 0);
+    colors_ = {a.display.scolor1, a.display.scolor2};
+    showColor(0);
+    showColor(1);
+    // The checker plays no sound for a mode other than 0 and 1; so does "無し".
+    const int mode = a.display.wavmode == 0 || a.display.wavmode == 1 ? a.display.wavmode : 2;
+    wavMode_[mode]->setChecked(true);
+    wavBox_->setText(a.display.wavdir2);
+    updateOk();
+}
+
+void AccountForm::chooseColor(int which)
+{
+    const qint32 color = hooks_.pickColor(this);
+    if (color == -1)
+        return;
+    colors_[which] = color;
+    showColor(which);
+}
+
+void AccountForm::chooseWav()
+{
+    const QString path = hooks_.pickFile(this, {QStringLiteral("ｱｶｳﾝﾄ別WAVﾌｧｲﾙ"), QStringLiteral("*.wav")},
+                                         QCoreApplication::applicationDirPath(),
+                                         QStringLiteral("WAVﾌｧｲﾙの選択"));
+    if (!path.isEmpty())
+        wavBox_->setText(path);
+}
+
+void AccountForm::commit()
+{
+    const auto port = portValue(portBox_->text());
+    if (hostName_->text().isEmpty() || !port)
+        return;
+    if (accountName_->text().isEmpty())
+        accountName_->setText(defaultAccountName(userName_->text(), hostName_->text()));
+
+    AccountRecord &a = editor_.currentAccount;
+    a.aname = accountName_->text();
+    a.hname = hostName_->text();
+    a.portno = *port;
+    a.uname = userName_->text();
+    a.passw = password_->text();
+    a.check = check1_->isChecked() ? 1 : 0;
+    a.display.scolor1 = colors_[0];
+    a.display.scolor2 = colors_[1];
+    a.display.wavmode = wavMode_[0]->isChecked() ? 0 : wavMode_[1]->isChecked() ? 1 : 2;
+    a.display.wavdir2 = wavBox_->text();
+    accept();
+}
+
+} // namespace lum

@@ -1,0 +1,63 @@
+#pragma once
+// The account dialog "ｱｶｳﾝﾄ": edits one POP3 account. It starts empty (port 110, checked,
+// black on light cyan, common sound) or filled from a stored account by intoform(). On OK it
+// leaves the fields in the editor's currentAccount and accepts; the options window then
+// stores the record and updates its list. Cancel leaves currentAccount as it was.
+
+#include "options/dialog_hooks.h"
+#include "settings/account_editor.h"
+
+#include <QDialog>
+#include <array>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QVBoxLayout;
+
+namespace lum {
+
+class ColorField;
+
+class AccountForm : public QDialog {
+    Q_OBJECT
+public:
+    AccountForm(AccountEditor &editor, const DialogHooks &hooks, QWidget *parent = nullptr);
+
+    // Reads account n into currentAccount (fresh record first) and shows its fields.
+    void intoform(int n);
+
+private:
+    void createFields();
+    void createColorGroup();
+    void createSoundGroup();
+    void createButtons();
+    void showColor(int which);
+    void updateOk();
+    void chooseColor(int which);
+    void chooseWav();
+    void commit();
+
+    AccountEditor &editor_;
+    DialogHooks hooks_;
+    QVBoxLayout *layout_ = nullptr;
+
+    QLineEdit *accountName_ = nullptr;
+    QLineEdit *hostName_ = nullptr;
+    QLineEdit *portBox_ = nullptr;
+    QLabel *portHint_ = nullptr;
+    QLineEdit *userName_ = nullptr;
+    QLineEdit *password_ = nullptr;
+    QCheckBox *check1_ = nullptr;
+    std::array<ColorField *, 2> colorBox_{};
+    std::array<qint32, 2> colors_{0, 0xFFFF80};
+    std::array<QRadioButton *, 3> wavMode_{};
+    QLineEdit *wavBox_ = nullptr;
+    QPushButton *browse_ = nullptr;
+    QPushButton *ok_ = nullptr;
+    QPushButton *cancel_ = nullptr;
+};
+
+} // namespace lum

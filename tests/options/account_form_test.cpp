@@ -1,0 +1,192 @@
+#include "options/account_form.h"
+#include "options/color_field.h"
+#include "settings/save_value.h"
+#include "widget_support.h"
+
+#include <QLabel>
+#include <QRadioButton>
+#include <QToolButton>
+
+using namespace lum;
+using namespace lum::test;
+
+namespace {
+
+class AccountFormTest : public testing::Test {
+protected:
+    TempStore store;
+    AccountEditor editor{store.store()};
+    FakeUser user;
+    AccountForm form{editor, user.hooks()};
+
+    QPushButton *ok() { return push(&form, "Command1"); }
+    QLabel *portHint() { return child<QLabel>(&form, "PortHint"); }
+    QRadioButton *mode(int i) { return child<QRadioButton>(&form, QStringLiteral("Option1_%1").arg(i)); }
+    QColor shown(const char *box)
+    {
+        return child<ColorField>(&form, box)->color();
+    }
+};
+
+TEST_F(AccountFormTest, StartsEmptyWithTheDefaults)
+{
+    EXPECT_EQ(form.windowTitle(), "ｱｶｳﾝﾄ");
+    for (const char *name : {"Accountname", "Hostname", "UserName", "MailPassWord", "Wavbox"})
+        EXPECT_EQ(edit(&form, name)->text(), "") << name;
+    EXPECT_EQ(edit(&form, "Portbox")->text(), "110");
+    EXPECT_TRUE(check(&form, "Check1")->isChecked());
+    EXPECT_TRUE(mode(0)->isChecked());
+    EXPECT_FALSE(ok()->isEnabled());
+    EXPECT_TRUE(portHint()->isHidden());
+    EXPECT_EQ(edit(&form, "MailPassWord")->echoMode(), QLineEdit::Password);
+}
+
+TEST_F(AccountFormTest, OkOnlyWithAHost)
+{
+    edit(&form, "Hostname")->setText("p");
+    EXPECT_TRUE(ok()->isEnabled());
+    edit(&form, "Hostname")->setText("");
+    EXPECT_FALSE(ok()->isEnabled());
+}
+
+TEST_F(AccountFormTest, PortOutsideOneTo32767KeepsOkDisabledWithAHint)
+{
+    edit(&form, "Hostname")->setText("p");
+    for (const char *bad : {"", "0", "-1", "abc", "32768", "65535", "11 0"}) {
+        edit(&form, "Portbox")->setText(bad);
+        EXPECT_FALSE(ok()->isEnabled()) << "'" << bad << "'";
+        EXPECT_FALSE(portHint()->isHidden()) << "'" << bad << "'";
+        EXPECT_EQ(portHint()->text(), "1～32767の数字を入れてください");
+    }
+    for (const char *good : {"1", "995", "32767"}) {
+        edit(&form, "Portbox")->setText(good);
+        EXPECT_TRUE(ok()->isEnabled()) << good;
+        EXPECT_TRUE(portHint()->isHidden()) << good;
+    }
+}
+
+TEST_F(AccountFormTest, OkCopiesEveryFieldIntoTheWorkingRecord)
+{
+    edit(&form, "Accountname")->setText("仕事");
+    edit(&form, "Hostname")->setText("10.0.0.1");
+    edit(&form, "Portbox")->setText("1110");
+    edit(&form, "UserName")->setText("me");
+    edit(&form, "MailPassWord")->setText("秘密");
+    check(&form, "Check1")->setChecked(false);
+    mode(1)->setChecked(true);
+    edit(&form, "Wavbox")->setText("/snd/a.wav");
+    ok()->click();
+    EXPECT_EQ(form.result(), QDialog::Accepted);
+    AccountRecord expected;
+    expected.aname = "仕事";
+    expected.hname = "10.0.0.1";
+    expected.portno = 1110;
+    expected.uname = "me";
+    expected.passw = "秘密";
+    expected.check = 0;
+    expected.display = {0, 0xFFFF80, 1, "/snd/a.wav"};
+    EXPECT_EQ(editor.currentAccount, expected);
+}
+
+TEST_F(AccountFormTest, EmptyNameBecomesUserAtHost)
+{
+    edit(&form, "Hostname")->setText("pop.x");
+    edit(&form, "UserName")->setText("hanako");
+    ok()->click();
+    EXPECT_EQ(editor.currentAccount.aname, "hanako@pop.x");
+    EXPECT_EQ(edit(&form, "Accountname")->text(), "hanako@pop.x");
+}
+
+TEST_F(AccountFormTest, NoneStoresMode2AndKeepsThePath)
+{
+    edit(&form, "Hostname")->setText("h");
+    edit(&form, "Wavbox")->setText("/snd/keep.wav");
+    mode(2)->setChecked(true);
+    ok()->click();
+    EXPECT_EQ(editor.currentAccount.display.wavmode, 2);
+    EXPECT_EQ(editor.currentAccount.display.wavdir2, "/snd/keep.wav");
+}
+
+TEST_F(AccountFormTest, CancelLeavesTheWorkingRecord)
+{
+    editor.currentAccount.aname = "untouched";
+    edit(&form, "Hostname")->setText("h");
+    push(&form, "Command2")->click();
+    EXPECT_EQ(form.result(), QDialog::Rejected);
+    EXPECT_EQ(editor.currentAccount.aname, "untouched");
+}
+
+TEST_F(AccountFormTest, ChosenColoursAreShownAndKept)
+{
+    user.colorAnswers = {0x0000FF, 0}; // red text, then black background
+    child<QToolButton>(&form, "Colorbox")->click();
+    child<QToolButton>(&form, "Colorbox2")->click();
+    EXPECT_EQ(shown("Colorbox"), QColor(255, 0, 0));
+    EXPECT_EQ(shown("Colorbox2"), QColor(0, 0, 0));
+    edit(&form, "Hostname")->setText("h");
+    ok()->click();
+    EXPECT_EQ(editor.currentAccount.display.scolor1, 0x0000FF);
+    EXPECT_EQ(editor.currentAccount.display.scolor2, 0);
+}
+
+TEST_F(AccountFormTest, CancelledColourKeepsTheField)
+{
+    user.colorAnswers = {-1};
+    child<QToolButton>(&form, "Colorbox2")->click();
+    edit(&form, "Hostname")->setText("h");
+    ok()->click();
+    EXPECT_EQ(editor.currentAccount.display.scolor2, 0xFFFF80);
+}
+
+TEST_F(AccountFormTest, WavPickerFillsTheBoxUnlessCancelled)
+{
+    edit(&form, "Wavbox")->setText("old");
+    push(&form, "Command3")->click();
+    EXPECT_EQ(edit(&form, "Wavbox")->text(), "old");
+    user.fileAnswer = "/snd/b.wav";
+    push(&form, "Command3")->click();
+    EXPECT_EQ(edit(&form, "Wavbox")->text(), "/snd/b.wav");
+    ASSERT_EQ(user.fileRequests.size(), 2u);
+    EXPECT_EQ(user.fileRequests[0].filter.description, "ｱｶｳﾝﾄ別WAVﾌｧｲﾙ");
+    EXPECT_EQ(user.fileRequests[0].filter.pattern, "*.wav");
+    EXPECT_EQ(user.fileRequests[0].title, "WAVﾌｧｲﾙの選択");
+    EXPECT_EQ(user.fileRequests[0].initialDir, QCoreApplication::applicationDirPath());
+}
+
+TEST_F(AccountFormTest, IntoformShowsTheStoredAccount)
+{
+    AccountRecord r;
+    r.aname = "n";
+    r.hname = "h";
+    r.portno = 995;
+    r.uname = "u";
+    r.passw = "pw";
+    r.check = 0;
+    r.display = {0x123456, 0x654321, 2, "/w.wav"};
+    writeAccount(store.store(), 4, r);
+    editor.currentAccount.aname = "stale";
+    form.intoform(4);
+    EXPECT_EQ(editor.currentAccount, r);
+    EXPECT_EQ(edit(&form, "Accountname")->text(), "n");
+    EXPECT_EQ(edit(&form, "Hostname")->text(), "h");
+    EXPECT_EQ(edit(&form, "Portbox")->text(), "995");
+    EXPECT_EQ(edit(&form, "UserName")->text(), "u");
+    EXPECT_EQ(edit(&form, "MailPassWord")->text(), "pw");
+    EXPECT_FALSE(check(&form, "Check1")->isChecked());
+    EXPECT_TRUE(mode(2)->isChecked());
+    EXPECT_EQ(edit(&form, "Wavbox")->text(), "/w.wav");
+    EXPECT_EQ(shown("Colorbox"), QColor(0x56, 0x34, 0x12));
+    EXPECT_TRUE(ok()->isEnabled());
+    ok()->click();
+    EXPECT_EQ(editor.currentAccount, r);
+}
+
+TEST_F(AccountFormTest, IntoformOfAnOddSoundModeSelectsNone)
+{
+    store.store().writeSetting("Wavmode1", "7");
+    store.store().writeSetting("Hname1", "h");
+    form.intoform(1);
+    EXPECT_TRUE(mode(2)->isChecked());
+}
+
+} // namespace

@@ -1,0 +1,181 @@
+#!/usr/bin/env python3
+"""Drives the real lumsetup on a virtual X display with an empty settings store.
+
+From the keyboard alone (no window manager, no coordinates): switch to the account page,
+press "追加", fill server, user and password in the account dialog, OK there, then OK in the
+options window. Afterwards the store must hold that account exactly as the account writer
+stores it and every option with its default. A second copy started meanwhile must end at
+once without a window.
+
+usage: lumsetup_e2e.py path/to/lumsetup
+"""
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+DEADLINE = 30  # seconds for any one step; guards against hangs only
+
+
+def fail(message):
+    print("lumsetup_e2e: FAIL: " + message, file=sys.stderr)
+    sys.exit(1)
+
+
+def start_xvfb():
+    """Starts Xvfb on a free display (it picks the number itself) and returns (proc, ':n')."""
+    read_fd, write_fd = os.pipe()
+    proc = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+        pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write_fd)
+    with os.fdopen(read_fd) as r:
+        number = r.readline().strip()
+    if not number:
+        proc.kill()
+        fail("Xvfb did not start")
+    return proc, ":" + number
+
+
+def xdotool(env, *args):
+    return subprocess.run(["xdotool", *args], env=env, capture_output=True, text=True,
+                          timeout=DEADLINE)
+
+
+def wait_for_window(env, title):
+    end = time.monotonic() + DEADLINE
+    while time.monotonic() < end:
+        out = xdotool(env, "search", "--name", "^" + title + "$").stdout.split()
+        if out:
+            return out[0]
+        time.sleep(0.1)
+    fail("no window titled " + title)
+
+
+def focus(env, window):
+    xdotool(env, "windowfocus", "--sync", window)
+    time.sleep(0.3)
+
+
+def keys(env, *names):
+    xdotool(env, "key", "--delay", "50", *names)
+    time.sleep(0.2)
+
+
+def type_text(env, text):
+    xdotool(env, "type", "--delay", "30", text)
+    time.sleep(0.2)
+
+
+def read_store(path):
+    """The [setting] group as QSettings writes it: key=value, quoted when blanks matter."""
+    values = {}
+    group = None
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            line = line.rstrip("\n")
+            if line.startswith("["):
+                group = line
+                continue
+            if group != "[setting]" or "=" not in line:
+                continue
+            key, value = line.split("=", 1)
+            if len(value) >= 2 and value[0] == '"' and value[-1] == '"':
+                value = value[1:-1]
+            values[key] = value
+    return values
+
+
+def expected_store():
+    options = {
+        "accountno": "1",
+        "Option1value": "0", "Option2value": "0", "Option3value": "1", "Option4value": "1",
+        "Option5value": "0", "Option6value": "0", "Option7value": "0", "Option8value": "0",
+        "Option9value": "0", "Option10value": "1", "Option11value": "0",
+        "sOption11value": "0", "Option12value": "0",
+        "Checktimerval": "0", "Closetimerval": "0", "Timeupval": "1", "Lighttimerval": "5",
+        "Lighttimerval2": "5",
+        "Mailerdir1": "", "Mailerdir2": "", "Wavdir": "",
+        "Icodir1": "内蔵", "Icodir2": "内蔵", "Icodir3": "内蔵",
+    }
+    for n in range(6):
+        options["Hotkeynum%d" % n] = str(113 + n)
+    account = {
+        "Aname1": "taro@pop.example.jp", "Hname1": "pop.example.jp", "Portno1": "110",
+        "Uname1": "taro", "Passw1": "97 98 99 ", "Check1": "1", "Scolor11": "0",
+        "Scolor21": "16777088", "Wavmode1": "0", "Wavdir2_1": "0",
+    }
+    return {**options, **account}
+
+
+def main():
+    if len(sys.argv) != 2:
+        fail("usage: lumsetup_e2e.py path/to/lumsetup")
+    program = os.path.abspath(sys.argv[1])
+    xvfb, display = start_xvfb()
+    app = None
+    try:
+        with tempfile.TemporaryDirectory() as home:
+            runtime = os.path.join(home, "run")
+            os.mkdir(runtime, 0o700)
+            env = dict(os.environ, DISPLAY=display, XDG_CONFIG_HOME=os.path.join(home, "config"),
+                       XDG_RUNTIME_DIR=runtime, LANG="C.UTF-8", QT_QPA_PLATFORM="xcb")
+            store = os.path.join(home, "config", "lumwatch", "lumwatch.ini")
+
+            app = subprocess.Popen([program], env=env)
+            window = wait_for_window(env, "OPTION")
+
+            second = subprocess.run([program], env=env, timeout=DEADLINE)
+            if second.returncode != 0:
+                fail("a second copy ended with %d" % second.returncode)
+            if len(xdotool(env, "search", "--name", "^OPTION$").stdout.split()) != 1:
+                fail("a second copy opened a window")
+
+            # The tab bar has the focus first: Right shows the account page, Tab Tab reaches
+            # the list and then "追加".
+            focus(env, window)
+            keys(env, "Right", "Tab", "Tab", "space")
+            dialog = wait_for_window(env, "ｱｶｳﾝﾄ")
+            focus(env, dialog)
+            # Name (left empty), server, port (kept), user, password; Return is OK.
+            keys(env, "Tab")
+            type_text(env, "pop.example.jp")
+            keys(env, "Tab", "Tab")
+            type_text(env, "taro")
+            keys(env, "Tab")
+            type_text(env, "abc")
+            keys(env, "Return")
+
+            end = time.monotonic() + DEADLINE
+            while xdotool(env, "search", "--name", "^ｱｶｳﾝﾄ$").stdout.split():
+                if time.monotonic() > end:
+                    fail("the account dialog did not close")
+                time.sleep(0.1)
+            focus(env, window)
+            keys(env, "Return")  # OK of the options window
+            try:
+                code = app.wait(timeout=DEADLINE)
+            except subprocess.TimeoutExpired:
+                fail("lumsetup did not end after OK")
+            if code != 0:
+                fail("lumsetup ended with %d" % code)
+
+            actual = read_store(store)
+            expected = expected_store()
+            if actual != expected:
+                for k in sorted(set(actual) | set(expected)):
+                    if actual.get(k) != expected.get(k):
+                        print("  %s: stored %r, expected %r" % (k, actual.get(k), expected.get(k)),
+                              file=sys.stderr)
+                fail("the store differs")
+            print("lumsetup_e2e: ok (%d keys)" % len(actual))
+    finally:
+        if app and app.poll() is None:
+            app.kill()
+        xvfb.terminate()
+        xvfb.wait()
+
+
+if __name__ == "__main__":
+    main()
