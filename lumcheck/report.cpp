@@ -2,7 +2,6 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 
 namespace lum {
 
@@ -55,20 +54,28 @@ QString formatTsv(const QList<ListRow> &rows)
     return out;
 }
 
+// A JSON string literal, escaped as QJsonDocument escapes it.
+static QString jsonString(const QString &text)
+{
+    const QByteArray doc = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(doc.sliced(1, doc.size() - 2));
+}
+
 QString formatJson(const QList<ListRow> &rows)
 {
-    QJsonArray array;
-    for (const ListRow &r : rows) {
-        array.append(QJsonObject{
-            {QStringLiteral("account"), r.account},
-            {QStringLiteral("name"), r.name},
-            {QStringLiteral("message"), r.message},
-            {QStringLiteral("attach"), r.attach},
-            {QStringLiteral("from"), r.from},
-            {QStringLiteral("subject"), r.subject},
-        });
+    // Written by hand to keep the fields in the order of the text form.
+    QString out = QStringLiteral("[");
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const ListRow &r = rows[i];
+        if (i > 0)
+            out += QLatin1Char(',');
+        out += QStringLiteral("{\"account\":%1,\"name\":%2,\"message\":%3,\"attach\":%4,"
+                              "\"from\":%5,\"subject\":%6}")
+                   .arg(QString::number(r.account), jsonString(r.name), QString::number(r.message),
+                        r.attach ? QStringLiteral("true") : QStringLiteral("false"),
+                        jsonString(r.from), jsonString(r.subject));
     }
-    return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact)) + QLatin1Char('\n');
+    return out + QStringLiteral("]\n");
 }
 
 QString viewerText(const MailRecord &r)

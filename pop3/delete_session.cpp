@@ -18,12 +18,17 @@ void Pop3Engine::deleteReply(const ReplyReader::Reply &reply)
         subSend(QStringLiteral("USER ") + opt_.current.uname + QStringLiteral("\r\n"));
         break;
     case 1:
-        if (const int first = nextMessage(index_, 0, &Pop3Engine::marked))
-            target_ = first;
+        // No number is carried over from another account: with no mark left (the marks
+        // were cleared meanwhile) nothing is deleted.
+        target_ = nextMessage(index_, 0, &Pop3Engine::marked);
         step_ = 3;
         subSend(QStringLiteral("PASS ") + opt_.current.passw + QStringLiteral("\r\n"));
         break;
     case 3:
+        if (target_ == 0) {
+            subDisConn();
+            break;
+        }
         step_ = probeSent;
         subSend(QStringLiteral("TOP %1 0\r\n").arg(target_), ReplyReader::Framing::MultiLine);
         break;

@@ -28,8 +28,7 @@ void Pop3Engine::retrieveReply(const ReplyReader::Reply &reply)
 {
     switch (step_) {
     case 0:
-        if (const int first = nextMessage(index_, 0, &Pop3Engine::wanted))
-            target_ = first;
+        target_ = nextMessage(index_, 0, &Pop3Engine::wanted);
         step_ = 1;
         subSend(QStringLiteral("USER ") + opt_.current.uname + QStringLiteral("\r\n"));
         break;
@@ -38,6 +37,10 @@ void Pop3Engine::retrieveReply(const ReplyReader::Reply &reply)
         subSend(QStringLiteral("PASS ") + opt_.current.passw + QStringLiteral("\r\n"));
         break;
     case 3:
+        if (target_ == 0) {
+            subDisConn();
+            break;
+        }
         step_ = retrSent;
         subSend(QStringLiteral("RETR %1\r\n").arg(target_), ReplyReader::Framing::MultiLine);
         break;

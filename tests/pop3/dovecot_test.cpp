@@ -97,7 +97,7 @@ TEST_F(Dovecot, LumcheckJsonNewestFirst)
     writeSettings({account()}, {{"Option9value", QStringLiteral("1")}});
     const Run r = lumcheck({QStringLiteral("--json")});
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_TRUE(r.out.startsWith(QStringLiteral("[{\"account\":1,\"attach\":false,\"from\":\"山田太郎 <a@example.jp>\",\"message\":3,\"name\":\"ホーム\",\"subject\":\"こんにちは\"}")))
+    EXPECT_TRUE(r.out.startsWith(QStringLiteral("[{\"account\":1,\"name\":\"ホーム\",\"message\":3,\"attach\":false,\"from\":\"山田太郎 <a@example.jp>\",\"subject\":\"こんにちは\"}")))
         << r.out.toStdString();
 }
 

@@ -75,8 +75,17 @@ TEST(Report, TsvAndJson)
     const auto rows = listRows(t, 1, [](int) { return 2; }, [](int) { return QStringLiteral("ホーム"); }, false);
     EXPECT_EQ(formatTsv(rows), QStringLiteral("1\t1\t0\tf11\ts11\n1\t2\t1\tf12\ts12\n"));
     EXPECT_EQ(formatJson(rows),
-              QStringLiteral("[{\"account\":1,\"attach\":false,\"from\":\"f11\",\"message\":1,\"name\":\"ホーム\",\"subject\":\"s11\"},"
-                             "{\"account\":1,\"attach\":true,\"from\":\"f12\",\"message\":2,\"name\":\"ホーム\",\"subject\":\"s12\"}]\n"));
+              QStringLiteral("[{\"account\":1,\"name\":\"ホーム\",\"message\":1,\"attach\":false,\"from\":\"f11\",\"subject\":\"s11\"},"
+                             "{\"account\":1,\"name\":\"ホーム\",\"message\":2,\"attach\":true,\"from\":\"f12\",\"subject\":\"s12\"}]\n"));
+    EXPECT_EQ(formatJson({}), QStringLiteral("[]\n"));
+}
+
+TEST(Report, JsonEscapesQuotesAndControlCharacters)
+{
+    ListRow row{2, QStringLiteral("a\"b"), 7, false, QStringLiteral("x\\y"), QStringLiteral("tab\u0001")};
+    EXPECT_EQ(formatJson({row}),
+              QStringLiteral("[{\"account\":2,\"name\":\"a\\\"b\",\"message\":7,\"attach\":false,"
+                             "\"from\":\"x\\\\y\",\"subject\":\"tab\\u0001\"}]\n"));
 }
 
 TEST(Report, ViewerText)

@@ -203,6 +203,30 @@ TEST(DeleteSession, NegativeDeleReplyShowsTextAndQuits)
     EXPECT_EQ(rig->engine->caption(), QStringLiteral("Lumora"));
 }
 
+TEST(DeleteSession, MarksClearedBeforeLoginDeleteNothing)
+{
+    auto rig = checkedRig();
+    rig->rec(2, 1).mark = true;
+    rig->rec(1, 4).mark = true;
+    rig->engine->deleteMarked(); // account 1's session opens
+    rig->rec(1, 4).mark = false;
+    rig->settle();
+    EXPECT_EQ(rig->server->commands(0), (QStringList{"USER user", "PASS pass", "QUIT"}));
+    EXPECT_EQ(rig->box(1).messages.size(), 6);
+    EXPECT_EQ(rig->box(2).messages.size(), 5);
+}
+
+TEST(RetrieveSession, MarksClearedBeforeGreetingFetchNothing)
+{
+    auto rig = checkedRig();
+    rig->rec(1, 4).mark = true;
+    rig->engine->retrieveMarked();
+    rig->rec(1, 4).mark = false;
+    rig->settle();
+    EXPECT_EQ(rig->server->commands(0), (QStringList{"USER user", "PASS pass", "QUIT"}));
+    EXPECT_TRUE(rig->rec(1, 4).body.isEmpty());
+}
+
 TEST(DeleteSession, FollowingCheckRaisesNoNewMailWithOnlyNewer)
 {
     auto rig = checkedRig({{"Option6value", QStringLiteral("1")}});
