@@ -15,7 +15,8 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription(QStringLiteral(
         "Checks the accounts of Lumora once and prints one line per message:\n"
         "account, message number, attachment (0/1), From, Subject, TAB-separated.\n"
-        "The list is printed after every check cycle."));
+        "The list is printed after every check cycle. Exit status: 0 when the cycle ran,\n"
+        "1 when the settings can't be read or hold no account, 2 for bad arguments."));
     parser.addHelpOption();
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("Print each list as one JSON array."));
@@ -53,8 +54,16 @@ int main(int argc, char *argv[])
     }
 
     lum::SettingsStore store;
+    if (!store.writable()) {
+        err << "lumcheck: 設定ファイルを読み込めません: " << store.filePath() << '\n';
+        return 1;
+    }
     lum::Options options;
     lum::loadOptions(store, options);
+    if (options.accountno <= 0) {
+        err << "lumcheck: ｱｶｳﾝﾄが設定されていません: " << store.filePath() << '\n';
+        return 1;
+    }
     lum::Runner runner(options, store, request);
     runner.start();
     return app.exec();

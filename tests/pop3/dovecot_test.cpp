@@ -164,6 +164,26 @@ TEST_F(Dovecot, RefusedPortIsReportedAndNextAccountRuns)
     EXPECT_EQ(r.out.count(QLatin1Char('\n')), 3);
 }
 
+TEST_F(Dovecot, LumcheckWithoutAccountsSaysSo)
+{
+    writeSettings({});
+    const Run r = lumcheck({});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("ｱｶｳﾝﾄが設定されていません"))) << r.err.toStdString();
+    EXPECT_TRUE(r.out.isEmpty());
+}
+
+TEST_F(Dovecot, LumcheckRejectsBadMessageList)
+{
+    deliverAll();
+    writeSettings({account()});
+    const Run r = lumcheck({QStringLiteral("--delete"), QStringLiteral("1-2")});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_TRUE(r.err.contains(QStringLiteral("A:M"))) << r.err.toStdString();
+    EXPECT_EQ(server.messageCount(QStringLiteral("taro")), 3);
+    EXPECT_TRUE(r.out.isEmpty()); // refused before any connection
+}
+
 TEST_F(Dovecot, UnchangedMailboxIsNotFetchedAgainWithOnlyNewer)
 {
     deliverAll();
