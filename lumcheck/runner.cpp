@@ -17,6 +17,10 @@ Runner::Runner(Options &options, const SettingsStore &store, const RunRequest &r
     engine_.setReportAllErrors(true);
     if (req_.log)
         opt_.keepLog = true;
+    // A command must end: without a session limit ("Timeupval" 0) a server that never
+    // answers would hold it forever. Only silence counts, so slow transfers are not cut.
+    if (opt_.timeUpMinutes <= 0)
+        opt_.timeUpMinutes = 1;
 }
 
 void Runner::start()
