@@ -11,7 +11,7 @@ namespace {
 std::unique_ptr<Rig> twoAccounts()
 {
     auto rig = std::make_unique<Rig>(
-        QList<AccountSpec>{{QStringLiteral("A"), QStringLiteral("h1")}, {QStringLiteral("B"), QStringLiteral("h2")}},
+        QList<TestAccount>{{QStringLiteral("A"), QStringLiteral("h1")}, {QStringLiteral("B"), QStringLiteral("h2")}},
         QList<std::pair<const char *, QString>>{{"Option3value", QStringLiteral("0")}});
     rig->box(2).messages = {jpMessage(wYamada, wTest, "b1@x")};
     return rig;
@@ -135,7 +135,7 @@ TEST(Faults, OverlongLineEndsSession)
 TEST(Faults, EmptyHostIsReportedAndLeftToTheTimeout)
 {
     auto rig = std::make_unique<Rig>(
-        QList<AccountSpec>{{QStringLiteral("A"), QStringLiteral("   ")}, {QStringLiteral("B"), QStringLiteral("h2")}},
+        QList<TestAccount>{{QStringLiteral("A"), QStringLiteral("   ")}, {QStringLiteral("B"), QStringLiteral("h2")}},
         QList<std::pair<const char *, QString>>{{"Option3value", QStringLiteral("0")}});
     rig->engine->checkmail();
     EXPECT_EQ(rig->view.messages, QStringList{QStringLiteral("相手先が指定されていません")});

@@ -6,7 +6,7 @@
 namespace lum::test {
 namespace {
 
-QList<AccountSpec> threeAccounts(int secondCheck = 1)
+QList<TestAccount> threeAccounts(int secondCheck = 1)
 {
     return {{QStringLiteral("A"), QStringLiteral("h1")},
             {QStringLiteral("B"), QStringLiteral("h2"), 110, QStringLiteral("user"), QStringLiteral("pass"), secondCheck},

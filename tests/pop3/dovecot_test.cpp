@@ -36,13 +36,13 @@ protected:
             server.deliver(QStringLiteral("taro"), m);
     }
 
-    AccountSpec account(const QString &name = QStringLiteral("ホーム"), const QString &pass = QStringLiteral("secret"))
+    TestAccount account(const QString &name = QStringLiteral("ホーム"), const QString &pass = QStringLiteral("secret"))
     {
         return {name, QStringLiteral("127.0.0.1"), server.port(), QStringLiteral("taro"), pass};
     }
 
     // The settings store of lumcheck in its own XDG_CONFIG_HOME.
-    void writeSettings(const QList<AccountSpec> &accounts, const QList<std::pair<const char *, QString>> &settings = {})
+    void writeSettings(const QList<TestAccount> &accounts, const QList<std::pair<const char *, QString>> &settings = {})
     {
         SettingsStore s(config.filePath(QStringLiteral("lumwatch/lumwatch.ini")));
         s.writeSetting(QStringLiteral("accountno"), QString::number(accounts.size()));
@@ -155,7 +155,7 @@ TEST_F(Dovecot, WrongPasswordShowsServerTextAndNextAccountRuns)
 TEST_F(Dovecot, RefusedPortIsReportedAndNextAccountRuns)
 {
     deliverAll();
-    AccountSpec dead = account(QStringLiteral("dead"));
+    TestAccount dead = account(QStringLiteral("dead"));
     dead.port = freePort(); // nothing listens there
     writeSettings({dead, account()});
     const Run r = lumcheck({});
@@ -203,7 +203,7 @@ TEST_F(Dovecot, SilentServerTimesOutThenNextAccountRuns)
     deliverAll();
     QTcpServer silent;
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
-    AccountSpec mute{QStringLiteral("mute"), QStringLiteral("127.0.0.1"), silent.serverPort()};
+    TestAccount mute{QStringLiteral("mute"), QStringLiteral("127.0.0.1"), silent.serverPort()};
     LiveRig rig({mute, account()}, {{"Option3value", QStringLiteral("0")}});
     rig.engine->checkmail();
     ASSERT_TRUE(rig.runUntil([&] { return silent.hasPendingConnections(); }));

@@ -19,7 +19,7 @@ QList<QByteArray> messages(int n, const QByteArray &tag)
     return list;
 }
 
-QList<AccountSpec> accounts3()
+QList<TestAccount> accounts3()
 {
     return {{QStringLiteral("A"), QStringLiteral("h1")},
             {QStringLiteral("B"), QStringLiteral("h2")},

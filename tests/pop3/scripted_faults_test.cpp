@@ -17,7 +17,7 @@ QList<QByteArray> twoMessages()
     return {jpMessage(wYamada, wTest, "s1@x", ".leading dot\r\n"), jpMessage(wBill, wMeeting, "s2@x")};
 }
 
-AccountSpec at(const ScriptedServer &s, const QString &name = QStringLiteral("S"))
+TestAccount at(const ScriptedServer &s, const QString &name = QStringLiteral("S"))
 {
     return {name, QStringLiteral("127.0.0.1"), s.port()};
 }

@@ -24,14 +24,14 @@ public:
     std::unique_ptr<Pop3Engine> engine;
     std::unique_ptr<QtTransport> transport;
 
-    LiveRig(const QList<AccountSpec> &accounts, const QList<std::pair<const char *, QString>> &settings = {})
+    LiveRig(const QList<TestAccount> &accounts, const QList<std::pair<const char *, QString>> &settings = {})
     {
         SettingsStore &s = temp.store();
         s.writeSetting(QStringLiteral("accountno"), QString::number(accounts.size()));
         for (const auto &[k, v] : settings)
             s.writeSetting(QString::fromLatin1(k), v);
         for (int n = 1; n <= accounts.size(); ++n) {
-            const AccountSpec &a = accounts[n - 1];
+            const TestAccount &a = accounts[n - 1];
             AccountRecord r;
             r.aname = a.name;
             r.hname = a.host;

@@ -62,7 +62,7 @@ inline const QByteArray wMeeting = "=?ISO-2022-JP?B?GyRCMnE1RCRON28bKEI=?=";    
 inline const QByteArray wYamada = "=?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?=";     // 山田太郎
 inline const QByteArray wBill = "=?ISO-2022-JP?B?GyRCQEE1YT1xGyhC?=";          // 請求書
 
-struct AccountSpec {
+struct TestAccount {
     QString name;
     QString host = QStringLiteral("pop.example.jp");
     int port = 110;
@@ -82,14 +82,14 @@ public:
     std::unique_ptr<FakeServer> server;
 
     // Accounts 1..n; every host starts with an empty, normal mailbox.
-    explicit Rig(const QList<AccountSpec> &accounts, const QList<std::pair<const char *, QString>> &settings = {})
+    explicit Rig(const QList<TestAccount> &accounts, const QList<std::pair<const char *, QString>> &settings = {})
     {
         SettingsStore &s = temp.store();
         s.writeSetting(QStringLiteral("accountno"), QString::number(accounts.size()));
         for (const auto &[k, v] : settings)
             s.writeSetting(QString::fromLatin1(k), v);
         for (int n = 1; n <= accounts.size(); ++n) {
-            const AccountSpec &a = accounts[n - 1];
+            const TestAccount &a = accounts[n - 1];
             AccountRecord r;
             r.aname = a.name;
             r.hname = a.host;
@@ -104,7 +104,7 @@ public:
         table.reset(options.accountno);
         engine = std::make_unique<Pop3Engine>(options, s, table, *transportProxy(), timers, view);
         timers.onTick = [this](TimerId id) { engine->timerTick(id); };
-        for (const AccountSpec &a : accounts)
+        for (const TestAccount &a : accounts)
             server->hosts[a.host + QLatin1Char(':') + QString::number(a.port)];
     }
 
