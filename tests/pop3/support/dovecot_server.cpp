@@ -7,6 +7,8 @@
 #include <QTcpSocket>
 #include <QThread>
 
+#include <csignal>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -100,6 +102,8 @@ bool DovecotServer::start()
             continue;
         const QString conf = writeConfig();
         process_.setProcessChannelMode(QProcess::MergedChannels);
+        // A test that crashes takes its server with it.
+        process_.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
         process_.start(QStringLiteral("/usr/sbin/dovecot"), {QStringLiteral("-F"), QStringLiteral("-c"), conf});
         if (!process_.waitForStarted(10000)) {
             error_ = QStringLiteral("dovecot did not start: ") + process_.errorString();
