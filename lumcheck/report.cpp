@@ -1,0 +1,115 @@
+#include "lumcheck/report.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+
+namespace lum {
+
+std::optional<QList<MessageRef>> parseMessageRefs(const QString &text)
+{
+    QList<MessageRef> refs;
+    for (const QString &item : text.split(QLatin1Char(','))) {
+        const QStringList parts = item.trimmed().split(QLatin1Char(':'));
+        if (parts.size() != 2)
+            return std::nullopt;
+        bool okA = false, okM = false;
+        const int a = parts[0].toInt(&okA);
+        const int m = parts[1].toInt(&okM);
+        if (!okA || !okM || a < 1 || m < 1 || a > 32767 || m > 32767)
+            return std::nullopt;
+        refs.append({a, m});
+    }
+    return refs;
+}
+
+QList<ListRow> listRows(const MailTable &table, int accountCount,
+                        const std::function<int(int)> &count,
+                        const std::function<QString(int)> &name, bool newestFirst)
+{
+    QList<ListRow> rows;
+    for (int a = 1; a <= accountCount; ++a) {
+        const qsizetype start = rows.size();
+        for (int m = 1; m <= count(a); ++m) {
+            const MailRecord *r = table.record(a, m);
+            if (!r)
+                break;
+            ListRow row{a, name(a), m, r->attach, r->from, r->subject};
+            if (newestFirst)
+                rows.insert(start, row);
+            else
+                rows.append(row);
+        }
+    }
+    return rows;
+}
+
+QString formatTsv(const QList<ListRow> &rows)
+{
+    QString out;
+    for (const ListRow &r : rows) {
+        out += QString::number(r.account) + QLatin1Char('\t') + QString::number(r.message)
+            + QLatin1Char('\t') + QLatin1Char(r.attach ? '1' : '0') + QLatin1Char('\t')
+            + r.from + QLatin1Char('\t') + r.subject + QLatin1Char('\n');
+    }
+    return out;
+}
+
+// A JSON string literal, escaped as QJsonDocument escapes it.
+static QString jsonString(const QString &text)
+{
+    const QByteArray doc = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return QString::fromUtf8(doc.sliced(1, doc.size() - 2));
+}
+
+QString formatJson(const QList<ListRow> &rows)
+{
+    // Written by hand to keep the fields in the order of the text form.
+    QString out = QStringLiteral("[");
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const ListRow &r = rows[i];
+        if (i > 0)
+            out += QLatin1Char(',');
+        out += QStringLiteral("{\"account\":%1,\"name\":%2,\"message\":%3,\"attach\":%4,"
+                              "\"from\":%5,\"subject\":%6}")
+                   .arg(QString::number(r.account), jsonString(r.name), QString::number(r.message),
+                        r.attach ? QStringLiteral("true") : QStringLiteral("false"),
+                        jsonString(r.from), jsonString(r.subject));
+    }
+    return out + QStringLiteral("]\n");
+}
+
+// Appends text with its CR LF pairs as LF; a lone CR stays.
+static void appendWithLf(QString &out, const QString &text)
+{
+    const QChar *src = text.constData();
+    const qsizetype n = text.size();
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (src[i] == u'\r' && i + 1 < n && src[i + 1] == u'\n') {
+            out.append(src + run, i - run);
+            run = i + 1;
+        }
+    }
+    out.append(src + run, n - run);
+}
+
+QString viewerText(const MailRecord &r)
+{
+    QString out;
+    out.reserve(r.subject.size() + r.from.size() + r.attachNames.size() + r.body.size() + 40);
+    out += QStringLiteral("Subject: ");
+    appendWithLf(out, r.subject);
+    out += QStringLiteral("\n   From: ");
+    appendWithLf(out, r.from);
+    out += QLatin1Char('\n');
+    if (r.attach) {
+        out += QStringLiteral(" Attach:  ");
+        appendWithLf(out, r.attachNames);
+        out += QLatin1Char('\n');
+    }
+    out += QLatin1Char('\n');
+    appendWithLf(out, r.body);
+    return out;
+}
+
+} // namespace lum

@@ -1,0 +1,52 @@
+#pragma once
+// One run of lumcheck: a check cycle, then optionally a retrieve cycle and a delete cycle
+// (which ends with a second check), printing as it goes. Quits the application at the end.
+
+#include "lumcheck/report.h"
+#include "pop3/engine.h"
+#include "pop3/qt/qt_timers.h"
+#include "pop3/qt/qt_transport.h"
+
+#include <QTextStream>
+
+namespace lum {
+
+struct RunRequest {
+    bool json = false;
+    bool log = false;
+    QList<MessageRef> retrieve;
+    QList<MessageRef> remove;
+};
+
+class Runner : public EngineView {
+public:
+    Runner(Options &options, const SettingsStore &store, const RunRequest &request);
+    void start();
+
+    // EngineView.
+    void showMsg(const QString &text) override;
+    void cycleStarting() override;
+    void checkCycleEnded(const CheckCycleResult &) override;
+    void retrieveCycleEnded() override;
+
+private:
+    enum class Phase { Check, Retrieve, Delete, Done };
+    void nextPhase();
+    bool mark(const QList<MessageRef> &refs);
+    void clearMarks();
+    void finish();
+
+    Options &opt_;
+    const SettingsStore &store_;
+    RunRequest req_;
+    MailTable table_;
+    QtTransport transport_;
+    QtTimers timers_;
+    Pop3Engine engine_;
+    Phase phase_ = Phase::Check;
+    QByteArray log_;
+    QTextStream out_;
+    QTextStream err_;
+};
+
+} // namespace lum

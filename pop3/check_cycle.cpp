@@ -1,0 +1,335 @@
+// The cycles over the accounts (check, retrieve, delete), the minute timer that starts
+// periodic checks and the session time-out.
+#include "pop3/engine.h"
+
+#include "settings/setting_keys.h"
+
+namespace lum {
+
+namespace {
+
+constexpr int minuteMs = 60000;
+constexpr int nextAccountMs = 1000;
+
+TimerId nextAccountTimer(SessionKind kind)
+{
+    switch (kind) {
+    case SessionKind::Retrieve:
+        return TimerId::Retr;
+    case SessionKind::Delete:
+        return TimerId::Del;
+    case SessionKind::Check:
+        break;
+    }
+    return TimerId::Logon;
+}
+
+} // namespace
+
+QString Pop3Engine::captionForTotal(qint16 total)
+{
+    return total != 0 ? QString::number(total) + QStringLiteral("通のメールが届いています!")
+                      : QStringLiteral("Lumora");
+}
+
+void Pop3Engine::growTables()
+{
+    const size_t n = size_t(std::max<int>(opt_.accountno, index_)) + 1;
+    if (prevCount_.size() < n) {
+        prevCount_.resize(n, 0);
+        prevSize_.resize(n, 0);
+        newMail_.resize(n, false);
+    }
+}
+
+qint16 Pop3Engine::previousCount(int a) const
+{
+    return a >= 0 && size_t(a) < prevCount_.size() ? prevCount_[size_t(a)] : 0;
+}
+
+qint32 Pop3Engine::previousSize(int a) const
+{
+    return a >= 0 && size_t(a) < prevSize_.size() ? prevSize_[size_t(a)] : 0;
+}
+
+bool Pop3Engine::newMail(int a) const
+{
+    return a >= 0 && size_t(a) < newMail_.size() && newMail_[size_t(a)];
+}
+
+bool Pop3Engine::anyNewMail() const
+{
+    for (int a = 1; a <= opt_.accountno; ++a) {
+        if (newMail(a))
+            return true;
+    }
+    return false;
+}
+
+void Pop3Engine::setCaption(const QString &text)
+{
+    caption_ = text;
+    view_.setCaption(text);
+}
+
+void Pop3Engine::enable(TimerId id, int intervalMs)
+{
+    if (!timers_.active(id))
+        timers_.start(id, intervalMs);
+}
+
+void Pop3Engine::restartTimeup()
+{
+    timers_.stop(TimerId::Timeup);
+    timers_.start(TimerId::Timeup, minuteMs);
+}
+
+QString Pop3Engine::accountName(int account) const
+{
+    return store_.readSetting(numbered(key::aname, account), QString());
+}
+
+bool Pop3Engine::marked(int account, int message) const
+{
+    const MailRecord *r = table_.record(account, message);
+    return r && r->mark;
+}
+
+bool Pop3Engine::wanted(int account, int message) const
+{
+    const MailRecord *r = table_.record(account, message);
+    return r && r->mark && r->body.isEmpty();
+}
+
+// The lowest message number above `after` that `want` accepts, or 0.
+int Pop3Engine::nextMessage(int account, int after, bool (Pop3Engine::*want)(int, int) const) const
+{
+    for (int m = after + 1; m <= table_.messageSlots(); ++m) {
+        if ((this->*want)(account, m))
+            return m;
+    }
+    return 0;
+}
+
+bool Pop3Engine::moreToVisit() const
+{
+    for (int a = index_ + 1; a <= opt_.accountno; ++a) {
+        switch (kind_) {
+        case SessionKind::Check: {
+            AccountRecord r;
+            readAccount(store_, a, r);
+            if (r.check != 0)
+                return true;
+            break;
+        }
+        case SessionKind::Retrieve:
+            if (nextMessage(a, 0, &Pop3Engine::wanted))
+                return true;
+            break;
+        case SessionKind::Delete:
+            if (nextMessage(a, 0, &Pop3Engine::marked))
+                return true;
+            break;
+        }
+    }
+    return false;
+}
+
+void Pop3Engine::scheduleNext()
+{
+    const bool pause = pauseAtEnd_ || moreToVisit();
+    timers_.start(nextAccountTimer(kind_), pause ? nextAccountMs : 0);
+}
+
+void Pop3Engine::CycleReset()
+{
+    view_.cycleStarting();
+    // A next-account tick of the cycle being replaced must not run into the new one.
+    timers_.stop(TimerId::Logon);
+    timers_.stop(TimerId::Retr);
+    timers_.stop(TimerId::Del);
+    subDisConn();
+    dropConnection();
+    total_ = 0;
+    index_ = 0;
+    log_.clear();
+}
+
+void Pop3Engine::checkmail()
+{
+    CycleReset();
+    newMail_.assign(newMail_.size(), false);
+    CheckNext();
+}
+
+void Pop3Engine::startupCheck()
+{
+    suppress_ = false;
+    checkmail();
+}
+
+void Pop3Engine::CheckNext()
+{
+    kind_ = SessionKind::Check;
+    for (;;) {
+        timers_.stop(TimerId::Timeup);
+        if (index_ >= opt_.accountno) {
+            endCheckCycle();
+            return;
+        }
+        ++index_;
+        loadadata(store_, index_, opt_);
+        setCaption(QStringLiteral("Lumora -チェック中:") + opt_.current.aname + QLatin1Char('-'));
+        if (opt_.trayIcon)
+            view_.setTrayPicture(TrayPicture::Working);
+        if (opt_.current.check != 0)
+            break;
+    }
+    timeoutCount_ = 1;
+    enable(TimerId::Timeup, minuteMs);
+    logon(SessionKind::Check);
+}
+
+void Pop3Engine::endCheckCycle()
+{
+    growTables();
+    setCaption(captionForTotal(total_));
+    const CheckCycleResult result{total_, anyNewMail()};
+    view_.checkCycleEnded(result);
+    if (!result.newMail && opt_.trayIcon)
+        view_.setTrayPicture(TrayPicture::Normal);
+    startCheckTimer();
+    busy_ = false;
+    view_.setBusy(false);
+}
+
+void Pop3Engine::startCheckTimer()
+{
+    if (opt_.checkTimerMinutes > 0)
+        enable(TimerId::Check, minuteMs);
+    else
+        timers_.stop(TimerId::Check);
+}
+
+void Pop3Engine::startAccountSession(SessionKind kind, const QString &captionLabel)
+{
+    setCaption(QStringLiteral("Lumora") + captionLabel + accountName(index_) + QLatin1Char('-'));
+    if (opt_.trayIcon)
+        view_.setTrayPicture(TrayPicture::Working);
+    view_.sessionStarting(kind);
+    timeoutCount_ = 1;
+    enable(TimerId::Timeup, minuteMs);
+    loadadata(store_, index_, opt_);
+    logon(kind);
+}
+
+void Pop3Engine::retrieveMarked()
+{
+    busy_ = true;
+    view_.setBusy(true);
+    savedCaption_ = caption_;
+    CycleReset();
+    RetrNext();
+}
+
+void Pop3Engine::RetrNext()
+{
+    kind_ = SessionKind::Retrieve;
+    timers_.stop(TimerId::Timeup);
+    while (index_ < opt_.accountno) {
+        ++index_;
+        if (nextMessage(index_, 0, &Pop3Engine::wanted)) {
+            startAccountSession(SessionKind::Retrieve, QStringLiteral(" -メール取得中:"));
+            return;
+        }
+    }
+    view_.retrieveCycleEnded();
+    setCaption(savedCaption_);
+    if (opt_.trayIcon)
+        view_.setTrayPicture(TrayPicture::Normal);
+    busy_ = false;
+    view_.setBusy(false);
+}
+
+void Pop3Engine::deleteMarked()
+{
+    busy_ = true;
+    view_.setBusy(true);
+    CycleReset();
+    DelNext();
+}
+
+void Pop3Engine::DelNext()
+{
+    kind_ = SessionKind::Delete;
+    timers_.stop(TimerId::Timeup);
+    while (index_ < opt_.accountno) {
+        ++index_;
+        if (nextMessage(index_, 0, &Pop3Engine::marked)) {
+            startAccountSession(SessionKind::Delete, QStringLiteral(" -メール削除中:"));
+            return;
+        }
+    }
+    // The check that follows lists what is left; mail it finds is not news to the user.
+    suppress_ = true;
+    newMail_.assign(newMail_.size(), false);
+    checkmail();
+}
+
+void Pop3Engine::timerTick(TimerId id)
+{
+    switch (id) {
+    case TimerId::Check:
+        checkTimerTick();
+        break;
+    case TimerId::Logon:
+        timers_.stop(id);
+        CheckNext();
+        break;
+    case TimerId::Retr:
+        timers_.stop(id);
+        RetrNext();
+        break;
+    case TimerId::Del:
+        timers_.stop(id);
+        DelNext();
+        break;
+    case TimerId::Timeup:
+        timeupTick();
+        break;
+    }
+}
+
+void Pop3Engine::checkTimerTick()
+{
+    ++minuteCount_;
+    if (minuteCount_ < opt_.checkTimerMinutes)
+        return;
+    timers_.stop(TimerId::Check);
+    suppress_ = false;
+    checkmail();
+    minuteCount_ = 0;
+    startCheckTimer();
+}
+
+// Every event of the session restarts the minute; the count is not reset by events, so a
+// session ends after "Timeupval" silent minutes counted over the whole session.
+void Pop3Engine::timeupTick()
+{
+    if (opt_.timeUpMinutes <= 0 || timeoutCount_ < opt_.timeUpMinutes) {
+        ++timeoutCount_;
+        return;
+    }
+    timers_.stop(TimerId::Timeup);
+    if (step_ != 6)
+        subDisConn();
+    dropConnection();
+    if (kind_ != SessionKind::Check)
+        setCaption(captionForTotal(total_));
+    timeoutCount_ = 1;
+    scheduleNext();
+    busy_ = false;
+    view_.setBusy(false);
+}
+
+} // namespace lum

@@ -1,0 +1,140 @@
+// The check session: log in, STAT, TOP n 5 for every message of a changed mailbox, QUIT.
+#include "pop3/engine.h"
+
+#include "decode/summary.h"
+
+#include <limits>
+#include <optional>
+
+namespace lum {
+
+namespace {
+
+std::optional<qint64> decimal(QByteArrayView digits, qint64 max)
+{
+    if (digits.isEmpty() || digits.size() > 12)
+        return std::nullopt;
+    qint64 v = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        v = v * 10 + (c - '0');
+    }
+    if (v > max)
+        return std::nullopt;
+    return v;
+}
+
+struct Stat {
+    qint16 count;
+    qint32 size;
+};
+
+// "+OK count size" (RFC 1939 §5 STAT; anything after the size is allowed and ignored).
+std::optional<Stat> parseStat(QByteArrayView line)
+{
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    qsizetype blank = line.indexOf(' ');
+    if (blank < 0)
+        return std::nullopt;
+    line = line.sliced(blank + 1);
+    blank = line.indexOf(' ');
+    if (blank < 0)
+        return std::nullopt;
+    QByteArrayView size = line.sliced(blank + 1);
+    const qsizetype end = size.indexOf(' ');
+    if (end >= 0)
+        size = size.first(end);
+    const auto c = decimal(line.first(blank), std::numeric_limits<qint16>::max());
+    const auto s = decimal(size, std::numeric_limits<qint32>::max());
+    if (!c || !s)
+        return std::nullopt;
+    return Stat{qint16(*c), qint32(*s)};
+}
+
+qint16 saturatingAdd(qint16 a, qint16 b)
+{
+    const int sum = int(a) + int(b);
+    return qint16(std::min(sum, int(std::numeric_limits<qint16>::max())));
+}
+
+} // namespace
+
+void Pop3Engine::checkReply(const ReplyReader::Reply &reply)
+{
+    switch (step_) {
+    case 0:
+        step_ = 1;
+        subSend(QStringLiteral("USER ") + opt_.current.uname + QStringLiteral("\r\n"));
+        break;
+    case 1:
+        step_ = 3;
+        subSend(QStringLiteral("PASS ") + opt_.current.passw + QStringLiteral("\r\n"));
+        break;
+    case 3:
+        step_ = 4;
+        subSend(QStringLiteral("STAT\r\n"));
+        break;
+    case 4:
+        evaluateStat(reply.status);
+        break;
+    case 5:
+        topCollected(reply.block);
+        break;
+    case 6:
+        closeSession();
+        break;
+    default:
+        subSend(QStringLiteral("NOOP\r\n"));
+        break;
+    }
+}
+
+void Pop3Engine::evaluateStat(const QByteArray &statusLine)
+{
+    const std::optional<Stat> stat = parseStat(statusLine);
+    if (!stat) {
+        sessionError(QStringLiteral("ｻｰﾊﾞｰのSTAT応答が正しくありません:")
+                     + QString::fromLatin1(statusLine.trimmed()));
+        return;
+    }
+    growTables();
+    const size_t a = size_t(index_);
+    msgCount_ = stat->count;
+    if (stat->count == 0) {
+        prevCount_[a] = 0;
+        subDisConn();
+        return;
+    }
+    if (opt_.onlyNewer && stat->count == prevCount_[a] && stat->size == prevSize_[a]) {
+        // Unchanged: the rows of the last check stay.
+        total_ = saturatingAdd(total_, stat->count);
+        subDisConn();
+        return;
+    }
+    if (!opt_.onlyNewer || !suppress_)
+        newMail_[a] = true;
+    total_ = saturatingAdd(total_, stat->count);
+    prevCount_[a] = stat->count;
+    prevSize_[a] = stat->size;
+    table_.ensureMessages(stat->count);
+    headerIndex_ = 1;
+    step_ = 5;
+    subSend(QStringLiteral("TOP 1 5\r\n"), ReplyReader::Framing::MultiLine);
+}
+
+void Pop3Engine::topCollected(QByteArray block)
+{
+    replaceNul(block);
+    appendLog(block, "\r\n\r\n");
+    subListSet(block, table_, index_, headerIndex_);
+    if (headerIndex_ < msgCount_) {
+        ++headerIndex_;
+        subSend(QStringLiteral("TOP %1 5\r\n").arg(headerIndex_), ReplyReader::Framing::MultiLine);
+    } else {
+        subDisConn();
+    }
+}
+
+} // namespace lum

@@ -1,0 +1,77 @@
+// The delete session: log in, then for each marked message make sure with TOP n 0 that the
+// number still names the message the check listed, and only then DELE n; QUIT, which makes
+// the server remove them (RFC 1939 §6, UPDATE state).
+#include "pop3/engine.h"
+
+namespace lum {
+
+namespace {
+constexpr int lastDeleSent = 7;
+constexpr int probeSent = 8;
+} // namespace
+
+void Pop3Engine::deleteReply(const ReplyReader::Reply &reply)
+{
+    switch (step_) {
+    case 0:
+        step_ = 1;
+        subSend(QStringLiteral("USER ") + opt_.current.uname + QStringLiteral("\r\n"));
+        break;
+    case 1:
+        // No number is carried over from another account: with no mark left (the marks
+        // were cleared meanwhile) nothing is deleted.
+        target_ = nextMessage(index_, 0, &Pop3Engine::marked);
+        step_ = 3;
+        subSend(QStringLiteral("PASS ") + opt_.current.passw + QStringLiteral("\r\n"));
+        break;
+    case 3:
+        if (target_ == 0) {
+            subDisConn();
+            break;
+        }
+        step_ = probeSent;
+        subSend(QStringLiteral("TOP %1 0\r\n").arg(target_), ReplyReader::Framing::MultiLine);
+        break;
+    case probeSent:
+        probeAnswered(&reply.block);
+        break;
+    case lastDeleSent:
+        subDisConn();
+        break;
+    case 6:
+        closeSession();
+        break;
+    default:
+        subSend(QStringLiteral("NOOP\r\n"));
+        break;
+    }
+}
+
+// block: the TOP n 0 reply, or null when the server refused it.
+void Pop3Engine::probeAnswered(const QByteArray *block)
+{
+    const int next = nextMessage(index_, target_, &Pop3Engine::marked);
+    if (block && stillSameMessage(*block, target_)) {
+        const QString dele = QStringLiteral("DELE %1\r\n").arg(target_);
+        if (next) {
+            target_ = next;
+            step_ = 3;
+        } else {
+            step_ = lastDeleSent;
+        }
+        subSend(dele);
+        return;
+    }
+    ShowMsg(QStringLiteral("ﾒｰﾙﾎﾞｯｸｽが変更されたため、%1 の %2 番のﾒｰﾙは削除しませんでした")
+                .arg(accountName(index_))
+                .arg(target_));
+    if (next) {
+        target_ = next;
+        step_ = probeSent;
+        subSend(QStringLiteral("TOP %1 0\r\n").arg(target_), ReplyReader::Framing::MultiLine);
+    } else {
+        subDisConn();
+    }
+}
+
+} // namespace lum

@@ -1,0 +1,152 @@
+#pragma once
+// The POP3 engine of the checker: one connection at a time, the check, retrieve and delete
+// sessions on it, and the cycles over the accounts with their timers.
+//
+// Driven from outside only: transport events (TransportEvents), timer ticks (timerTick) and
+// the user's commands (checkmail, retrieveMarked, deleteMarked). It answers through the
+// Transport, the Timers and the EngineView it was given, and files what it learns in the
+// mail table. Nothing blocks and nothing waits.
+//
+// Sessions (RFC 1939):
+//   check     greeting, USER, PASS, STAT, TOP n 5 for n = 1..count, QUIT
+//   retrieve  greeting, USER, PASS, RETR n for each marked message not yet retrieved, QUIT
+//   delete    greeting, USER, PASS, then per marked message TOP n 0 and, when the message
+//             is still the one the check listed, DELE n; QUIT
+// A negative reply, a failed connection or a server that goes away shows the error and
+// moves on to the next account one second later; so does a session without any event for
+// "Timeupval" minutes.
+
+#include "decode/mail_table.h"
+#include "pop3/ports.h"
+#include "pop3/reply_reader.h"
+#include "settings/options.h"
+
+#include <vector>
+
+namespace lum {
+
+class Pop3Engine : public TransportEvents {
+public:
+    // All references must outlive the engine. options.current is overwritten with each
+    // account the engine visits; the store is read for account records only.
+    Pop3Engine(Options &options, const SettingsStore &store, MailTable &table,
+               Transport &transport, Timers &timers, EngineView &view);
+
+    // Cycles.
+    void checkmail();
+    void startupCheck();   // clears the suppress flag, then checkmail
+    void retrieveMarked(); // the retrieve button
+    void deleteMarked();   // the delete button, after the user has confirmed
+    // Starts the minute timer for "Checktimerval" (again, after the options changed).
+    void startCheckTimer();
+    void timerTick(TimerId id);
+
+    // TransportEvents.
+    void connected(ConnId id) override;
+    void received(ConnId id, QByteArrayView bytes) override;
+    void closed(ConnId id) override;
+    void failed(ConnId id, qint32 code) override;
+
+    // A one-shot run (a command-line check) ends its cycle as soon as the last session has
+    // closed instead of one second later.
+    void setPauseBeforeCycleEnd(bool pause) { pauseAtEnd_ = pause; }
+    // Report every error to the view, whatever "Option3value" says.
+    void setReportAllErrors(bool all) { reportAll_ = all; }
+
+    // State of the cycle, for the view.
+    qint16 total() const { return total_; }
+    qint16 previousCount(int account) const;
+    qint32 previousSize(int account) const;
+    bool newMail(int account) const;
+    bool anyNewMail() const;
+    bool suppress() const { return suppress_; }
+    int accountIndex() const { return index_; }
+    SessionKind sessionKind() const { return kind_; }
+    int step() const { return step_; }
+    const QString &caption() const { return caption_; }
+    // The protocol log of the current cycle (bytes as on the wire, code page 932 text).
+    const QByteArray &log() const { return log_; }
+    bool busy() const { return busy_; }
+
+    static QString captionForTotal(qint16 total);
+
+private:
+    // Session layer.
+    void logon(SessionKind kind);
+    void subSend(const QString &command,
+                 ReplyReader::Framing framing = ReplyReader::Framing::StatusLine);
+    void subDisConn();
+    void ShowMsg(const QString &text);
+    void sessionError(const QString &message);
+    void closeSession();
+    void dropConnection(); // closes the socket and ignores its later events
+    bool current(ConnId id) const { return open_ && id == conn_; }
+    void dispatch(const ReplyReader::Reply &reply);
+    void appendLog(QByteArrayView bytes, QByteArrayView tail = {});
+
+    // Sessions: the action for the current step on a positive reply.
+    void checkReply(const ReplyReader::Reply &reply);
+    void evaluateStat(const QByteArray &statusLine);
+    void topCollected(QByteArray block);
+    void retrieveReply(const ReplyReader::Reply &reply);
+    void retrCollected(QByteArray block);
+    void deleteReply(const ReplyReader::Reply &reply);
+    void probeAnswered(const QByteArray *block);
+    bool stillSameMessage(const QByteArray &block, int message) const;
+
+    // Cycles.
+    void CycleReset();
+    void CheckNext();
+    void RetrNext();
+    void DelNext();
+    void endCheckCycle();
+    void restartTimeup();
+    void timeupTick();
+    void checkTimerTick();
+    void scheduleNext();
+    bool moreToVisit() const;
+    void setCaption(const QString &text);
+    void enable(TimerId id, int intervalMs);
+    void startAccountSession(SessionKind kind, const QString &captionLabel);
+    QString accountName(int account) const;
+    bool wanted(int account, int message) const;
+    bool marked(int account, int message) const;
+    int nextMessage(int account, int after, bool (Pop3Engine::*want)(int, int) const) const;
+    void growTables();
+
+    Options &opt_;
+    const SettingsStore &store_;
+    MailTable &table_;
+    Transport &transport_;
+    Timers &timers_;
+    EngineView &view_;
+
+    // Session fields.
+    ConnId conn_ = 0;
+    bool open_ = false;
+    SessionKind kind_ = SessionKind::Check;
+    int step_ = 0;
+    ReplyReader reader_;
+    int target_ = 0;       // next RETR or DELE
+    qint16 msgCount_ = 0;  // of the STAT reply
+    int headerIndex_ = 0;  // TOP in progress
+    QByteArray log_;
+
+    // Cycle fields.
+    int index_ = 0;
+    qint16 total_ = 0;
+    bool suppress_ = false;
+    int minuteCount_ = 0;
+    int timeoutCount_ = 1;
+    QString caption_ = QStringLiteral("Lumora");
+    QString savedCaption_;
+    bool busy_ = false;
+    std::vector<qint16> prevCount_;
+    std::vector<qint32> prevSize_;
+    std::vector<bool> newMail_;
+
+    bool pauseAtEnd_ = true;
+    bool reportAll_ = false;
+};
+
+} // namespace lum

@@ -1,0 +1,46 @@
+#include "pop3/qt/socket_error_code.h"
+
+#include "pop3/sock_err_msg.h"
+
+namespace lum {
+
+qint32 socketErrorCode(QAbstractSocket::SocketError error)
+{
+    using E = QAbstractSocket::SocketError;
+    switch (error) {
+    case E::ConnectionRefusedError:
+        return wsa::connRefused;
+    case E::RemoteHostClosedError:
+        return wsa::connReset;
+    case E::HostNotFoundError:
+        return wsa::hostNotFound;
+    case E::SocketAccessError:
+        return 10013;
+    case E::SocketResourceError:
+        return wsa::noBufs;
+    case E::SocketTimeoutError:
+        return wsa::timedOut;
+    case E::DatagramTooLargeError:
+        return wsa::msgSize;
+    case E::NetworkError:
+        return wsa::netUnreach;
+    case E::AddressInUseError:
+        return 10048;
+    case E::SocketAddressNotAvailableError:
+        return 10049;
+    case E::UnsupportedSocketOperationError:
+        return 10045;
+    case E::UnfinishedSocketOperationError:
+        return 10036;
+    case E::TemporaryError:
+        return wsa::wouldBlock;
+    case E::OperationError:
+        return 10022;
+    default:
+        break;
+    }
+    // Proxy, TLS and unknown errors: Qt's own number, kept clear of 0.
+    return -1000 - int(error);
+}
+
+} // namespace lum

@@ -1,0 +1,226 @@
+#!/usr/bin/env python3
+"""Benchmark (not a test): lumcheck against Python's poplib on a private Dovecot.
+
+1. A mailbox of 2,000 Japanese messages (ISO-2022-JP encoded From and Subject): lumcheck's
+   check cycle against a poplib client doing USER/PASS/STAT/TOP n 5/QUIT and decoding From
+   and Subject with email.header. Target ratio: <= 1.0.
+2. One 20 MB message: lumcheck --retrieve 1:1 (check, then RETR and decoding) against
+   poplib doing the same TOP and RETR and decoding the body. Target ratio: <= 1.2.
+
+Run as root from the repository after a build:  python3 scripts/bench-lumcheck.py [build]
+"""
+import email.header
+import os
+import poplib
+import random
+import shutil
+import socket
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+BUILD = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build")
+LUMCHECK = os.path.join(BUILD, "lumcheck", "lumcheck")
+ROUNDS = 5
+
+NAMES = ["山田太郎", "佐藤花子", "鈴木一郎", "高橋美咲", "田中健太"]
+SUBJECTS = ["会議の件", "請求書の送付について", "こんにちは", "週報（第%d週）", "新製品のご案内", "テスト"]
+
+
+def free_port():
+    # Below 32768: account ports are kept as 16-bit signed numbers.
+    while True:
+        port = random.randint(20000, 32000)
+        with socket.socket() as s:
+            try:
+                s.bind(("127.0.0.1", port))
+                return port
+            except OSError:
+                continue
+
+
+def start_dovecot(tmp, users):
+    os.chmod(tmp, 0o755)
+    for d in ("run", "state", "mail"):
+        os.makedirs(os.path.join(tmp, d), exist_ok=True)
+    with open(os.path.join(tmp, "passwd"), "w") as f:
+        for u in users:
+            f.write(f"{u}:{{PLAIN}}pass\n")
+    port = free_port()
+    conf = os.path.join(tmp, "dovecot.conf")
+    with open(conf, "w") as f:
+        f.write(f"""base_dir = {tmp}/run
+state_dir = {tmp}/state
+log_path = {tmp}/dovecot.log
+protocols = pop3
+listen = 127.0.0.1
+ssl = no
+disable_plaintext_auth = no
+default_login_user = dovenull
+default_internal_user = dovecot
+first_valid_uid = 0
+mail_location = maildir:{tmp}/mail/%u
+passdb {{
+  driver = passwd-file
+  args = scheme=PLAIN username_format=%u {tmp}/passwd
+}}
+userdb {{
+  driver = static
+  args = uid=65534 gid=65534 home={tmp}/mail/%u
+}}
+service pop3-login {{
+  chroot =
+  inet_listener pop3 {{
+    port = {port}
+  }}
+}}
+service anvil {{
+  chroot =
+}}
+""")
+    proc = subprocess.Popen(["/usr/sbin/dovecot", "-F", "-c", conf])
+    for _ in range(200):
+        try:
+            with socket.create_connection(("127.0.0.1", port), timeout=1) as s:
+                if s.recv(100).startswith(b"+OK"):
+                    return proc, port
+        except OSError:
+            time.sleep(0.05)
+    proc.terminate()
+    sys.exit("dovecot did not start")
+
+
+def encoded(text):
+    return email.header.Header(text, "iso-2022-jp").encode()
+
+
+def message(i, body):
+    name = NAMES[i % len(NAMES)]
+    subject = SUBJECTS[i % len(SUBJECTS)]
+    if "%d" in subject:
+        subject = subject % i
+    head = (f"Message-ID: <bench{i}@example.jp>\r\n"
+            f"Date: Mon, 7 Dec 2026 10:00:00 +0900\r\n"
+            f"From: {encoded(name)} <user{i}@example.jp>\r\n"
+            f"To: taro@example.jp\r\n"
+            f"Subject: {encoded(subject)}\r\n"
+            f"MIME-Version: 1.0\r\n"
+            f"Content-Type: text/plain; charset=ISO-2022-JP\r\n\r\n").encode("ascii")
+    return head + body
+
+
+def fill_maildir(tmp, user, messages):
+    cur = os.path.join(tmp, "mail", user, "cur")
+    for sub in ("cur", "new", "tmp"):
+        os.makedirs(os.path.join(tmp, "mail", user, sub), exist_ok=True)
+    for i, m in enumerate(messages, 1):
+        with open(os.path.join(cur, f"{1700000000 + i}.M{i}P1.bench:2,"), "wb") as f:
+            f.write(m)
+    subprocess.run(["chown", "-R", "65534:65534", os.path.join(tmp, "mail")], check=True)
+
+
+def write_settings(cfg, port, user):
+    os.makedirs(os.path.join(cfg, "lumwatch"), exist_ok=True)
+    with open(os.path.join(cfg, "lumwatch", "lumwatch.ini"), "w") as f:
+        f.write("[setting]\naccountno=1\nAname1=bench\nHname1=127.0.0.1\n"
+                f"Portno1={port}\nUname1={user}\nPassw1=\"112 97 115 115 \"\nCheck1=1\n")
+
+
+def run_lumcheck(cfg, args=()):
+    env = dict(os.environ, XDG_CONFIG_HOME=cfg)
+    t = time.perf_counter()
+    r = subprocess.run([LUMCHECK, *args], env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    elapsed = time.perf_counter() - t
+    if r.returncode != 0 or r.stderr:
+        sys.exit(f"lumcheck failed: {r.stderr.decode(errors='replace')}")
+    return elapsed, r.stdout
+
+
+def decode(value):
+    return str(email.header.make_header(email.header.decode_header(value)))
+
+
+def header(lines, name):
+    prefix = name.lower() + ":"
+    for line in lines:
+        text = line.decode("ascii", "replace")
+        if text.lower().startswith(prefix):
+            return text[len(prefix):].strip()
+    return ""
+
+
+def poplib_check(port, user):
+    t = time.perf_counter()
+    p = poplib.POP3("127.0.0.1", port)
+    p.user(user)
+    p.pass_("pass")
+    count, _ = p.stat()
+    rows = []
+    for n in range(1, count + 1):
+        _, lines, _ = p.top(n, 5)
+        rows.append((decode(header(lines, "From")), decode(header(lines, "Subject"))))
+    p.quit()
+    return time.perf_counter() - t, rows
+
+
+def poplib_retrieve(port, user):
+    t = time.perf_counter()
+    elapsed, _ = poplib_check(port, user)
+    p = poplib.POP3("127.0.0.1", port)
+    p._MAXLINE = 1 << 20
+    p.user(user)
+    p.pass_("pass")
+    _, lines, _ = p.retr(1)
+    raw = b"\r\n".join(lines)
+    body = raw[raw.index(b"\r\n\r\n") + 4:].decode("iso-2022-jp", "replace")
+    p.quit()
+    return time.perf_counter() - t, len(body)
+
+
+def best(samples):
+    return min(samples)
+
+
+def main():
+    if not os.path.exists(LUMCHECK):
+        sys.exit(f"{LUMCHECK} is missing: build first (bash scripts/build.sh build)")
+    tmp = tempfile.mkdtemp(prefix="lumbench-")
+    cfg = tempfile.mkdtemp(prefix="lumbench-cfg-")
+    random.seed(1)
+    line = "本日は晴天なり。メールの性能を測っています。".encode("iso-2022-jp") + b"\r\n"
+    many = [message(i, line * 3) for i in range(1, 2001)]
+    big_body = b""
+    big_line = ("二十メガバイトの本文です。" * 2).encode("iso-2022-jp") + b"\r\n"
+    big_body = big_line * (20 * 1024 * 1024 // len(big_line))
+    fill_maildir(tmp, "many", many)
+    fill_maildir(tmp, "big", [message(1, big_body)])
+    proc, port = start_dovecot(tmp, ["many", "big"])
+    try:
+        # Warm the server's caches once for each client.
+        poplib_check(port, "many")
+        cfg_many = os.path.join(cfg, "many")
+        write_settings(cfg_many, port, "many")
+        _, out = run_lumcheck(cfg_many)
+        assert out.count(b"\n") == 2000, out[:200]
+
+        lum = best([run_lumcheck(cfg_many)[0] for _ in range(ROUNDS)])
+        py = best([poplib_check(port, "many")[0] for _ in range(ROUNDS)])
+        print(f"check of 2,000 messages: lumcheck {lum:.3f} s, poplib {py:.3f} s, ratio {lum / py:.2f} (target <= 1.0)")
+
+        cfg_big = os.path.join(cfg, "big")
+        write_settings(cfg_big, port, "big")
+        run_lumcheck(cfg_big, ["--retrieve", "1:1"])
+        lum_r = best([run_lumcheck(cfg_big, ["--retrieve", "1:1"])[0] for _ in range(3)])
+        py_r = best([poplib_retrieve(port, "big")[0] for _ in range(3)])
+        print(f"RETR of a 20 MB message: lumcheck {lum_r:.3f} s, poplib {py_r:.3f} s, ratio {lum_r / py_r:.2f} (target <= 1.2)")
+    finally:
+        proc.terminate()
+        proc.wait()
+        shutil.rmtree(tmp, ignore_errors=True)
+        shutil.rmtree(cfg, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,50 @@
+#pragma once
+// A private Dovecot POP3 server for one test: its own configuration, passwd file and
+// maildirs in a temporary folder, listening on 127.0.0.1 at a free port. Needs root (it
+// runs the mail processes as nobody) and /usr/sbin/dovecot.
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace lum::test {
+
+class DovecotServer {
+public:
+    DovecotServer();
+    ~DovecotServer();
+    DovecotServer(const DovecotServer &) = delete;
+    DovecotServer &operator=(const DovecotServer &) = delete;
+
+    // Starts the server; false (with error()) when it could not be started.
+    bool start();
+    QString error() const { return error_; }
+    quint16 port() const { return port_; }
+
+    void addUser(const QString &user, const QString &password);
+    // Files one message in the user's maildir ("new"); returns its file name. Messages are
+    // numbered by the server in the order of delivery.
+    QString deliver(const QString &user, const QByteArray &message);
+    // Removes a message file as another mail client would have done.
+    bool removeMessage(const QString &user, const QString &fileName);
+    // The messages now in the user's maildir (new and cur).
+    int messageCount(const QString &user) const;
+    QList<QByteArray> messages(const QString &user) const;
+    QString log() const;
+
+private:
+    QString path(const QString &rel) const { return dir_.filePath(rel); }
+    QString writeConfig();
+
+    QTemporaryDir dir_;
+    QProcess process_;
+    quint16 port_ = 0;
+    QString error_;
+    int delivered_ = 0;
+};
+
+// A free TCP port on 127.0.0.1 at the time of the call (0 when none was found).
+quint16 freePort();
+
+} // namespace lum::test

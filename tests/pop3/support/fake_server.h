@@ -1,0 +1,244 @@
+#pragma once
+// An in-memory POP3 server behind a fake transport. The engine's commands are answered
+// from a model mailbox per host; replies are queued and handed to the engine by pump(), in
+// chunks of a chosen size, so tests see every step without sockets or waiting.
+
+#include "pop3/ports.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMap>
+#include <QStringList>
+#include <deque>
+#include <functional>
+
+namespace lum::test {
+
+struct Mailbox {
+    QByteArray user = "user";
+    QByteArray pass = "pass";
+    QList<QByteArray> messages; // raw messages, CR LF line ends
+    QList<bool> deleted;        // committed deletions remove the entry from messages
+
+    // Behaviour of the server at this host.
+    enum class Mode { Normal, Refuse, Silent, Greeting } mode = Mode::Normal;
+    QByteArray greeting = "+OK POP3 ready\r\n";
+    int chunk = 0; // reply chunk size; 0 = whole replies
+    // A hook that may replace the reply to a command (return an empty array to keep it).
+    std::function<QByteArray(const QByteArray &command)> override;
+};
+
+class FakeServer : public Transport {
+public:
+    explicit FakeServer(TransportEvents &engine) : engine_(engine) {}
+
+    QMap<QString, Mailbox> hosts; // "host:port"
+
+    struct Conn {
+        ConnId id = 0;
+        QString host;
+        QStringList commands; // as received, without CR LF
+        bool closedByClient = false;
+        QList<int> pendingDele;
+        bool authed = false;
+    };
+    QList<Conn> conns;
+
+    void open(ConnId id, const QString &host, quint16 port) override
+    {
+        Conn c;
+        c.id = id;
+        c.host = host + QLatin1Char(':') + QString::number(port);
+        conns.append(c);
+        Mailbox *mb = box(c.host);
+        if (!mb || mb->mode == Mailbox::Mode::Refuse) {
+            queue_.push_back({id, Ev::Failed, {}, 10061});
+            return;
+        }
+        queue_.push_back({id, Ev::Connected, {}, 0});
+        if (mb->mode != Mailbox::Mode::Silent)
+            reply(id, mb->greeting);
+    }
+
+    void send(ConnId id, const QByteArray &bytes) override
+    {
+        Conn *c = conn(id);
+        if (!c || c->closedByClient)
+            return;
+        rawSent.append(bytes);
+        for (QByteArray line : bytes.split('\n')) {
+            if (line.endsWith('\r'))
+                line.chop(1);
+            if (!line.isEmpty()) {
+                c->commands.append(QString::fromUtf8(line));
+                answer(*c, line);
+            }
+        }
+    }
+
+    void close(ConnId id) override
+    {
+        if (Conn *c = conn(id))
+            c->closedByClient = true;
+    }
+
+    // Delivers queued events until none is left (or max events).
+    void pump(int max = 1000000)
+    {
+        while (!queue_.empty() && max-- > 0) {
+            Event e = queue_.front();
+            queue_.pop_front();
+            switch (e.kind) {
+            case Ev::Connected:
+                engine_.connected(e.id);
+                break;
+            case Ev::Bytes:
+                engine_.received(e.id, e.bytes);
+                break;
+            case Ev::Closed:
+                engine_.closed(e.id);
+                break;
+            case Ev::Failed:
+                engine_.failed(e.id, e.code);
+                break;
+            }
+        }
+    }
+
+    // Raw events a test injects.
+    void injectBytes(ConnId id, const QByteArray &b) { queue_.push_back({id, Ev::Bytes, b, 0}); }
+    void injectClose(ConnId id) { queue_.push_back({id, Ev::Closed, {}, 0}); }
+    void injectFailure(ConnId id, qint32 code) { queue_.push_back({id, Ev::Failed, {}, code}); }
+    void dropQueue() { queue_.clear(); }
+
+    ConnId lastId() const { return conns.isEmpty() ? 0 : conns.last().id; }
+    QStringList commands(int connIndex) const { return conns.value(connIndex).commands; }
+    QStringList allCommands() const
+    {
+        QStringList all;
+        for (const Conn &c : conns)
+            all += c.commands;
+        return all;
+    }
+    QList<QByteArray> rawSent;
+
+private:
+    enum class Ev { Connected, Bytes, Closed, Failed };
+    struct Event {
+        ConnId id;
+        Ev kind;
+        QByteArray bytes;
+        qint32 code;
+    };
+
+    Mailbox *box(const QString &host) { return hosts.contains(host) ? &hosts[host] : nullptr; }
+    Conn *conn(ConnId id)
+    {
+        for (Conn &c : conns) {
+            if (c.id == id)
+                return &c;
+        }
+        return nullptr;
+    }
+
+    void reply(ConnId id, const QByteArray &bytes)
+    {
+        const Conn *c = conn(id);
+        const Mailbox *mb = c ? box(c->host) : nullptr;
+        const int chunk = mb && mb->chunk > 0 ? mb->chunk : int(bytes.size());
+        for (qsizetype i = 0; i < bytes.size(); i += chunk)
+            queue_.push_back({id, Ev::Bytes, bytes.mid(i, chunk), 0});
+    }
+
+    static QByteArray stuffed(const QByteArray &text)
+    {
+        QByteArray out;
+        for (const QByteArray &line : text.split('\n')) {
+            if (line.startsWith('.'))
+                out += '.';
+            out += line + '\n';
+        }
+        out.chop(1);
+        if (!out.endsWith("\r\n"))
+            out += "\r\n";
+        return out;
+    }
+
+    void answer(Conn &c, const QByteArray &line)
+    {
+        Mailbox &mb = hosts[c.host];
+        if (mb.mode == Mailbox::Mode::Silent || mb.mode == Mailbox::Mode::Greeting)
+            return;
+        if (mb.override) {
+            const QByteArray r = mb.override(line);
+            if (!r.isEmpty()) {
+                reply(c.id, r);
+                return;
+            }
+        }
+        const QList<QByteArray> w = line.split(' ');
+        const QByteArray cmd = w[0].toUpper();
+        const auto number = [&](int i) { return w.size() > i ? w[i].toInt() : 0; };
+        const auto exists = [&](int n) {
+            return n >= 1 && n <= mb.messages.size() && !c.pendingDele.contains(n);
+        };
+        if (cmd == "USER") {
+            reply(c.id, "+OK\r\n");
+        } else if (cmd == "PASS") {
+            c.authed = w.value(1) == mb.pass;
+            reply(c.id, c.authed ? "+OK logged in\r\n" : "-ERR [AUTH] Authentication failed.\r\n");
+        } else if (cmd == "STAT") {
+            qint64 size = 0;
+            int count = 0;
+            for (int n = 1; n <= mb.messages.size(); ++n) {
+                if (exists(n)) {
+                    ++count;
+                    size += mb.messages[n - 1].size();
+                }
+            }
+            reply(c.id, "+OK " + QByteArray::number(count) + ' ' + QByteArray::number(size) + "\r\n");
+        } else if (cmd == "TOP" || cmd == "RETR") {
+            const int n = number(1);
+            if (!exists(n)) {
+                reply(c.id, "-ERR There's no message " + QByteArray::number(n) + ".\r\n");
+                return;
+            }
+            QByteArray msg = mb.messages[n - 1];
+            if (cmd == "TOP") {
+                const qsizetype end = msg.indexOf("\r\n\r\n");
+                QByteArray head = end < 0 ? msg : msg.first(end + 4);
+                QList<QByteArray> body = end < 0 ? QList<QByteArray>() : msg.mid(end + 4).split('\n');
+                if (!body.isEmpty() && body.last().isEmpty())
+                    body.removeLast();
+                for (int i = 0; i < number(2) && i < body.size(); ++i)
+                    head += body[i] + '\n';
+                msg = head;
+            }
+            reply(c.id, "+OK " + QByteArray::number(msg.size()) + " octets\r\n" + stuffed(msg) + ".\r\n");
+        } else if (cmd == "DELE") {
+            const int n = number(1);
+            if (!exists(n)) {
+                reply(c.id, "-ERR no such message\r\n");
+                return;
+            }
+            c.pendingDele.append(n);
+            reply(c.id, "+OK Marked to be deleted.\r\n");
+        } else if (cmd == "QUIT") {
+            std::sort(c.pendingDele.begin(), c.pendingDele.end(), std::greater<int>());
+            for (int n : c.pendingDele)
+                mb.messages.removeAt(n - 1);
+            c.pendingDele.clear();
+            reply(c.id, "+OK Logging out.\r\n");
+            queue_.push_back({c.id, Ev::Closed, {}, 0});
+        } else if (cmd == "NOOP") {
+            reply(c.id, "+OK\r\n");
+        } else {
+            reply(c.id, "-ERR Unknown command\r\n");
+        }
+    }
+
+    TransportEvents &engine_;
+    std::deque<Event> queue_;
+};
+
+} // namespace lum::test

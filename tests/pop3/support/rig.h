@@ -1,0 +1,153 @@
+#pragma once
+// An engine wired to the in-memory server, a fake clock and a recording view, with
+// accounts written to a temporary settings store.
+
+#include "fake_server.h"
+#include "fake_timers.h"
+#include "pop3/engine.h"
+#include "settings/setting_keys.h"
+#include "support/temp_store.h"
+
+#include <QStringList>
+#include <memory>
+
+namespace lum::test {
+
+class RecordingView : public EngineView {
+public:
+    QStringList captions;
+    QStringList messages;
+    QStringList events;
+    QList<CheckCycleResult> checkEnds;
+    int retrieveEnds = 0;
+    QList<TrayPicture> pictures;
+
+    void setCaption(const QString &c) override { captions.append(c); }
+    void setTrayPicture(TrayPicture p) override { pictures.append(p); }
+    void showMsg(const QString &m) override { messages.append(m); }
+    void cycleStarting() override { events.append(QStringLiteral("cycle")); }
+    void sessionStarting(SessionKind k) override
+    {
+        events.append(QStringLiteral("session%1").arg(int(k)));
+    }
+    void checkCycleEnded(const CheckCycleResult &r) override
+    {
+        checkEnds.append(r);
+        events.append(QStringLiteral("checkEnd"));
+    }
+    void retrieveCycleEnded() override
+    {
+        ++retrieveEnds;
+        events.append(QStringLiteral("retrieveEnd"));
+    }
+};
+
+// A message with ISO-2022-JP encoded From and Subject.
+inline QByteArray jpMessage(const QByteArray &fromWord, const QByteArray &subjectWord,
+                            const QByteArray &messageId, const QByteArray &body = "本文\r\n")
+{
+    return "Return-Path: <a@example.jp>\r\n"
+           "Message-ID: <" + messageId + ">\r\n"
+           "Date: Mon, 7 Dec 2026 10:00:00 +0900\r\n"
+           "From: " + fromWord + " <a@example.jp>\r\n"
+           "Subject: " + subjectWord + "\r\n"
+           "MIME-Version: 1.0\r\n"
+           "Content-Type: text/plain; charset=ISO-2022-JP\r\n"
+           "\r\n" + body;
+}
+
+inline const QByteArray wTest = "=?ISO-2022-JP?B?GyRCJUYlOSVIGyhC?=";         // テスト
+inline const QByteArray wHello = "=?ISO-2022-JP?B?GyRCJDMkcyRLJEEkTxsoQg==?="; // こんにちは
+inline const QByteArray wMeeting = "=?ISO-2022-JP?B?GyRCMnE1RCRON28bKEI=?=";    // 会議の件
+inline const QByteArray wYamada = "=?ISO-2022-JP?B?GyRCOzNFREJATzobKEI=?=";     // 山田太郎
+inline const QByteArray wBill = "=?ISO-2022-JP?B?GyRCQEE1YT1xGyhC?=";          // 請求書
+
+struct TestAccount {
+    QString name;
+    QString host = QStringLiteral("pop.example.jp");
+    int port = 110;
+    QString user = QStringLiteral("user");
+    QString pass = QStringLiteral("pass");
+    int check = 1;
+};
+
+class Rig {
+public:
+    TempStore temp;
+    Options options;
+    MailTable table;
+    RecordingView view;
+    FakeTimers timers;
+    std::unique_ptr<Pop3Engine> engine;
+    std::unique_ptr<FakeServer> server;
+
+    // Accounts 1..n; every host starts with an empty, normal mailbox.
+    explicit Rig(const QList<TestAccount> &accounts, const QList<std::pair<const char *, QString>> &settings = {})
+    {
+        SettingsStore &s = temp.store();
+        s.writeSetting(QStringLiteral("accountno"), QString::number(accounts.size()));
+        for (const auto &[k, v] : settings)
+            s.writeSetting(QString::fromLatin1(k), v);
+        for (int n = 1; n <= accounts.size(); ++n) {
+            const TestAccount &a = accounts[n - 1];
+            AccountRecord r;
+            r.aname = a.name;
+            r.hname = a.host;
+            r.portno = qint16(a.port);
+            r.uname = a.user;
+            r.passw = a.pass;
+            r.check = qint16(a.check);
+            writeAccount(s, n, r);
+        }
+        s.flush();
+        loadOptions(s, options);
+        table.reset(options.accountno);
+        engine = std::make_unique<Pop3Engine>(options, s, table, *transportProxy(), timers, view);
+        timers.onTick = [this](TimerId id) { engine->timerTick(id); };
+        for (const TestAccount &a : accounts)
+            server->hosts[a.host + QLatin1Char(':') + QString::number(a.port)];
+    }
+
+    Mailbox &box(int account)
+    {
+        AccountRecord r;
+        readAccount(temp.store(), account, r);
+        return server->hosts[r.hname + QLatin1Char(':') + QString::number(r.portno)];
+    }
+
+    // Runs events and timers until nothing is pending: each pause of the clock is taken
+    // whole, so a full cycle completes in one call.
+    void settle(qint64 maxMs = 10 * 60000)
+    {
+        server->pump();
+        for (qint64 spent = 0; spent < maxMs; spent += 1000) {
+            bool anyTimer = false;
+            for (TimerId id : {TimerId::Logon, TimerId::Retr, TimerId::Del})
+                anyTimer = anyTimer || timers.active(id);
+            if (!anyTimer)
+                break;
+            timers.advance(1000);
+            server->pump();
+        }
+    }
+
+    MailRecord &rec(int a, int m) { return *table.record(a, m); }
+
+private:
+    // The server needs the engine as its event sink, the engine the server as its transport.
+    Transport *transportProxy()
+    {
+        proxy_.rig = this;
+        server = std::make_unique<FakeServer>(proxy_);
+        return server.get();
+    }
+    struct ProxyHolder : TransportEvents {
+        Rig *rig = nullptr;
+        void connected(ConnId id) override { rig->engine->connected(id); }
+        void received(ConnId id, QByteArrayView b) override { rig->engine->received(id, b); }
+        void closed(ConnId id) override { rig->engine->closed(id); }
+        void failed(ConnId id, qint32 c) override { rig->engine->failed(id, c); }
+    } proxy_;
+};
+
+} // namespace lum::test
