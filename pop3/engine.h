@@ -78,6 +78,8 @@ private:
     void subDisConn();
     void ShowMsg(const QString &text);
     void sessionError(const QString &message);
+    // Shows the message and goes on with the next account one second later.
+    void moveOn(const QString &message);
     void closeSession();
     void dropConnection(); // closes the socket and ignores its later events
     bool current(ConnId id) const { return open_ && id == conn_; }

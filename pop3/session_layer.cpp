@@ -53,8 +53,9 @@ void Pop3Engine::logon(SessionKind kind)
     dropConnection();
     const QString host = trimBlanks(opt_.current.hname);
     if (host.isEmpty()) {
-        // Nothing is scheduled: the session time-out moves the cycle on.
-        ShowMsg(QStringLiteral("相手先が指定されていません"));
+        // Like a failed connection: the cycle goes on with the next account, also when
+        // there is no session time-out ("Timeupval" 0) to move it on.
+        moveOn(QStringLiteral("相手先が指定されていません"));
         return;
     }
     conn_ += 1;
@@ -97,11 +98,16 @@ void Pop3Engine::closeSession()
 
 void Pop3Engine::sessionError(const QString &message)
 {
-    ShowMsg(message);
     // The reply to this QUIT is not awaited: the connection is given up here, so that it
     // cannot be mistaken for the next account's.
     subDisConn();
     dropConnection();
+    moveOn(message);
+}
+
+void Pop3Engine::moveOn(const QString &message)
+{
+    ShowMsg(message);
     scheduleNext();
     if (kind_ != SessionKind::Check)
         setCaption(QStringLiteral("Lumora"));
