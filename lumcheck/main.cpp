@@ -13,25 +13,34 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Checks the accounts of Lumora once and prints one line per message:\n"
-        "account, message number, attachment (0/1), From, Subject, TAB-separated.\n"
-        "The list is printed after every check cycle. Exit status: 0 when the cycle ran,\n"
-        "1 when the settings can't be read or hold no account, 2 for bad arguments."));
-    parser.addHelpOption();
+        "Lumoraのアカウントを一度チェックし、メール1通につき1行を表示します:\n"
+        "アカウント番号、メール番号、添付(0/1)、From、Subject (TAB区切り)。\n"
+        "一覧はチェックのたびに表示されます。終了コード: 0 チェックを実行した、\n"
+        "1 設定を読めない・アカウントが無い、2 引数の誤り。"));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("この説明を表示します。"));
+    parser.addOption(help);
     const QCommandLineOption json(QStringLiteral("json"),
-                                  QStringLiteral("Print each list as one JSON array."));
+                                  QStringLiteral("一覧をJSON配列で表示します。"));
     const QCommandLineOption retrieve(QStringLiteral("retrieve"),
-                                      QStringLiteral("Retrieve and print these messages after the check."),
+                                      QStringLiteral("チェックの後でこれらのメールを取得して表示します。"),
                                       QStringLiteral("A:M,..."));
     const QCommandLineOption remove(QStringLiteral("delete"),
-                                    QStringLiteral("Delete these messages after the check, then check again."),
+                                    QStringLiteral("チェックの後でこれらのメールを削除し、もう一度チェックします。"),
                                     QStringLiteral("A:M,..."));
     const QCommandLineOption log(QStringLiteral("log"),
-                                 QStringLiteral("Print the protocol log at the end (passwords masked)."));
+                                 QStringLiteral("最後に通信ログを表示します(パスワードは伏せ字)。"));
     parser.addOptions({json, retrieve, remove, log});
-    parser.process(app);
-
     QTextStream err(stderr);
+    if (!parser.parse(app.arguments())) {
+        err << "lumcheck: 指定が正しくありません: " << app.arguments().mid(1).join(' ')
+            << "\n" << "lumcheck --help で使い方を表示します\n";
+        return 2;
+    }
+    if (parser.isSet(help)) {
+        QTextStream(stdout) << parser.helpText();
+        return 0;
+    }
     lum::RunRequest request;
     request.json = parser.isSet(json);
     request.log = parser.isSet(log);

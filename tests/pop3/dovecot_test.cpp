@@ -184,6 +184,19 @@ TEST_F(Dovecot, LumcheckRejectsBadMessageList)
     EXPECT_TRUE(r.out.isEmpty()); // refused before any connection
 }
 
+TEST_F(Dovecot, LumcheckRejectsUnknownOptionsInJapanese)
+{
+    deliverAll();
+    writeSettings({account()});
+    for (const QStringList &args : {QStringList{QStringLiteral("--bogus")},
+                                    QStringList{QStringLiteral("--retrieve")}}) {
+        const Run r = lumcheck(args);
+        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.err.contains(QStringLiteral("指定が正しくありません"))) << r.err.toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+    }
+}
+
 TEST_F(Dovecot, UnchangedMailboxIsNotFetchedAgainWithOnlyNewer)
 {
     deliverAll();
