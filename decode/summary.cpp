@@ -57,7 +57,7 @@ void subListSet2(QByteArray &rstrBuf, MailTable &table, int account, int mno)
     const qsizetype headerEnd = findBytes(rstrBuf, kHeaderEnd);
     QString body;
     if (headerEnd >= 0)
-        body = DecodeField(rstrBuf.sliced(headerEnd + kHeaderEnd.size()), false, false);
+        body = DecodeField(QByteArrayView(rstrBuf).sliced(headerEnd + kHeaderEnd.size()), false, false);
     body.remove(QLatin1Char('\t'));
 
     QString names;
