@@ -11,6 +11,6 @@ namespace lum {
 
 // withWords: decode "=?ISO-2022-JP?B?...?=" words first.
 // dropOldJisEscape: drop ESC $ @ inside decoded words (Subject only).
-QString DecodeField(const QByteArray &field, bool withWords, bool dropOldJisEscape);
+QString DecodeField(QByteArrayView field, bool withWords, bool dropOldJisEscape);
 
 } // namespace lum

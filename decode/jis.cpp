@@ -4,6 +4,7 @@
 #include "decode/text_search.h"
 #include "platform/codepage.h"
 
+#include <algorithm>
 #include <array>
 
 namespace lum {
@@ -46,6 +47,33 @@ const PairTable &pairTable()
     return table;
 }
 
+// What decodeCp932 makes of each byte on its own, read once; a byte that does not give
+// exactly one UTF-16 unit is marked and goes through decodeCp932 when met.
+class ByteTable {
+public:
+    ByteTable()
+    {
+        for (int b = 0; b < 256; ++b) {
+            const char c = char(b);
+            const QString text = decodeCp932(QByteArrayView(&c, 1));
+            single_[size_t(b)] = text.size() == 1;
+            unit_[size_t(b)] = text.size() == 1 ? text.at(0).unicode() : char16_t(0);
+        }
+    }
+    bool single(uchar b) const { return single_[b]; }
+    char16_t at(uchar b) const { return unit_[b]; }
+
+private:
+    std::array<char16_t, 256> unit_{};
+    std::array<bool, 256> single_{};
+};
+
+const ByteTable &byteTable()
+{
+    static const ByteTable table;
+    return table;
+}
+
 bool isLeadByte(uchar c)
 {
     return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
@@ -67,11 +95,82 @@ bool holdsDoubleByte(QByteArrayView bytes)
     return false;
 }
 
-std::optional<QString> jisToText(const QByteArray &text, QByteArrayView closer)
+// The converted text, written straight into one buffer: a message body is megabytes of
+// pairs, and a string per character would dominate the time.
+class TextBuffer {
+public:
+    explicit TextBuffer(qsizetype expected) { text_.resize(std::max<qsizetype>(expected, 16)); }
+
+    void put(char16_t c)
+    {
+        reserve(1);
+        data_()[size_++] = c;
+    }
+
+    // One byte as decodeCp932 reads it alone.
+    void putByte(uchar b)
+    {
+        const ByteTable &bytes = byteTable();
+        if (bytes.single(b))
+            put(bytes.at(b));
+        else
+            putText(decodeCp932(QByteArrayView(reinterpret_cast<const char *>(&b), 1)));
+    }
+
+    void putText(QStringView text)
+    {
+        reserve(text.size());
+        std::copy(text.begin(), text.end(), reinterpret_cast<QChar *>(data_() + size_));
+        size_ += text.size();
+    }
+
+    // Code page 932 bytes. ASCII runs (all of a JIS body outside its segments) are read by
+    // table; anything else goes through decodeCp932 whole, so that its double-byte
+    // characters and its replacement of broken ones stay exactly as there.
+    void putCp932(QByteArrayView bytes)
+    {
+        const char *p = bytes.data();
+        const qsizetype n = bytes.size();
+        const ByteTable &table = byteTable();
+        bool ascii = true;
+        for (qsizetype i = 0; i < n && ascii; ++i)
+            ascii = uchar(p[i]) < 0x80 && table.single(uchar(p[i]));
+        if (!ascii) {
+            putText(decodeCp932(bytes));
+            return;
+        }
+        reserve(n);
+        char16_t *d = data_() + size_;
+        for (qsizetype i = 0; i < n; ++i)
+            d[i] = table.at(uchar(p[i]));
+        size_ += n;
+    }
+
+    QString take() &&
+    {
+        text_.truncate(size_);
+        if (size_ < text_.capacity() / 2)
+            text_.squeeze(); // the estimate was far too big; don't keep it for the record's life
+        return std::move(text_);
+    }
+
+private:
+    char16_t *data_() { return reinterpret_cast<char16_t *>(text_.data()); }
+    void reserve(qsizetype extra)
+    {
+        if (size_ + extra > text_.size())
+            text_.resize(std::max(text_.size() * 2, size_ + extra));
+    }
+
+    QString text_;
+    qsizetype size_ = 0;
+};
+
+std::optional<QString> jisToText(QByteArrayView text, QByteArrayView closer)
 {
-    QString acc;
-    acc.reserve(text.size());
-    const QByteArrayView view(text);
+    // Never more characters than bytes: a pair gives at most two, a byte at most one.
+    TextBuffer acc(text.size());
+    const PairTable &pairs = pairTable();
     qsizetype pos = 0;
     for (;;) {
         const qsizetype opener = findCi(text, kSegmentOpener, pos);
@@ -81,18 +180,34 @@ std::optional<QString> jisToText(const QByteArray &text, QByteArrayView closer)
         if (close < 0)
             break;
         const qsizetype end = close + kEscapeLength;
-        acc += decodeCp932(view.sliced(pos, opener - pos));
-        const QByteArray segment = DecodeBWord(text.sliced(opener, end - opener));
+        acc.putCp932(text.sliced(pos, opener - pos));
+        QByteArrayView segment = text.sliced(opener, end - opener);
+        // A segment with an encoded word in it is decoded first; any other comes back
+        // from DecodeBWord as it is, so it is read in place.
+        QByteArray decoded;
+        if (findCi(segment, kWordOpener) >= 0) {
+            decoded = DecodeBWord(segment.toByteArray());
+            segment = decoded;
+        }
         const qsizetype pairsEnd = segment.size() - kEscapeLength;
         if (pairsEnd > kEscapeLength
-            && holdsDoubleByte(QByteArrayView(segment).sliced(kEscapeLength, pairsEnd - kEscapeLength)))
+            && holdsDoubleByte(segment.sliced(kEscapeLength, pairsEnd - kEscapeLength)))
             return std::nullopt;
-        for (qsizetype i = kEscapeLength; i + 1 < pairsEnd; i += 2)
-            acc += JisPairToSjis(uchar(segment[i]), uchar(segment[i + 1]));
+        const uchar *bytes = reinterpret_cast<const uchar *>(segment.data());
+        for (qsizetype i = kEscapeLength; i + 1 < pairsEnd; i += 2) {
+            const uchar c1 = bytes[i];
+            const uchar c2 = bytes[i + 1];
+            if (c1 < 0x20 || c2 < 0x20) {
+                acc.putByte(c1);
+                acc.putByte(c2);
+            } else if (jisPairSjisCode(c1, c2) != 0) {
+                acc.put(pairs.at(c1 - 0x20, c2 - 0x20));
+            }
+        }
         pos = end;
     }
-    acc += decodeCp932(view.sliced(pos));
-    return acc;
+    acc.putCp932(text.sliced(pos));
+    return std::move(acc).take();
 }
 
 } // namespace

@@ -92,7 +92,8 @@ MultipartCut cutMultipart(const QByteArray &reply)
                 text = text.first(first - 2) + text.sliced(blank + kBlankLine.size());
         }
     }
-    text = removeAll(text, kPreambleLine);
+    if (findBytes(text, kPreambleLine) >= 0) // no copy of a whole message for nothing
+        text = removeAll(text, kPreambleLine);
     return out;
 }
 

@@ -11,6 +11,23 @@ namespace {
 constexpr QByteArrayView kBoundaryParameter = "boundary=";
 constexpr QByteArrayView kHeaderEnd = "\r\n\r\n";
 
+// Takes out every CR LF, also one that only forms when another goes ("\r\r\n\n" is empty
+// afterwards, not "\r\n"): the names are shown on one line. One pass, like matching
+// brackets: a LF cancels the CR kept just in front of it.
+void removeCrLf(QString &text)
+{
+    QChar *d = text.data();
+    qsizetype kept = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (d[i] == u'\n' && kept > 0 && d[kept - 1] == u'\r') {
+            --kept;
+            continue;
+        }
+        d[kept++] = d[i];
+    }
+    text.truncate(kept);
+}
+
 } // namespace
 
 void subListSet(const QByteArray &rstrBuf, MailTable &table, int account, int message)
@@ -40,7 +57,7 @@ void subListSet2(QByteArray &rstrBuf, MailTable &table, int account, int mno)
     const qsizetype headerEnd = findBytes(rstrBuf, kHeaderEnd);
     QString body;
     if (headerEnd >= 0)
-        body = DecodeField(rstrBuf.sliced(headerEnd + kHeaderEnd.size()), false, false);
+        body = DecodeField(QByteArrayView(rstrBuf).sliced(headerEnd + kHeaderEnd.size()), false, false);
     body.remove(QLatin1Char('\t'));
 
     QString names;
@@ -50,7 +67,7 @@ void subListSet2(QByteArray &rstrBuf, MailTable &table, int account, int mno)
         names += QLatin1String("\" ");
     }
     names.remove(QLatin1Char('\t'));
-    names.remove(QStringLiteral("\r\n"));
+    removeCrLf(names);
 
     MailRecord *record = table.record(account, mno);
     if (!record)

@@ -1,6 +1,7 @@
 #include "decode/text_search.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace lum {
 namespace {
@@ -11,35 +12,67 @@ char fold(char c, bool caseInsensitive)
 }
 
 // Knuth-Morris-Pratt over haystack[from..], calling onMatch(start) for every occurrence
-// until it returns false.
+// until it returns false. Between matches memchr skips to the next possible start: the
+// texts are megabytes and the needles mostly start with a byte that is rare in them.
 template <class OnMatch>
 void scan(QByteArrayView hay, QByteArrayView needle, qsizetype from, bool ci, OnMatch onMatch)
 {
     const qsizetype m = needle.size();
-    if (m == 0 || from < 0 || from >= hay.size())
+    const qsizetype n = hay.size();
+    if (m == 0 || from < 0 || from >= n)
         return;
-    std::vector<char> pat(static_cast<size_t>(m));
-    for (qsizetype i = 0; i < m; ++i)
-        pat[size_t(i)] = fold(needle[i], ci);
-    std::vector<qsizetype> border(static_cast<size_t>(m), 0);
-    for (qsizetype i = 1, k = 0; i < m; ++i) {
-        while (k > 0 && pat[size_t(i)] != pat[size_t(k)])
-            k = border[size_t(k - 1)];
-        if (pat[size_t(i)] == pat[size_t(k)])
-            ++k;
-        border[size_t(i)] = k;
+    // Header names and escapes are short: no allocation for them on every search.
+    constexpr qsizetype kInline = 64;
+    char patInline[kInline];
+    qsizetype borderInline[kInline];
+    std::vector<char> patHeap;
+    std::vector<qsizetype> borderHeap;
+    char *pat = patInline;
+    qsizetype *border = borderInline;
+    if (m > kInline) {
+        patHeap.resize(size_t(m));
+        borderHeap.resize(size_t(m));
+        pat = patHeap.data();
+        border = borderHeap.data();
     }
+    for (qsizetype i = 0; i < m; ++i)
+        pat[i] = fold(needle[i], ci);
+    border[0] = 0;
+    for (qsizetype i = 1, k = 0; i < m; ++i) {
+        while (k > 0 && pat[i] != pat[k])
+            k = border[k - 1];
+        if (pat[i] == pat[k])
+            ++k;
+        border[i] = k;
+    }
+    const char *data = hay.data();
+    const char first = pat[0];
+    // A folded letter may stand for two bytes; any other byte is matched only by itself.
+    const bool exactFirst = !(ci && first >= 'a' && first <= 'z');
     qsizetype k = 0;
-    for (qsizetype i = from; i < hay.size(); ++i) {
-        const char c = fold(hay[i], ci);
-        while (k > 0 && c != pat[size_t(k)])
-            k = border[size_t(k - 1)];
-        if (c == pat[size_t(k)])
+    for (qsizetype i = from; i < n; ++i) {
+        if (k == 0) {
+            if (exactFirst) {
+                const void *at = std::memchr(data + i, first, size_t(n - i));
+                if (!at)
+                    return;
+                i = static_cast<const char *>(at) - data;
+            } else {
+                while (i < n && fold(data[i], ci) != first)
+                    ++i;
+                if (i == n)
+                    return;
+            }
+        }
+        const char c = fold(data[i], ci);
+        while (k > 0 && c != pat[k])
+            k = border[k - 1];
+        if (c == pat[k])
             ++k;
         if (k == m) {
             if (!onMatch(i - m + 1))
                 return;
-            k = border[size_t(k - 1)];
+            k = border[k - 1];
         }
     }
 }

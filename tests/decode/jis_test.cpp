@@ -127,6 +127,10 @@ INSTANTIATE_TEST_SUITE_P(
                 u"\x1b$B$\"\r\n$\"\x1b(B"_qs},
         TextRow{"invalid_pairs_vanish", "\x1b$B\x7f!!\x7f$\"\x1b(B", u"あ"_qs, u"\x1b$B\x7f!!\x7f$\"\x1b(B"_qs},
         TextRow{"shift_jis_outside_segments", "\x82\xa0 \xb1", u"あ ｱ"_qs, u"あ ｱ"_qs},
+        TextRow{"broken_lead_byte_before_segment_replaced", "a\x82" + kTest, u"a\uFFFDテスト"_qs,
+                u"a\uFFFD\x1b$B%F%9%H\x1b(B"_qs},
+        TextRow{"control_pair_bytes_read_one_by_one", "\x1b$B\n\xb1\r\x82\x1b(B", u"\nｱ\r\uFFFD"_qs,
+                u"\x1b$B\nｱ\r\uFFFD\x1b(B"_qs},
         TextRow{"empty", "", QString(), QString()}),
     [](const auto &info) { return std::string(info.param.name); });
 
