@@ -66,11 +66,11 @@ void Pop3Engine::checkReply(const ReplyReader::Reply &reply)
     switch (step_) {
     case 0:
         step_ = 1;
-        subSend(QStringLiteral("USER ") + opt_.current.uname + QStringLiteral("\r\n"));
+        sendUser();
         break;
     case 1:
         step_ = 3;
-        subSend(QStringLiteral("PASS ") + opt_.current.passw + QStringLiteral("\r\n"));
+        sendPass();
         break;
     case 3:
         step_ = 4;

@@ -15,14 +15,14 @@ void Pop3Engine::deleteReply(const ReplyReader::Reply &reply)
     switch (step_) {
     case 0:
         step_ = 1;
-        subSend(QStringLiteral("USER ") + opt_.current.uname + QStringLiteral("\r\n"));
+        sendUser();
         break;
     case 1:
         // No number is carried over from another account: with no mark left (the marks
         // were cleared meanwhile) nothing is deleted.
         target_ = nextMessage(index_, 0, &Pop3Engine::marked);
         step_ = 3;
-        subSend(QStringLiteral("PASS ") + opt_.current.passw + QStringLiteral("\r\n"));
+        sendPass();
         break;
     case 3:
         if (target_ == 0) {

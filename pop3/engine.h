@@ -76,6 +76,8 @@ private:
     void subSend(const QString &command,
                  ReplyReader::Framing framing = ReplyReader::Framing::StatusLine);
     void subDisConn();
+    void sendUser();
+    void sendPass();
     void ShowMsg(const QString &text);
     void sessionError(const QString &message);
     // Shows the message and goes on with the next account one second later.

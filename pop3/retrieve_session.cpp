@@ -30,11 +30,11 @@ void Pop3Engine::retrieveReply(const ReplyReader::Reply &reply)
     case 0:
         target_ = nextMessage(index_, 0, &Pop3Engine::wanted);
         step_ = 1;
-        subSend(QStringLiteral("USER ") + opt_.current.uname + QStringLiteral("\r\n"));
+        sendUser();
         break;
     case 1:
         step_ = 3;
-        subSend(QStringLiteral("PASS ") + opt_.current.passw + QStringLiteral("\r\n"));
+        sendPass();
         break;
     case 3:
         if (target_ == 0) {

@@ -76,6 +76,17 @@ void Pop3Engine::subSend(const QString &command, ReplyReader::Framing framing)
     transport_.send(conn_, encodeCp932(command));
 }
 
+// USER and PASS, RFC 1939 §7: the login shared by the three sessions.
+void Pop3Engine::sendUser()
+{
+    subSend(QStringLiteral("USER ") + opt_.current.uname + QStringLiteral("\r\n"));
+}
+
+void Pop3Engine::sendPass()
+{
+    subSend(QStringLiteral("PASS ") + opt_.current.passw + QStringLiteral("\r\n"));
+}
+
 void Pop3Engine::subDisConn()
 {
     step_ = 6;
