@@ -45,19 +45,7 @@ protected:
     void writeSettings(const QList<TestAccount> &accounts, const QList<std::pair<const char *, QString>> &settings = {})
     {
         SettingsStore s(config.filePath(QStringLiteral("lumwatch/lumwatch.ini")));
-        s.writeSetting(QStringLiteral("accountno"), QString::number(accounts.size()));
-        for (const auto &[k, v] : settings)
-            s.writeSetting(QString::fromLatin1(k), v);
-        for (int n = 1; n <= accounts.size(); ++n) {
-            AccountRecord r;
-            r.aname = accounts[n - 1].name;
-            r.hname = accounts[n - 1].host;
-            r.portno = qint16(accounts[n - 1].port);
-            r.uname = accounts[n - 1].user;
-            r.passw = accounts[n - 1].pass;
-            writeAccount(s, n, r);
-        }
-        s.flush();
+        writeTestSettings(s, accounts, settings);
     }
 
     struct Run {

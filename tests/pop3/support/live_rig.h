@@ -27,21 +27,7 @@ public:
     LiveRig(const QList<TestAccount> &accounts, const QList<std::pair<const char *, QString>> &settings = {})
     {
         SettingsStore &s = temp.store();
-        s.writeSetting(QStringLiteral("accountno"), QString::number(accounts.size()));
-        for (const auto &[k, v] : settings)
-            s.writeSetting(QString::fromLatin1(k), v);
-        for (int n = 1; n <= accounts.size(); ++n) {
-            const TestAccount &a = accounts[n - 1];
-            AccountRecord r;
-            r.aname = a.name;
-            r.hname = a.host;
-            r.portno = qint16(a.port);
-            r.uname = a.user;
-            r.passw = a.pass;
-            r.check = qint16(a.check);
-            writeAccount(s, n, r);
-        }
-        s.flush();
+        writeTestSettings(s, accounts, settings);
         loadOptions(s, options);
         table.reset(options.accountno);
         transport = std::make_unique<QtTransport>(&events_);

@@ -71,6 +71,29 @@ struct TestAccount {
     int check = 1;
 };
 
+using TestSettings = QList<std::pair<const char *, QString>>;
+
+// Stores accounts 1..n and the given option values, as the options program would.
+inline void writeTestSettings(SettingsStore &s, const QList<TestAccount> &accounts,
+                              const TestSettings &settings = {})
+{
+    s.writeSetting(QStringLiteral("accountno"), QString::number(accounts.size()));
+    for (const auto &[k, v] : settings)
+        s.writeSetting(QString::fromLatin1(k), v);
+    for (int n = 1; n <= accounts.size(); ++n) {
+        const TestAccount &a = accounts[n - 1];
+        AccountRecord r;
+        r.aname = a.name;
+        r.hname = a.host;
+        r.portno = qint16(a.port);
+        r.uname = a.user;
+        r.passw = a.pass;
+        r.check = qint16(a.check);
+        writeAccount(s, n, r);
+    }
+    s.flush();
+}
+
 class Rig {
 public:
     TempStore temp;
@@ -85,21 +108,7 @@ public:
     explicit Rig(const QList<TestAccount> &accounts, const QList<std::pair<const char *, QString>> &settings = {})
     {
         SettingsStore &s = temp.store();
-        s.writeSetting(QStringLiteral("accountno"), QString::number(accounts.size()));
-        for (const auto &[k, v] : settings)
-            s.writeSetting(QString::fromLatin1(k), v);
-        for (int n = 1; n <= accounts.size(); ++n) {
-            const TestAccount &a = accounts[n - 1];
-            AccountRecord r;
-            r.aname = a.name;
-            r.hname = a.host;
-            r.portno = qint16(a.port);
-            r.uname = a.user;
-            r.passw = a.pass;
-            r.check = qint16(a.check);
-            writeAccount(s, n, r);
-        }
-        s.flush();
+        writeTestSettings(s, accounts, settings);
         loadOptions(s, options);
         table.reset(options.accountno);
         engine = std::make_unique<Pop3Engine>(options, s, table, *transportProxy(), timers, view);
