@@ -1,28 +1,34 @@
-// The resident checker. Until its window exists it reports what it read from the store.
-#include "settings/mailer_caption.h"
-#include "settings/options.h"
+// The resident checker lumwatchd: one copy per user, living in the notification area.
+#include "checker/checker.h"
+#include "platform/builtin_icons.h"
+#include "platform/quit_signals.h"
+#include "platform/single_instance.h"
 
-#include <QCoreApplication>
-#include <QTextStream>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QTimer>
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    lum::SettingsStore store;
-    lum::Options options;
-    lum::loadOptions(store, options);
+    QApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    app.setWindowIcon(QPixmap::fromImage(lum::builtInIconImage(lum::BuiltInIcon::Normal)));
 
-    QTextStream out(stdout);
-    out << "Lumora lumwatchd: 設定 " << store.filePath() << "\n";
-    out << "  アカウント数: " << options.accountno << "\n";
-    for (int n = 1; n <= options.accountno; ++n) {
-        lum::AccountRecord r;
-        lum::readAccount(store, n, r);
-        out << "  " << n << ": " << r.aname << " (" << r.hname << ":" << r.portno << ") "
-            << (r.check ? "○" : "×") << "\n";
+    lum::SingleInstance instance(lum::instanceLockPath(QStringLiteral("lumwatchd")));
+    if (!instance.isFirst()) {
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Lumora"),
+                        QStringLiteral("既に起動しています"), QMessageBox::Ok);
+        box.exec();
+        return 0;
     }
-    out << "  メーラー1: " << lum::mailerCaption(options.mailerDir[0]) << "\n";
-    out << "  メーラー2: " << lum::mailerCaption(options.mailerDir[1]) << "\n";
-    out << "  チェック間隔(分): " << options.checkTimerMinutes << "\n";
-    return 0;
+
+    lum::SettingsStore store;
+    lum::Checker checker(store);
+    lum::QuitSignals quitSignals;
+    QObject::connect(&quitSignals, &lum::QuitSignals::quitRequested, &checker, &lum::Checker::exitNow);
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &checker, &lum::Checker::exitNow);
+    QObject::connect(&checker, &lum::Checker::ended, &app, &QCoreApplication::exit);
+    QTimer::singleShot(0, &checker, &lum::Checker::start);
+    return app.exec();
 }

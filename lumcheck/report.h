@@ -3,6 +3,7 @@
 // as the viewer shows it, and the parsing of "A:M,A:M" message lists.
 
 #include "decode/mail_table.h"
+#include "decode/viewer_text.h"
 
 #include <QList>
 #include <QString>
@@ -39,8 +40,5 @@ QList<ListRow> listRows(const MailTable &table, int accountCount,
 QString formatTsv(const QList<ListRow> &rows);
 // [{"account":1,"name":"...","message":1,"attach":false,"from":"...","subject":"..."}]
 QString formatJson(const QList<ListRow> &rows);
-
-// The text the viewer shows for a retrieved message, with LF line ends.
-QString viewerText(const MailRecord &record);
 
 } // namespace lum

@@ -300,6 +300,15 @@ void Pop3Engine::timerTick(TimerId id)
     }
 }
 
+void Pop3Engine::quitSession()
+{
+    for (TimerId id : {TimerId::Check, TimerId::Logon, TimerId::Retr, TimerId::Del, TimerId::Timeup})
+        timers_.stop(id);
+    if (open_ && step_ != 6)
+        subDisConn();
+    dropConnection();
+}
+
 void Pop3Engine::checkTimerTick()
 {
     ++minuteCount_;

@@ -40,6 +40,8 @@ public:
     // Starts the minute timer for "Checktimerval" (again, after the options changed).
     void startCheckTimer();
     void timerTick(TimerId id);
+    // The program ends: every timer stops and an open session gets its QUIT.
+    void quitSession();
 
     // TransportEvents.
     void connected(ConnId id) override;

@@ -22,7 +22,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BUILD = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build")
-LUMCHECK = os.path.join(BUILD, "lumcheck", "lumcheck")
+LUMCHECK = os.path.join(BUILD, "bin", "lumcheck")
 ROUNDS = 5
 
 NAMES = ["山田太郎", "佐藤花子", "鈴木一郎", "高橋美咲", "田中健太"]

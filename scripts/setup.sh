@@ -9,7 +9,7 @@ packages=(
   libx11-dev libxcb1-dev libxcb-xkb-dev libxcb-keysyms1-dev libxkbcommon-dev
   clang libclang-rt-14-dev
   dovecot-pop3d
-  xvfb xauth xdotool trayer fonts-noto-cjk
+  xvfb xauth xdotool xclip trayer fonts-noto-cjk imagemagick
 )
 
 missing=()

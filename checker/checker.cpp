@@ -1,0 +1,299 @@
+#include "checker/checker.h"
+
+#include "checker/message_box.h"
+#include "checker/pictures.h"
+#include "decode/viewer_text.h"
+#include "platform/codepage.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+
+namespace lum {
+
+Checker::Checker(SettingsStore &store, QString optionsPath)
+    : store_(store), model_(table_, opt_.accounts), form_(std::make_unique<MailForm>(&model_)),
+      tray_(form_.get(), menu_.mfile.get()), optionsProgram_(std::move(optionsPath)),
+      transport_(&engine_), timers_([this](TimerId id) { engine_.timerTick(id); }),
+      engine_(opt_, store_, table_, transport_, timers_, *this)
+{
+    model_.setAttachPicture(boundPicture());
+    closetimer_.setInterval(1000);
+    connect(&closetimer_, &QTimer::timeout, this, [this] {
+        ++closeCount_;
+        if (opt_.closeTimerSeconds != 0 && closeCount_ >= opt_.closeTimerSeconds) {
+            closetimer_.stop();
+            closeCount_ = 0;
+            hideWindow();
+        }
+    });
+    connectCommands();
+}
+
+Checker::~Checker() = default;
+
+void Checker::connectCommands()
+{
+    MailForm *f = form_.get();
+    for (int n = 1; n <= 2; ++n) {
+        connect(f->mailBt(n), &QPushButton::clicked, this, [this, n] { mailerClicked(n); });
+        connect(menu_.mailer[size_t(n - 1)], &QAction::triggered, this, [this, n] { mailerClicked(n); });
+    }
+    connect(f->retrBt(), &QPushButton::clicked, this, &Checker::retrieveClicked);
+    connect(f->delBt(), &QPushButton::clicked, this, &Checker::deleteClicked);
+    connect(f->logBt(), &QPushButton::clicked, this, &Checker::showLog);
+    connect(f->okBt(), &QPushButton::clicked, this, &Checker::okClicked);
+    connect(f, &MailForm::closeRequested, this, [this] {
+        // Without a notification area a hidden window could not be reached again.
+        if (trayMissing_)
+            requestClose();
+        else
+            form_->hide();
+    });
+    connect(f->list(), &MailList::rowToggled, this, &Checker::rowToggled);
+    connect(f->list(), &MailList::rowDoubleClicked, this, &Checker::rowDoubleClicked);
+    connect(f->list(), &MailList::rowOpened, this,
+            [this](int row) { OpenViewer(model_.account(row), model_.message(row)); });
+
+    connect(menu_.menu1, &QAction::triggered, this, [this] { engine_.checkmail(); });
+    connect(menu_.menu3, &QAction::triggered, this, &Checker::menu3Clicked);
+    connect(menu_.menu02, &QAction::triggered, this, &Checker::mnu_pop);
+    connect(menu_.menu4, &QAction::triggered, this, &Checker::mnu_opt);
+    connect(menu_.menu5, &QAction::triggered, this, &Checker::versionBox);
+    connect(menu_.mend, &QAction::triggered, this, &Checker::mnu_end);
+    connect(&tray_, &Tray::doubleClicked, this, &Checker::mnu_pop);
+}
+
+QString Checker::accountName(int account) const
+{
+    return store_.readSetting(numbered(key::aname, account), QString());
+}
+
+// The LED and its blinking, and the icon blinking, are switched off here; with nothing
+// blinking this is the place every command goes through before it acts.
+void Checker::turnoff() {}
+
+void Checker::stopIconBlinking() {}
+
+void Checker::setHotkeys(bool) {}
+
+void Checker::hideWindow()
+{
+    if (trayMissing_)
+        form_->showMinimized();
+    else
+        form_->hide();
+}
+
+void Checker::mnu_pop()
+{
+    turnoff();
+    form_->showNormal();
+    form_->raise();
+    form_->activateWindow();
+}
+
+void Checker::menu3Clicked()
+{
+    if (!opt_.trayIcon)
+        return;
+    stopIconBlinking();
+    tray_.tuskicon(Tray::ShowNormal);
+}
+
+void Checker::versionBox()
+{
+    showBox(form_.get(), QMessageBox::NoIcon, QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報"),
+            versionText(LUM_VERSION_MAJOR, LUM_VERSION_MINOR, LUM_VERSION_PATCH));
+}
+
+void Checker::mailerClicked(int n)
+{
+    turnoff();
+    hideWindow();
+    ExecMailapp(n);
+}
+
+void Checker::ExecMailapp(int n)
+{
+    turnoff();
+    stopIconBlinking();
+    const QString &text = opt_.mailerDir[size_t(n - 1)];
+    if (execMailapp(text) == LaunchResult::Failed) {
+        showBox(form_.get(), QMessageBox::Warning, QStringLiteral("Lumora"),
+                QStringLiteral("メーラーを起動できません。\n") + text);
+    }
+}
+
+void Checker::retrieveClicked()
+{
+    engine_.retrieveMarked();
+}
+
+void Checker::deleteClicked()
+{
+    showBox(form_.get(), QMessageBox::NoIcon, QStringLiteral("Lumora"),
+            QStringLiteral("○の付いたメールを削除します\nよろしいですか？"),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No,
+            [this](QMessageBox::StandardButton answer) {
+                if (answer == QMessageBox::Yes)
+                    engine_.deleteMarked();
+            });
+}
+
+void Checker::showLog()
+{
+    if (!viewer_)
+        viewer_ = std::make_unique<ViewForm>();
+    viewer_->showText(decodeCp932(engine_.log()));
+}
+
+void Checker::okClicked()
+{
+    turnoff();
+    stopIconBlinking();
+    if (!SaveLayout()) {
+        showBox(form_.get(), QMessageBox::Warning, QStringLiteral("Lumora"),
+                QStringLiteral("設定ファイルに書き込めません。\n") + store_.filePath());
+    }
+    hideWindow();
+}
+
+void Checker::OpenViewer(int account, int message)
+{
+    const MailRecord *r = table_.record(account, message);
+    if (!r || !isRetrieved(*r))
+        return;
+    if (!viewer_)
+        viewer_ = std::make_unique<ViewForm>();
+    viewer_->showText(viewerText(*r));
+}
+
+void Checker::rowToggled(int row)
+{
+    if (model_.rowCount() > 0 && row >= 0) {
+        model_.toggleMark(row);
+        form_->list()->setToolTip(QStringLiteral("ｱｶｳﾝﾄ：") + accountName(model_.account(row)));
+    }
+    updateMarkButtons();
+}
+
+void Checker::updateMarkButtons()
+{
+    const bool any = model_.anyMarked();
+    form_->retrBt()->setEnabled(any);
+    form_->delBt()->setEnabled(any);
+}
+
+// The click of the same double click has already toggled the mark.
+void Checker::rowDoubleClicked(int row)
+{
+    if (!form_->retrBt()->isEnabled())
+        return;
+    if (model_.rowCount() > 0 && row >= 0) {
+        model_.setMark(row, false);
+        const int a = model_.account(row);
+        const int m = model_.message(row);
+        if (a != 0 && m != 0)
+            OpenViewer(a, m);
+    }
+    form_->retrBt()->setEnabled(false);
+    form_->delBt()->setEnabled(false);
+}
+
+void Checker::SetupColumns()
+{
+    form_->list()->setupColumns(opt_.grdWidth, listTotal_);
+}
+
+bool Checker::SaveLayout()
+{
+    const std::array<qint16, 6> widths = form_->list()->layoutWidths();
+    for (size_t i = 0; i < widths.size(); ++i)
+        store_.writeSetting(numbered(key::grdWidth, int(i)), QString::number(widths[i]));
+    const QSize size = form_->sizeTwips();
+    store_.writeSetting(QString::fromLatin1(key::frmWidth.name), QString::number(size.width()));
+    store_.writeSetting(QString::fromLatin1(key::frmHeight.name), QString::number(size.height()));
+    return store_.flush();
+}
+
+// EngineView.
+
+void Checker::setCaption(const QString &text)
+{
+    form_->setWindowTitle(text);
+    tray_.setTip(text);
+}
+
+void Checker::setTrayPicture(TrayPicture picture)
+{
+    if (picture == TrayPicture::Working)
+        stopIconBlinking();
+    tray_.tuskicon(int(picture));
+}
+
+void Checker::showMsg(const QString &text)
+{
+    showBox(form_.get(), QMessageBox::Critical, QStringLiteral("Lumora"), text);
+}
+
+void Checker::cycleStarting()
+{
+    turnoff();
+}
+
+void Checker::sessionStarting(SessionKind)
+{
+    form_->retrBt()->setEnabled(false);
+    form_->delBt()->setEnabled(false);
+    form_->list()->setEnabled(false);
+}
+
+void Checker::checkCycleEnded(const CheckCycleResult &result)
+{
+    form_->retrBt()->setEnabled(false);
+    form_->delBt()->setEnabled(false);
+    form_->list()->setEnabled(true);
+    model_.refreshRows();
+    listTotal_ = result.total;
+    if (result.total != 0) {
+        model_.buildList(
+            opt_.accountno, [this](int a) { return int(engine_.previousCount(a)); },
+            opt_.newestFirst, engine_.suppress());
+    } else {
+        model_.clearRows();
+    }
+    if (result.newMail) {
+        arrival();
+        SetupColumns();
+    }
+}
+
+// New mail: the arrival picture, then the window pops up and hides itself after
+// "Closetimerval" seconds.
+void Checker::arrival()
+{
+    tray_.tuskicon(Tray::ShowArrival);
+    if (opt_.popup) {
+        form_->showNormal();
+        form_->raise();
+        closetimer_.start();
+    }
+}
+
+void Checker::retrieveCycleEnded()
+{
+    model_.refreshRows();
+    form_->list()->setEnabled(true);
+    form_->retrBt()->setEnabled(false);
+    form_->delBt()->setEnabled(false);
+}
+
+void Checker::setBusy(bool busy)
+{
+    if (busy)
+        form_->setCursor(Qt::BusyCursor);
+    else
+        form_->unsetCursor();
+}
+
+} // namespace lum

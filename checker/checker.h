@@ -1,0 +1,122 @@
+#pragma once
+// The resident checker: owns the options, the mail table, the POP3 engine and every window
+// of lumwatchd, and carries out the commands of the menu, the buttons and the list.
+//
+// Nothing here waits: the options program, message boxes and the pause of a close request
+// are steps that continue on a signal, so timers, sockets and menus stay served meanwhile,
+// and the engine is never entered from inside one of its own view calls.
+
+#include "checker/launcher.h"
+#include "checker/mail_form.h"
+#include "checker/menu.h"
+#include "checker/tray.h"
+#include "checker/view_form.h"
+#include "pop3/engine.h"
+#include "pop3/qt/qt_timers.h"
+#include "pop3/qt/qt_transport.h"
+
+#include <QObject>
+#include <QTimer>
+#include <memory>
+
+namespace lum {
+
+class Checker : public QObject, public EngineView {
+    Q_OBJECT
+public:
+    // store must outlive the checker; optionsPath is the options program to start.
+    explicit Checker(SettingsStore &store, QString optionsPath = OptionsProgram::defaultPath());
+    ~Checker() override;
+
+    // Start-up: options, the first-run loop while no account exists, then the icon and,
+    // when asked for, the first check.
+    void start();
+
+    // Commands.
+    void mnu_pop();
+    void mnu_opt();
+    void mnu_end();
+    void menu3Clicked();
+    void versionBox();
+    void mailerClicked(int n); // tool button and menu item: hides the window first
+    void ExecMailapp(int n);
+    void retrieveClicked();
+    void deleteClicked();
+    void showLog();
+    void okClicked();
+    void OpenViewer(int account, int message);
+
+    // Settings.
+    void loadoption();
+    void OpenOption();
+    void SetupColumns();
+    bool SaveLayout();
+
+    // Ending.
+    void requestClose(); // every close of the main window that is not a mere hide
+    void exitNow();      // SIGTERM, SIGINT, end of the desktop session: no question
+
+    MailForm &form() { return *form_; }
+    ViewForm *viewer() { return viewer_.get(); }
+    Tray &tray() { return tray_; }
+    CheckerMenu &menu() { return menu_; }
+    Pop3Engine &engine() { return engine_; }
+    Options &options() { return opt_; }
+    MailTable &table() { return table_; }
+    MailListModel &model() { return model_; }
+    bool trayMissing() const { return trayMissing_; }
+
+    // EngineView.
+    void setCaption(const QString &text) override;
+    void setTrayPicture(TrayPicture picture) override;
+    void showMsg(const QString &text) override;
+    void cycleStarting() override;
+    void sessionStarting(SessionKind kind) override;
+    void checkCycleEnded(const CheckCycleResult &result) override;
+    void retrieveCycleEnded() override;
+    void setBusy(bool busy) override;
+
+signals:
+    // The program is to end with this exit code.
+    void ended(int code);
+
+private:
+    void connectCommands();
+    void firstRunPass();
+    void finishStartup();
+    void optionsEnded(qint16 accountsBefore);
+    void resetMailTable();
+    void askToClose();
+    void hideWindow();
+    void arrival();
+    void rowToggled(int row);
+    void rowDoubleClicked(int row);
+    void updateMarkButtons();
+    QString accountName(int account) const;
+    // Stop the LED blinking and switch the LED off; with icons, the icon blinking too.
+    void turnoff();
+    void stopIconBlinking();
+    // Registers (on) or releases (off) the six system-wide keys.
+    void setHotkeys(bool on);
+
+    SettingsStore &store_;
+    Options opt_;
+    MailTable table_;
+    MailListModel model_;
+    CheckerMenu menu_;
+    std::unique_ptr<MailForm> form_;
+    std::unique_ptr<ViewForm> viewer_;
+    Tray tray_;
+    OptionsProgram optionsProgram_;
+    QtTransport transport_;
+    QtTimers timers_;
+    Pop3Engine engine_;
+    QTimer closetimer_;
+    int closeCount_ = 0;
+    int listTotal_ = 0;  // messages in the list, for the scroll bar test
+    bool trayMissing_ = false;
+    bool closing_ = false;
+    bool ended_ = false;
+};
+
+} // namespace lum

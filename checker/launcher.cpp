@@ -1,0 +1,117 @@
+#include "checker/launcher.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace lum {
+
+QStringList splitCommandLine(const QString &text)
+{
+    QStringList words;
+    QString word;
+    bool inWord = false;
+    QChar quote; // '"' or '\'' while inside quotes
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quote == u'\'') {
+            if (c == u'\'')
+                quote = QChar();
+            else
+                word += c;
+        } else if (quote == u'"') {
+            if (c == u'"')
+                quote = QChar();
+            else if (c == u'\\' && i + 1 < text.size() && QStringView(u"\"\\$`").contains(text[i + 1]))
+                word += text[++i];
+            else
+                word += c;
+        } else if (c == u'"' || c == u'\'') {
+            quote = c;
+            inWord = true;
+        } else if (c == u'\\' && i + 1 < text.size()) {
+            word += text[++i];
+            inWord = true;
+        } else if (c.isSpace()) {
+            if (inWord)
+                words << std::exchange(word, QString());
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words << word;
+    return words;
+}
+
+std::optional<MailCommand> mailCommand(const QString &text)
+{
+    if (text.isEmpty())
+        return std::nullopt;
+    if (!text.startsWith(QLatin1Char('"'))) {
+        if (!QFileInfo(text).isFile())
+            return std::nullopt;
+        return MailCommand{text, {}};
+    }
+    const qsizetype close = text.indexOf(QLatin1Char('"'), 1);
+    if (close < 0 || !QFileInfo(text.mid(1, close - 1)).isFile())
+        return std::nullopt;
+    QStringList words = splitCommandLine(text);
+    if (words.isEmpty())
+        return std::nullopt;
+    const QString program = words.takeFirst();
+    return MailCommand{program, words};
+}
+
+LaunchResult execMailapp(const QString &text)
+{
+    const std::optional<MailCommand> command = mailCommand(text);
+    if (!command)
+        return LaunchResult::NotStarted;
+    return QProcess::startDetached(command->program, command->arguments) ? LaunchResult::Started
+                                                                           : LaunchResult::Failed;
+}
+
+OptionsProgram::OptionsProgram(QString path, QObject *parent)
+    : QObject(parent), path_(std::move(path)), process_(new QProcess)
+{
+    connect(process_, &QProcess::finished, this, [this] { finish(true); });
+    connect(process_, &QProcess::errorOccurred, this, [this](QProcess::ProcessError e) {
+        if (e == QProcess::FailedToStart)
+            finish(false);
+    });
+}
+
+OptionsProgram::~OptionsProgram()
+{
+    // An options window still open outlives the checker: destroying its QProcess would
+    // kill it and lose the user's edits, so the object is let go instead.
+    if (running())
+        process_->disconnect(this);
+    else
+        delete process_;
+}
+
+QString OptionsProgram::defaultPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/lumsetup");
+}
+
+bool OptionsProgram::start(std::function<void(bool)> done)
+{
+    if (running())
+        return false;
+    done_ = std::move(done);
+    process_->setProcessChannelMode(QProcess::ForwardedChannels);
+    process_->start(path_, {});
+    return true;
+}
+
+void OptionsProgram::finish(bool started)
+{
+    if (auto done = std::exchange(done_, nullptr))
+        done(started);
+}
+
+} // namespace lum

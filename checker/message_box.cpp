@@ -1,0 +1,24 @@
+#include "checker/message_box.h"
+
+namespace lum {
+
+QMessageBox *showBox(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                     const QString &text, QMessageBox::StandardButtons buttons,
+                     QMessageBox::StandardButton defaultButton, BoxAnswer done)
+{
+    auto *box = new QMessageBox(icon, title, text, buttons, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    if (defaultButton != QMessageBox::NoButton)
+        box->setDefaultButton(defaultButton);
+    if (done) {
+        QObject::connect(box, &QDialog::finished, box, [box, done] {
+            done(box->standardButton(box->clickedButton()));
+        });
+    }
+    box->show();
+    box->raise();
+    return box;
+}
+
+} // namespace lum

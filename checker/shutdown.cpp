@@ -1,0 +1,74 @@
+// Ending the checker: the exit command, the close request with its question, and the
+// immediate exit on a signal or at the end of the desktop session.
+#include "checker/checker.h"
+
+#include "checker/message_box.h"
+
+#include <cstdio>
+
+namespace lum {
+
+namespace {
+// A close request waits this long for the LED's last switch-off.
+constexpr int ledSettleMs = 300;
+} // namespace
+
+void Checker::mnu_end()
+{
+    turnoff();
+    if (opt_.trayIcon)
+        tray_.tuskicon(Tray::Remove);
+    requestClose();
+}
+
+void Checker::requestClose()
+{
+    if (closing_ || ended_)
+        return;
+    closing_ = true;
+    turnoff();
+    QTimer::singleShot(ledSettleMs, this, &Checker::askToClose);
+}
+
+void Checker::askToClose()
+{
+    if (ended_)
+        return;
+    if (opt_.closeWithoutAsking) {
+        exitNow();
+        return;
+    }
+    showBox(form_.get(), QMessageBox::Information, QStringLiteral("Lumora"),
+            QStringLiteral("終了しますか？"), QMessageBox::Yes | QMessageBox::No,
+            QMessageBox::Yes, [this](QMessageBox::StandardButton answer) {
+                if (answer == QMessageBox::Yes) {
+                    exitNow();
+                    return;
+                }
+                closing_ = false;
+                hideWindow();
+            });
+}
+
+// Layout saved, LED off, keys released, the open session ended with QUIT, icon gone.
+void Checker::exitNow()
+{
+    if (ended_)
+        return;
+    ended_ = true;
+    turnoff();
+    setHotkeys(false);
+    if (!SaveLayout()) {
+        std::fprintf(stderr, "lumwatchd: 設定ファイルに書き込めません: %s\n",
+                     qPrintable(store_.filePath()));
+    }
+    engine_.quitSession();
+    closetimer_.stop();
+    tray_.tuskicon(Tray::Remove);
+    if (viewer_)
+        viewer_->close();
+    form_->hide();
+    emit ended(0);
+}
+
+} // namespace lum

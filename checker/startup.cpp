@@ -1,0 +1,132 @@
+// Start-up, reading the settings, and the options program with the reload after it.
+#include "checker/checker.h"
+
+#include "checker/message_box.h"
+#include "settings/mailer_caption.h"
+
+namespace lum {
+
+void Checker::start()
+{
+    form_->hide();
+    trayMissing_ = !Tray::available();
+    firstRunPass();
+}
+
+// One pass of the first-run loop: read everything; without an account ask for one in the
+// options program and come back here when it has ended.
+void Checker::firstRunPass()
+{
+    loadoption();
+    resetMailTable();
+    setHotkeys(true);
+    if (opt_.accountno != 0) {
+        finishStartup();
+        return;
+    }
+    showBox(form_.get(), QMessageBox::Information, QStringLiteral("Lumora"),
+            QStringLiteral("最初に設定をしてください"), QMessageBox::Ok, QMessageBox::Ok,
+            [this](QMessageBox::StandardButton) {
+                if (closing_ || ended_)
+                    return;
+                const bool startedNow = optionsProgram_.start([this](bool started) {
+                    if (ended_)
+                        return;
+                    if (started) {
+                        firstRunPass();
+                        return;
+                    }
+                    // A program that can never start must not hold the user in a loop of boxes.
+                    showBox(form_.get(), QMessageBox::Warning, QStringLiteral("Lumora"),
+                            QStringLiteral("設定プログラムを起動できません。\n%1\n\n終了しますか？")
+                                .arg(optionsProgram_.path()),
+                            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes,
+                            [this](QMessageBox::StandardButton answer) {
+                                if (answer == QMessageBox::Yes)
+                                    exitNow();
+                                else if (!ended_)
+                                    firstRunPass();
+                            });
+                });
+                if (!startedNow)
+                    firstRunPass();
+            });
+}
+
+void Checker::finishStartup()
+{
+    setCaption(QStringLiteral("Lumora"));
+    SetupColumns();
+    turnoff();
+    if (opt_.trayIcon)
+        tray_.tuskicon(Tray::Add);
+    if (trayMissing_) {
+        form_->setTrayMissing(true);
+        form_->showNormal();
+    }
+    if (opt_.checkAtStart)
+        engine_.startupCheck();
+}
+
+void Checker::resetMailTable()
+{
+    listTotal_ = 0;
+    table_.reset(opt_.accountno);
+    model_.clearRows();
+    model_.resizeAccounts(0);
+    model_.resizeAccounts(opt_.accountno);
+}
+
+// Reads every option and account and applies them to the windows, the icon and the timer.
+void Checker::loadoption()
+{
+    store_.reload();
+    loadOptions(store_, opt_);
+
+    for (int n = 1; n <= 2; ++n) {
+        const QString &path = opt_.mailerDir[size_t(n - 1)];
+        QAction *item = menu_.mailer[size_t(n - 1)];
+        item->setText(mailerCaption(path));
+        item->setEnabled(mailerEnabled(path));
+        form_->mailBt(n)->setEnabled(mailerEnabled(path));
+    }
+    engine_.startCheckTimer();
+    form_->logBt()->setVisible(opt_.keepLog);
+    tray_.loadPictures(opt_.icoDir);
+    menu_.menu3->setEnabled(opt_.trayIcon);
+    tray_.tuskicon(Tray::Remove);
+    if (opt_.trayIcon)
+        tray_.tuskicon(Tray::Add);
+    form_->list()->setupColumns(opt_.grdWidth, listTotal_);
+    form_->layoutButtons(opt_.textButtons);
+    form_->setSizeTwips(opt_.frmWidth, opt_.frmHeight);
+}
+
+void Checker::mnu_opt()
+{
+    turnoff();
+    OpenOption();
+}
+
+// Starts the options program; the reload follows when it ends (or at once when it can't
+// be started). While it is open a second request has nothing to add.
+void Checker::OpenOption()
+{
+    const qint16 before = opt_.accountno;
+    optionsProgram_.start([this, before](bool) { optionsEnded(before); });
+}
+
+void Checker::optionsEnded(qint16 accountsBefore)
+{
+    if (ended_)
+        return;
+    loadoption();
+    if (opt_.accountno != accountsBefore) {
+        resetMailTable();
+        SetupColumns();
+    }
+    setHotkeys(false);
+    setHotkeys(true);
+}
+
+} // namespace lum

@@ -1,0 +1,43 @@
+#pragma once
+// A Checker over a temporary store, and answering its message boxes in tests.
+
+#include "checker/checker.h"
+#include "tests/support/temp_store.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace lum::test {
+
+// The open message box whose text contains part, or null.
+inline QMessageBox *findBox(const QString &part)
+{
+    for (QWidget *w : QApplication::topLevelWidgets()) {
+        auto *box = qobject_cast<QMessageBox *>(w);
+        if (box && box->isVisible() && box->text().contains(part))
+            return box;
+    }
+    return nullptr;
+}
+
+// Waits (the event loop runs) for the box and presses button in it.
+inline bool answerBox(const QString &part, QMessageBox::StandardButton button)
+{
+    QMessageBox *box = nullptr;
+    if (!QTest::qWaitFor([&] { return (box = findBox(part)) != nullptr; }, 10000))
+        return false;
+    box->button(button)->click();
+    QApplication::processEvents();
+    return true;
+}
+
+// Store lines as QSettings writes them, below [setting].
+inline void writeStore(TempStore &store, const QStringList &lines)
+{
+    store.writeFile("[setting]\n" + lines.join('\n').toUtf8() + '\n');
+}
+
+} // namespace lum::test

@@ -1,0 +1,175 @@
+#!/usr/bin/env python3
+"""A user's day with the resident checker, on a virtual X display with a tray host, against
+a private Dovecot.
+
+1. Two accounts, check at start and popup on: lumwatchd starts hidden, checks, and pops up
+   its window titled "4通のメールが届いています!"; the list holds the decoded From and
+   Subject (read back through Ctrl+C on a row).
+2. The first message is marked with Space, retrieved with the retrieve button, and opened
+   with Enter: the viewer shows its decoded text. Screenshots of both windows go to the
+   folder given.
+3. A second lumwatchd says "既に起動しています" and ends.
+4. SIGTERM ends the first one, which stores its layout on the way out.
+5. With an empty store lumwatchd asks "最初に設定をしてください" and starts lumsetup.
+
+usage: lumwatchd_e2e.py BIN_DIR SCREENSHOT_DIR
+"""
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from dovecot import Dovecot, jis_word, message, scramble  # noqa: E402
+from xsession import DEADLINE, Failure, XSession  # noqa: E402
+
+MAIL = [
+    ("hanako", "山田花子 <hanako@example.jp>", "会議の資料について", "資料を添付します。\n", ("資料.pdf", b"%PDF-1.4 test")),
+    ("hanako", "佐藤一郎 <ichiro@example.jp>", "来週の予定", "来週は火曜日が空いています。\n", None),
+    ("hanako", "鈴木 <suzuki@example.jp>", "お疲れさまです", "本日もよろしくお願いします。\n", None),
+    ("taro", "経理部 <keiri@example.co.jp>", "請求書の送付", "請求書をお送りします。\n", None),
+]
+
+
+def write_store(config, lines):
+    folder = os.path.join(config, "lumwatch")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "lumwatch.ini"), "w", encoding="utf-8") as f:
+        f.write("[setting]\n" + "\n".join(lines) + "\n")
+    return os.path.join(folder, "lumwatch.ini")
+
+
+def account(n, name, port, user, password, colours):
+    return ["Aname%d=%s" % (n, name), "Hname%d=127.0.0.1" % n, "Portno%d=%d" % (n, port),
+            "Uname%d=%s" % (n, user), 'Passw%d="%s"' % (n, scramble(password)), "Check%d=1" % n,
+            "Scolor1%d=%d" % (n, colours[0]), "Scolor2%d=%d" % (n, colours[1]),
+            "Wavmode%d=2" % n]
+
+
+def wait(predicate, what):
+    end = time.monotonic() + DEADLINE
+    while time.monotonic() < end:
+        if predicate():
+            return
+        time.sleep(0.2)
+    raise Failure(what)
+
+
+def stop(proc):
+    if proc and proc.poll() is None:
+        proc.kill()
+        proc.wait()
+
+
+def users_day(x, bindir, shots, home, server):
+    config = os.path.join(home, "config")
+    runtime = os.path.join(home, "run")
+    os.makedirs(runtime, mode=0o700, exist_ok=True)
+    env = x.env(XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime)
+    store = write_store(config, [
+        "accountno=2", "Option1value=1", "Option3value=0", "Option5value=1", "Option7value=1",
+        "Option9value=0", "Checktimerval=0", "frmWidth=9600", "frmHeight=5400",
+    ] + account(1, "花子の受信箱", server.port, "hanako", "pw-h", (0, 0xFFFF80))
+      + account(2, "太郎", server.port, "taro", "pw-t", (0x800000, 0xC0FFC0)))
+
+    checker = subprocess.Popen([os.path.join(bindir, "lumwatchd")], env=env)
+    try:
+        window = x.wait_for_window("4通のメールが届いています!")
+        x.focus(window)
+        x.keys("Home", "ctrl+c")
+        first = x.clipboard()
+        if first != "山田花子 <hanako@example.jp>\t会議の資料について":
+            raise Failure("first row reads %r" % first)
+        x.keys("End", "ctrl+c")
+        last = x.clipboard()
+        if last != "経理部 <keiri@example.co.jp>\t請求書の送付":
+            raise Failure("last row reads %r" % last)
+        x.screenshot(os.path.join(shots, "lumwatchd-main.png"))
+
+        # Mark the first message and retrieve it with the button (left 56, pictures).
+        x.keys("Home", "space")
+        x.click(window, 66, 11)
+        wait(lambda: x.windows("4通のメールが届いています!"), "the retrieve cycle did not end")
+        time.sleep(1.5)
+        x.focus(window)
+        x.keys("Home", "Return")
+        viewer = x.wait_for_window("Viewer")
+        x.screenshot(os.path.join(shots, "lumwatchd-viewer.png"))
+        x.focus(viewer)
+        x.keys("ctrl+a", "ctrl+c")
+        text = x.clipboard()
+        for part in ("Subject: 会議の資料について", "   From: 山田花子", ' Attach:  "資料.pdf"',
+                     "資料を添付します。"):
+            if part not in text:
+                raise Failure("the viewer lacks %r:\n%s" % (part, text))
+
+        second = subprocess.Popen([os.path.join(bindir, "lumwatchd")], env=env)
+        box = x.wait_for_window("Lumora")
+        x.focus(box)
+        x.keys("Return")
+        if second.wait(DEADLINE) != 0:
+            raise Failure("the second copy ended with %d" % second.returncode)
+
+        checker.send_signal(signal.SIGTERM)
+        if checker.wait(DEADLINE) != 0:
+            raise Failure("lumwatchd ended with %d on SIGTERM" % checker.returncode)
+        with open(store, encoding="utf-8") as f:
+            saved = f.read()
+        if "grdWidth4=" not in saved or "frmWidth=" not in saved:
+            raise Failure("the layout was not stored:\n" + saved)
+    finally:
+        stop(checker)
+
+
+def first_run(x, bindir, home):
+    config = os.path.join(home, "config-empty")
+    runtime = os.path.join(home, "run-empty")
+    os.makedirs(runtime, mode=0o700, exist_ok=True)
+    env = x.env(XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime)
+    checker = subprocess.Popen([os.path.join(bindir, "lumwatchd")], env=env)
+    try:
+        box = x.wait_for_window("Lumora")
+        x.focus(box)
+        x.keys("Return")
+        x.wait_for_window("OPTION")
+        checker.send_signal(signal.SIGTERM)
+        if checker.wait(DEADLINE) != 0:
+            raise Failure("lumwatchd ended with %d during the first run" % checker.returncode)
+    finally:
+        stop(checker)
+        subprocess.run(["pkill", "-f", os.path.join(bindir, "lumsetup")])
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__, file=sys.stderr)
+        sys.exit(2)
+    bindir, shots = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    server = Dovecot()
+    x = None
+    try:
+        for user, password in (("hanako", "pw-h"), ("taro", "pw-t")):
+            server.add_user(user, password)
+        for user, from_, subject, body, attachment in MAIL:
+            name, addr = from_.split(" <")
+            server.deliver(user, message(jis_word(name) + " <" + addr, jis_word(subject), body, attachment))
+        server.start()
+        x = XSession()
+        x.start_tray()
+        with tempfile.TemporaryDirectory() as home:
+            users_day(x, bindir, shots, home, server)
+            first_run(x, bindir, home)
+        print("lumwatchd_e2e: ok")
+    except Failure as e:
+        print("lumwatchd_e2e: FAIL: %s" % e, file=sys.stderr)
+        sys.exit(1)
+    finally:
+        if x:
+            x.close()
+        server.stop()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,149 @@
+"""A private Dovecot POP3 server on 127.0.0.1 for tests and demos.
+
+Configuration, passwd file and maildirs live in a temporary folder that stop() removes.
+Run as root: the login processes run as dovenull and the mail as nobody.
+"""
+import base64
+import os
+import shutil
+import socket
+import subprocess
+import tempfile
+import time
+
+MAIL_UID = 65534  # nobody
+MAIL_GID = 65534  # nogroup
+
+CONFIG = """base_dir = {dir}/run
+state_dir = {dir}/state
+log_path = {dir}/dovecot.log
+protocols = pop3
+listen = 127.0.0.1
+ssl = no
+disable_plaintext_auth = no
+auth_mechanisms = plain
+default_login_user = dovenull
+default_internal_user = dovecot
+first_valid_uid = 0
+mail_location = maildir:{dir}/mail/%u
+pop3_uidl_format = %08Xu%08Xv
+passdb {{
+  driver = passwd-file
+  args = scheme=PLAIN username_format=%u {dir}/passwd
+}}
+userdb {{
+  driver = static
+  args = uid={uid} gid={gid} home={dir}/mail/%u
+}}
+service pop3-login {{
+  chroot =
+  inet_listener pop3 {{
+    port = {port}
+  }}
+}}
+service anvil {{
+  chroot =
+}}
+"""
+
+
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def jis_word(text):
+    """text as one MIME encoded word in ISO-2022-JP, base64."""
+    return "=?ISO-2022-JP?B?" + base64.b64encode(text.encode("iso2022_jp")).decode() + "?="
+
+
+class Dovecot:
+    def __init__(self):
+        self.dir = tempfile.mkdtemp(prefix="lumdovecot-")
+        os.chmod(self.dir, 0o755)
+        for sub in ("run", "state", "mail"):
+            os.makedirs(os.path.join(self.dir, sub))
+        os.chown(os.path.join(self.dir, "mail"), MAIL_UID, MAIL_GID)
+        open(os.path.join(self.dir, "passwd"), "w").close()
+        os.chmod(os.path.join(self.dir, "passwd"), 0o644)
+        self.port = 0
+        self.proc = None
+        self.delivered = 0
+
+    def add_user(self, user, password):
+        with open(os.path.join(self.dir, "passwd"), "a") as f:
+            f.write("%s:{PLAIN}%s\n" % (user, password))
+        home = os.path.join(self.dir, "mail", user)
+        for sub in ("", "cur", "new", "tmp"):
+            path = os.path.join(home, sub)
+            os.makedirs(path, exist_ok=True)
+            os.chown(path, MAIL_UID, MAIL_GID)
+
+    def deliver(self, user, message):
+        """message: bytes with CR LF line ends. Mail is numbered in delivery order."""
+        self.delivered += 1
+        name = "%d.M%dP1.lumtest" % (1700000000 + self.delivered, self.delivered)
+        path = os.path.join(self.dir, "mail", user, "new", name)
+        with open(path, "wb") as f:
+            f.write(message)
+        os.chown(path, MAIL_UID, MAIL_GID)
+
+    def start(self, timeout=20):
+        self.port = free_port()
+        conf = os.path.join(self.dir, "dovecot.conf")
+        with open(conf, "w") as f:
+            f.write(CONFIG.format(dir=self.dir, port=self.port, uid=MAIL_UID, gid=MAIL_GID))
+        self.proc = subprocess.Popen(["/usr/sbin/dovecot", "-F", "-c", conf],
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        end = time.monotonic() + timeout
+        while time.monotonic() < end and self.proc.poll() is None:
+            try:
+                with socket.create_connection(("127.0.0.1", self.port), timeout=1) as s:
+                    if s.recv(64).startswith(b"+OK"):
+                        return
+            except OSError:
+                time.sleep(0.1)
+        raise RuntimeError("dovecot did not come up: " + self.log())
+
+    def log(self):
+        try:
+            with open(os.path.join(self.dir, "dovecot.log"), errors="replace") as f:
+                return f.read()
+        except OSError:
+            return ""
+
+    def stop(self):
+        if self.proc and self.proc.poll() is None:
+            self.proc.terminate()
+            try:
+                self.proc.wait(10)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        shutil.rmtree(self.dir, ignore_errors=True)
+
+
+def message(from_, subject, body, attachment=None):
+    """A message as a Japanese mailer sends it: ISO-2022-JP words, JIS body, CR LF."""
+    head = ["From: " + from_, "To: user@example.jp", "Subject: " + subject,
+            "Date: Mon, 7 Dec 2026 09:00:00 +0900", "MIME-Version: 1.0"]
+    text = body.encode("iso2022_jp")
+    if attachment is None:
+        head.append("Content-Type: text/plain; charset=ISO-2022-JP")
+        return ("\r\n".join(head) + "\r\n\r\n").encode() + text.replace(b"\n", b"\r\n") + b"\r\n"
+    name, data = attachment
+    head.append('Content-Type: multipart/mixed; boundary="b1"')
+    parts = [
+        b"--b1\r\nContent-Type: text/plain; charset=ISO-2022-JP\r\n\r\n" + text.replace(b"\n", b"\r\n"),
+        ("--b1\r\nContent-Type: application/pdf; name=\"%s\"\r\n"
+         "Content-Transfer-Encoding: base64\r\n\r\n" % name).encode()
+        + base64.encodebytes(data).replace(b"\n", b"\r\n"),
+        b"--b1--",
+    ]
+    return ("\r\n".join(head) + "\r\n\r\n").encode() + b"\r\n".join(parts) + b"\r\n"
+
+
+def scramble(password):
+    """The stored form of an ASCII password: each character's code and a blank."""
+    return "".join("%d " % ord(c) for c in password)

@@ -1,0 +1,92 @@
+"""A virtual X display for end-to-end tests: Xvfb on a free display number, optionally a
+tray host, and xdotool helpers. No window manager runs: windows are focused with
+`xdotool windowfocus --sync`, not activated."""
+import os
+import subprocess
+import time
+
+DEADLINE = 30  # seconds for any one step; guards against hangs only
+
+
+class Failure(Exception):
+    pass
+
+
+class XSession:
+    def __init__(self, size="1024x768x24"):
+        read_fd, write_fd = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", size, "-nolisten", "tcp"],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        with os.fdopen(read_fd) as r:
+            number = r.readline().strip()
+        if not number:
+            self.xvfb.kill()
+            raise Failure("Xvfb did not start")
+        self.display = ":" + number
+        self.tray = None
+
+    def env(self, **extra):
+        return dict(os.environ, DISPLAY=self.display, LANG="C.UTF-8", QT_QPA_PLATFORM="xcb", **extra)
+
+    def start_tray(self):
+        """A notification area (trayer) at the bottom edge of the screen."""
+        self.tray = subprocess.Popen(
+            ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel",
+             "--width", "120", "--height", "24", "--transparent", "false"],
+            env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.wait_for_window("panel", exact=False)
+
+    def xdotool(self, *args):
+        return subprocess.run(["xdotool", *args], env=self.env(), capture_output=True, text=True,
+                              timeout=DEADLINE)
+
+    def windows(self, title, exact=True, visible=True):
+        pattern = "^" + title + "$" if exact else title
+        args = ["search"] + (["--onlyvisible"] if visible else []) + ["--name", pattern]
+        return self.xdotool(*args).stdout.split()
+
+    def wait_for_window(self, title, exact=True, deadline=DEADLINE):
+        end = time.monotonic() + deadline
+        while time.monotonic() < end:
+            found = self.windows(title, exact)
+            if found:
+                return found[0]
+            time.sleep(0.1)
+        raise Failure("no window titled " + title)
+
+    def wait_gone(self, title, exact=True):
+        end = time.monotonic() + DEADLINE
+        while self.windows(title, exact):
+            if time.monotonic() > end:
+                raise Failure("the window %s stays" % title)
+            time.sleep(0.1)
+
+    def focus(self, window):
+        self.xdotool("windowfocus", "--sync", window)
+        time.sleep(0.3)
+
+    def keys(self, *names):
+        self.xdotool("key", "--delay", "50", *names)
+        time.sleep(0.2)
+
+    def click(self, window, x, y, button=1, repeat=1):
+        self.xdotool("mousemove", "--window", window, str(x), str(y))
+        self.xdotool("click", "--repeat", str(repeat), "--delay", "80", str(button))
+        time.sleep(0.3)
+
+    def clipboard(self):
+        return subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env(),
+                              capture_output=True, timeout=DEADLINE).stdout.decode("utf-8", "replace")
+
+    def screenshot(self, path):
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        subprocess.run(["import", "-window", "root", path], env=self.env(), check=True,
+                       timeout=DEADLINE)
+
+    def close(self):
+        for p in (self.tray, self.xvfb):
+            if p and p.poll() is None:
+                p.terminate()
+                p.wait()
