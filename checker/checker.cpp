@@ -245,14 +245,14 @@ void Checker::sessionStarting(SessionKind)
 {
     form_->retrBt()->setEnabled(false);
     form_->delBt()->setEnabled(false);
-    form_->list()->setEnabled(false);
+    form_->setListEnabled(false);
 }
 
 void Checker::checkCycleEnded(const CheckCycleResult &result)
 {
     form_->retrBt()->setEnabled(false);
     form_->delBt()->setEnabled(false);
-    form_->list()->setEnabled(true);
+    form_->setListEnabled(true);
     model_.refreshRows();
     listTotal_ = result.total;
     if (result.total != 0) {
@@ -283,7 +283,7 @@ void Checker::arrival()
 void Checker::retrieveCycleEnded()
 {
     model_.refreshRows();
-    form_->list()->setEnabled(true);
+    form_->setListEnabled(true);
     form_->retrBt()->setEnabled(false);
     form_->delBt()->setEnabled(false);
 }

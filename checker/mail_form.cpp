@@ -109,6 +109,17 @@ QSize MailForm::sizeTwips() const
     return {pixelsToTwips(width(), logicalDpiX()), pixelsToTwips(height(), logicalDpiY())};
 }
 
+void MailForm::setListEnabled(bool on)
+{
+    if (on == list_->isEnabled())
+        return;
+    if (!on)
+        listHadFocus_ = list_->hasFocus() || focusWidget() == list_;
+    list_->setEnabled(on);
+    if (on && listHadFocus_)
+        list_->setFocus();
+}
+
 void MailForm::setTrayMissing(bool missing)
 {
     trayNote_->setVisible(missing);

@@ -29,6 +29,9 @@ public:
     // The window's inner size from the stored twips, kept within the screen.
     void setSizeTwips(int widthTwips, int heightTwips);
     QSize sizeTwips() const;
+    // The list is disabled while a session works on it; it gets the keyboard back when it
+    // had it before.
+    void setListEnabled(bool on);
     // Shown when the desktop has no notification area, so the window stands in for it.
     void setTrayMissing(bool missing);
 
@@ -51,6 +54,7 @@ private:
     QLabel *trayNote_;
     MailList *list_;
     bool textButtons_ = false;
+    bool listHadFocus_ = false;
 };
 
 } // namespace lum

@@ -48,15 +48,6 @@ def account(n, name, port, user, password, colours):
             "Wavmode%d=2" % n]
 
 
-def wait(predicate, what):
-    end = time.monotonic() + DEADLINE
-    while time.monotonic() < end:
-        if predicate():
-            return
-        time.sleep(0.2)
-    raise Failure(what)
-
-
 def stop(proc):
     if proc and proc.poll() is None:
         proc.kill()
@@ -78,23 +69,27 @@ def users_day(x, bindir, shots, home, server):
     try:
         window = x.wait_for_window("4通のメールが届いています!")
         x.focus(window)
-        x.keys("Home", "ctrl+c")
+        x.keys("ctrl+Home", "ctrl+c")
         first = x.clipboard()
         if first != "山田花子 <hanako@example.jp>\t会議の資料について":
             raise Failure("first row reads %r" % first)
-        x.keys("End", "ctrl+c")
+        x.keys("ctrl+End", "ctrl+c")
         last = x.clipboard()
         if last != "経理部 <keiri@example.co.jp>\t請求書の送付":
             raise Failure("last row reads %r" % last)
         x.screenshot(os.path.join(shots, "lumwatchd-main.png"))
 
         # Mark the first message and retrieve it with the button (left 56, pictures).
-        x.keys("Home", "space")
+        x.keys("ctrl+Home", "space")
         x.click(window, 66, 11)
-        wait(lambda: x.windows("4通のメールが届いています!"), "the retrieve cycle did not end")
-        time.sleep(1.5)
-        x.focus(window)
-        x.keys("Home", "Return")
+        # Enter opens the message once the retrieve cycle has filed it.
+        end = time.monotonic() + DEADLINE
+        while not x.windows("Viewer"):
+            if time.monotonic() > end:
+                raise Failure("the retrieved message does not open")
+            time.sleep(1)
+            x.focus(window)
+            x.keys("ctrl+Home", "Return")
         viewer = x.wait_for_window("Viewer")
         x.screenshot(os.path.join(shots, "lumwatchd-viewer.png"))
         x.focus(viewer)

@@ -5,6 +5,7 @@ Run as root: the login processes run as dovenull and the mail as nobody.
 """
 import base64
 import os
+import random
 import shutil
 import socket
 import subprocess
@@ -48,9 +49,16 @@ service anvil {{
 
 
 def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+    """A free port below 32768, where every stored port of an account can point."""
+    for _ in range(100):
+        port = random.randint(20000, 32000)
+        with socket.socket() as s:
+            try:
+                s.bind(("127.0.0.1", port))
+                return port
+            except OSError:
+                continue
+    raise RuntimeError("no free port")
 
 
 def jis_word(text):
@@ -137,7 +145,7 @@ def message(from_, subject, body, attachment=None):
     parts = [
         b"--b1\r\nContent-Type: text/plain; charset=ISO-2022-JP\r\n\r\n" + text.replace(b"\n", b"\r\n"),
         ("--b1\r\nContent-Type: application/pdf; name=\"%s\"\r\n"
-         "Content-Transfer-Encoding: base64\r\n\r\n" % name).encode()
+         "Content-Transfer-Encoding: base64\r\n\r\n" % jis_word(name)).encode()
         + base64.encodebytes(data).replace(b"\n", b"\r\n"),
         b"--b1--",
     ]
