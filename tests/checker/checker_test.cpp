@@ -178,6 +178,33 @@ TEST_F(CheckerFixture, MenuAndButtonsFollowTheMailPrograms)
     EXPECT_EQ(versionText(1, 3, 3), QStringLiteral("Lumora Ver.1.33"));
 }
 
+TEST_F(CheckerFixture, OddStoredValuesGiveAUsableWindow)
+{
+    struct Row {
+        QStringList lines;
+        QSize min, max; // window size bounds in pixels
+    };
+    const Row rows[] = {
+        {{"frmWidth=0", "frmHeight=0", "grdWidth3=-5"}, {160, 120}, {160, 120}},
+        {{"frmWidth=99999", "frmHeight=99999", "accountno=32767"}, {160, 120}, {4096, 4096}},
+    };
+    for (const Row &row : rows) {
+        open(twoAccounts + row.lines);
+        const QSize size = checker->form().size();
+        EXPECT_GE(size.width(), row.min.width());
+        EXPECT_GE(size.height(), row.min.height());
+        EXPECT_LE(size.width(), row.max.width());
+        EXPECT_LE(size.height(), row.max.height());
+        EXPECT_GE(grid()->columnWidth(MailListModel::FromCol), 0);
+        checker->checkCycleEnded({0, false});
+        EXPECT_EQ(checker->model().rowCount(), 0);
+        // Without a notification area the window stands in for the icon.
+        EXPECT_EQ(checker->form().isVisible(), checker->trayMissing());
+        EXPECT_EQ(checker->form().findChild<QWidget *>("trayNote")->isVisible(), checker->trayMissing());
+        checker.reset();
+    }
+}
+
 TEST(Launcher, MailCommandsOnRealFiles)
 {
     QTemporaryDir dir;
