@@ -10,22 +10,35 @@
 
 namespace lum {
 
-Checker::Checker(SettingsStore &store, QString optionsPath)
-    : store_(store), model_(table_, opt_.accounts), form_(std::make_unique<MailForm>(&model_)),
-      tray_(form_.get(), menu_.mfile.get()), optionsProgram_(std::move(optionsPath)),
-      transport_(&engine_), timers_([this](TimerId id) { engine_.timerTick(id); }),
-      engine_(opt_, store_, table_, transport_, timers_, *this)
+namespace {
+
+CheckerPlatform completed(CheckerPlatform p)
+{
+    if (!p.led)
+        p.led = makeScrollLed();
+    if (!p.hotkeys)
+        p.hotkeys = makeGlobalHotkeys();
+    if (!p.sound)
+        p.sound = makeSoundPlayer();
+    return p;
+}
+
+} // namespace
+
+Checker::Checker(SettingsStore &store, QString optionsPath, CheckerPlatform platform)
+    : store_(store), platform_(completed(std::move(platform))), model_(table_, opt_.accounts),
+      form_(std::make_unique<MailForm>(&model_)), tray_(form_.get(), menu_.mfile.get()),
+      optionsProgram_(std::move(optionsPath)), transport_(&engine_),
+      timers_([this](TimerId id) { engine_.timerTick(id); }),
+      engine_(opt_, store_, table_, transport_, timers_, *this),
+      blinkTimers_([this](BlinkTimer id) { notifier_.tick(id); }),
+      notifier_(opt_, blinkTimers_, *platform_.led,
+                {[this](int op) { tray_.tuskicon(op); }, [this] { form_->showNormal(); form_->raise(); },
+                 [this] { hideWindow(); }, [this](const QStringList &s) { sounds_.enqueue(s); }}),
+      sounds_(*platform_.sound)
 {
     model_.setAttachPicture(boundPicture());
-    closetimer_.setInterval(1000);
-    connect(&closetimer_, &QTimer::timeout, this, [this] {
-        ++closeCount_;
-        if (opt_.closeTimerSeconds != 0 && closeCount_ >= opt_.closeTimerSeconds) {
-            closetimer_.stop();
-            closeCount_ = 0;
-            hideWindow();
-        }
-    });
+    connect(platform_.hotkeys.get(), &GlobalHotkeys::pressed, this, &Checker::hotkeyPressed);
     connectCommands();
 }
 
@@ -68,13 +81,15 @@ QString Checker::accountName(int account) const
     return store_.readSetting(numbered(key::aname, account), QString());
 }
 
-// The LED and its blinking, and the icon blinking, are switched off here; with nothing
-// blinking this is the place every command goes through before it acts.
-void Checker::turnoff() {}
+void Checker::turnoff()
+{
+    notifier_.turnoff();
+}
 
-void Checker::stopIconBlinking() {}
-
-void Checker::setHotkeys(bool) {}
+void Checker::stopIconBlinking()
+{
+    notifier_.stopIconBlinking();
+}
 
 void Checker::hideWindow()
 {
@@ -268,16 +283,9 @@ void Checker::checkCycleEnded(const CheckCycleResult &result)
     }
 }
 
-// New mail: the arrival picture, then the window pops up and hides itself after
-// "Closetimerval" seconds.
 void Checker::arrival()
 {
-    tray_.tuskicon(Tray::ShowArrival);
-    if (opt_.popup) {
-        form_->showNormal();
-        form_->raise();
-        closetimer_.start();
-    }
+    notifier_.arrival([this](int a) { return engine_.newMail(a); });
 }
 
 void Checker::retrieveCycleEnded()

@@ -9,11 +9,17 @@
 #include "checker/launcher.h"
 #include "checker/mail_form.h"
 #include "checker/menu.h"
+#include "checker/notifier.h"
+#include "checker/qt_blink_timers.h"
+#include "checker/sound_queue.h"
 #include "checker/tray.h"
 #include "checker/view_form.h"
 #include "pop3/engine.h"
 #include "pop3/qt/qt_timers.h"
 #include "pop3/qt/qt_transport.h"
+#include "platform/global_hotkeys.h"
+#include "platform/scroll_led.h"
+#include "platform/sound_player.h"
 
 #include <QObject>
 #include <QTimer>
@@ -21,11 +27,23 @@
 
 namespace lum {
 
+struct HotkeyBinding;
+// The X key combination of a stored hotkey.
+KeyCombo keyCombo(const HotkeyBinding &binding);
+
+// What the checker uses of the desktop; a piece left empty is the real one.
+struct CheckerPlatform {
+    std::unique_ptr<ScrollLed> led;
+    std::unique_ptr<GlobalHotkeys> hotkeys;
+    std::unique_ptr<SoundPlayer> sound;
+};
+
 class Checker : public QObject, public EngineView {
     Q_OBJECT
 public:
     // store must outlive the checker; optionsPath is the options program to start.
-    explicit Checker(SettingsStore &store, QString optionsPath = OptionsProgram::defaultPath());
+    explicit Checker(SettingsStore &store, QString optionsPath = OptionsProgram::defaultPath(),
+                     CheckerPlatform platform = {});
     ~Checker() override;
 
     // Start-up: options, the first-run loop while no account exists, then the icon and,
@@ -64,6 +82,9 @@ public:
     Options &options() { return opt_; }
     MailTable &table() { return table_; }
     MailListModel &model() { return model_; }
+    Notifier &notifier() { return notifier_; }
+    const BlinkTimers &blinkTimers() const { return blinkTimers_; }
+    SoundQueue &sounds() { return sounds_; }
     bool trayMissing() const { return trayMissing_; }
 
     // EngineView.
@@ -93,13 +114,15 @@ private:
     void rowDoubleClicked(int row);
     void updateMarkButtons();
     QString accountName(int account) const;
-    // Stop the LED blinking and switch the LED off; with icons, the icon blinking too.
     void turnoff();
     void stopIconBlinking();
     // Registers (on) or releases (off) the six system-wide keys.
     void setHotkeys(bool on);
+    void hotkeyFailed(int index, const QString &label);
+    void hotkeyPressed(int index);
 
     SettingsStore &store_;
+    CheckerPlatform platform_;
     Options opt_;
     MailTable table_;
     MailListModel model_;
@@ -111,8 +134,9 @@ private:
     QtTransport transport_;
     QtTimers timers_;
     Pop3Engine engine_;
-    QTimer closetimer_;
-    int closeCount_ = 0;
+    QtBlinkTimers blinkTimers_;
+    Notifier notifier_;
+    SoundQueue sounds_;
     int listTotal_ = 0;  // messages in the list, for the scroll bar test
     bool trayMissing_ = false;
     bool closing_ = false;

@@ -63,7 +63,9 @@ void Checker::exitNow()
                      qPrintable(store_.filePath()));
     }
     engine_.quitSession();
-    closetimer_.stop();
+    sounds_.stop();
+    for (BlinkTimer id : {BlinkTimer::Light, BlinkTimer::Light2, BlinkTimer::Close})
+        blinkTimers_.stop(id);
     tray_.tuskicon(Tray::Remove);
     if (viewer_)
         viewer_->close();

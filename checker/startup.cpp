@@ -57,7 +57,7 @@ void Checker::finishStartup()
 {
     setCaption(QStringLiteral("Lumora"));
     SetupColumns();
-    turnoff();
+    notifier_.setScrollLed(false);
     if (opt_.trayIcon)
         tray_.tuskicon(Tray::Add);
     if (trayMissing_) {

@@ -1,0 +1,38 @@
+#pragma once
+// System-wide key combinations: grabbed on the X root window, so they reach the checker
+// whatever window has the keyboard.
+
+#include <QObject>
+#include <memory>
+
+namespace lum {
+
+struct KeyCombo {
+    quint32 keysym = 0; // 0: no key the system knows
+    bool control = false;
+    bool shift = false;
+};
+
+// The X keysym of a virtual key number as stored in the hotkey codes: A..Z (65..90) as
+// the letter keys, 0..9 (48..57), the space bar (32) and F1..F24 (112..135); 0 for any other.
+quint32 keysymForVirtualKey(int virtualKey);
+
+class GlobalHotkeys : public QObject {
+    Q_OBJECT
+public:
+    // False where the system has no global keys (no X11 display): nothing is grabbed and
+    // nothing is reported as failed.
+    virtual bool supported() const = 0;
+    // Grabs combo as key index; false when another client holds it or the key is unknown.
+    // A key index grabbed before is released first.
+    virtual bool grab(int index, const KeyCombo &combo) = 0;
+    virtual void release(int index) = 0;
+
+signals:
+    void pressed(int index);
+};
+
+// X11 grabs through xcb when on an X display, else a set that supports nothing.
+std::unique_ptr<GlobalHotkeys> makeGlobalHotkeys();
+
+} // namespace lum
