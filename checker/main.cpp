@@ -2,12 +2,14 @@
 #include "checker/checker.h"
 #include "platform/builtin_icons.h"
 #include "platform/quit_signals.h"
+#include "platform/scroll_led.h"
 #include "platform/single_instance.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QTimer>
+#include <cstdio>
 
 int main(int argc, char *argv[])
 {
@@ -21,6 +23,11 @@ int main(int argc, char *argv[])
                         QStringLiteral("既に起動しています"), QMessageBox::Ok);
         box.exec();
         return 0;
+    }
+
+    if (!lum::onX11()) {
+        std::fprintf(stderr, "lumwatchd: X11 のディスプレイではないため、システム全体の起動キーと"
+                             "キーボードのLEDは使えません。通知領域、音、ポップアップは使えます。\n");
     }
 
     lum::SettingsStore store;

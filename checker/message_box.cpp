@@ -1,5 +1,9 @@
 #include "checker/message_box.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QShortcut>
+
 namespace lum {
 
 QMessageBox *showBox(QWidget *parent, QMessageBox::Icon icon, const QString &title,
@@ -9,6 +13,10 @@ QMessageBox *showBox(QWidget *parent, QMessageBox::Icon icon, const QString &tit
     auto *box = new QMessageBox(icon, title, text, buttons, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
+    // Ctrl+C copies the text, so a message can be passed on as it stands.
+    auto *copy = new QShortcut(QKeySequence::Copy, box);
+    QObject::connect(copy, &QShortcut::activated, box,
+                     [box] { QGuiApplication::clipboard()->setText(box->text()); });
     if (defaultButton != QMessageBox::NoButton)
         box->setDefaultButton(defaultButton);
     if (done) {

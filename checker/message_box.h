@@ -1,7 +1,8 @@
 #pragma once
 // Message boxes that do not block: the box is shown and the call returns at once, so
 // timers, sockets and menus go on while it is open; done is called with the button the
-// user pressed once the box closes. Several boxes may be open at a time.
+// user pressed once the box closes. Several boxes may be open at a time. Ctrl+C in a box
+// copies its text.
 
 #include <QMessageBox>
 #include <functional>

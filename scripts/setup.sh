@@ -9,7 +9,8 @@ packages=(
   libx11-dev libxcb1-dev libxcb-xkb-dev libxcb-keysyms1-dev libxkbcommon-dev
   clang libclang-rt-14-dev
   dovecot-pop3d
-  xvfb xauth xdotool xclip trayer fonts-noto-cjk imagemagick
+  xvfb xauth xdotool xclip trayer fonts-noto-cjk imagemagick x11-utils
+  pulseaudio pulseaudio-utils
 )
 
 missing=()

@@ -1,0 +1,188 @@
+#!/usr/bin/env python3
+"""New mail told and keys obeyed, on a virtual X display with a tray host, a private
+PulseAudio server (a null sink) and a private Dovecot.
+
+1. Another client holds Ctrl+F7. lumwatchd starts: "終了の起動キーCtrl+F7の設定に失敗しました",
+   then the question to set the keys again; Yes opens lumsetup, and once that has closed
+   (the other client gone) the exit key is registered.
+2. Ctrl+F3 checks (a login on the server) and finds the message: the window pops up, a
+   three-second sound plays to the null sink, and the window hides after its one second
+   while the sound still plays: nothing waits for the sound.
+3. Ctrl+F4 shows the window, Ctrl+F7 ends the program.
+No X error is reported on the way (the LED blinks through XKB).
+
+usage: notify_e2e.py BIN_DIR GRAB_KEY
+"""
+import math
+import os
+import shutil
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import wave
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from dovecot import Dovecot, jis_word, message, scramble  # noqa: E402
+from xsession import DEADLINE, Failure, XSession  # noqa: E402
+
+
+def write_wav(path, seconds):
+    with wave.open(path, "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(22050)
+        frames = b"".join(struct.pack("<h", int(8000 * math.sin(2 * math.pi * 440 * i / 22050)))
+                          for i in range(int(22050 * seconds)))
+        w.writeframes(frames)
+
+
+def until(predicate, what, deadline=DEADLINE):
+    end = time.monotonic() + deadline
+    while time.monotonic() < end:
+        if predicate():
+            return
+        time.sleep(0.1)
+    raise Failure(what)
+
+
+def start_pulse(runtime):
+    env = dict(os.environ, XDG_RUNTIME_DIR=runtime)
+    subprocess.run(["pulseaudio", "-n", "--daemonize=yes", "--exit-idle-time=-1",
+                    "--load=module-null-sink", "--load=module-native-protocol-unix"],
+                   env=env, check=True, timeout=DEADLINE, capture_output=True)
+    until(lambda: subprocess.run(["pactl", "info"], env=env, capture_output=True).returncode == 0,
+          "PulseAudio did not start")
+    return env
+
+
+def sink_inputs(env):
+    out = subprocess.run(["pactl", "list", "short", "sink-inputs"], env=env, capture_output=True,
+                         text=True).stdout
+    return [line for line in out.splitlines() if line.strip()]
+
+
+def logins(server):
+    return server.log().count("Login: user=<hanako>")
+
+
+def box_text(x, window):
+    x.focus(window)
+    x.keys("ctrl+c")
+    return x.clipboard()
+
+
+def story(x, bindir, grab_key, home, server):
+    runtime = os.path.join(home, "run")
+    os.makedirs(runtime, mode=0o700)
+    pulse = start_pulse(runtime)
+    sound = os.path.join(home, "bell.wav")
+    write_wav(sound, 3)
+    config = os.path.join(home, "config")
+    os.makedirs(os.path.join(config, "lumwatch"))
+    with open(os.path.join(config, "lumwatch", "lumwatch.ini"), "w", encoding="utf-8") as f:
+        f.write("\n".join([
+            "[setting]", "accountno=1", "Aname1=花子", "Hname1=127.0.0.1",
+            "Portno1=%d" % server.port, "Uname1=hanako", 'Passw1="%s"' % scramble("pw"),
+            "Check1=1", "Wavmode1=0", "Wavdir=" + sound, "Option1value=1", "Closetimerval=1",
+            "Option2value=1", "Option4value=1", "Option7value=1",
+            "Option11value=1", "Lighttimerval2=2", "Checktimerval=0", ""]))
+
+    holder = subprocess.Popen([grab_key], env=x.env(), stdout=subprocess.PIPE, text=True)
+    checker = None
+    try:
+        if holder.stdout.readline().strip() != "grabbed":
+            raise Failure("the other client could not take Ctrl+F7")
+        env = x.env(XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime)
+        checker = subprocess.Popen([os.path.join(bindir, "lumwatchd")], env=env,
+                                   stderr=subprocess.PIPE, text=True)
+        first = x.wait_for_window("Lumora")
+        text = box_text(x, first)
+        if "終了の起動キーCtrl+F7の設定に失敗しました" not in text:
+            raise Failure("the first box says %r" % text)
+        x.keys("Return")
+
+        # The question has no title; it is the window that copies this text.
+        def question():
+            for w in x.xdotool("search", "--onlyvisible", "--class", "lumwatchd").stdout.split():
+                if "起動キーを設定し直してください" in box_text(x, w):
+                    return w
+            return None
+        end = time.monotonic() + DEADLINE
+        while not question():
+            if time.monotonic() > end:
+                raise Failure("no question to set the keys again")
+        holder.terminate()
+        holder.wait()
+        x.keys("y")  # Yes: the options program
+        options = x.wait_for_window("OPTION")
+        x.focus(options)
+        x.keys("Escape")
+        x.wait_gone("OPTION")
+
+        # Ctrl+F3 checks; the arrival: popup and sound, and the popup hides after its one
+        # second while the three-second sound still plays.
+        before = logins(server)
+        x.keys("ctrl+F3")
+        until(lambda: logins(server) > before, "Ctrl+F3 did not check")
+        x.wait_for_window("1通のメールが届いています!")
+        until(lambda: sink_inputs(pulse), "no sound reached the sound server")
+        until(lambda: not x.windows("1通のメールが届いています!"), "the popup did not hide", 10)
+        if not sink_inputs(pulse):
+            raise Failure("the sound ended before the popup hid: something waited for it")
+        tree = subprocess.run(["xwininfo", "-root", "-tree"], env=x.env(), capture_output=True,
+                              text=True).stdout
+        if "lumwatchd" not in tree:
+            raise Failure("no window of lumwatchd at all")
+        x.keys("ctrl+F4")
+        x.wait_for_window("1通のメールが届いています!")
+        x.keys("ctrl+F7")
+        if checker.wait(DEADLINE) != 0:
+            raise Failure("lumwatchd ended with %d" % checker.returncode)
+        errors = checker.stderr.read()
+        if "X Error" in errors or "BadAccess" in errors:
+            raise Failure("X errors:\n" + errors)
+    finally:
+        for p in (holder, checker):
+            if p and p.poll() is None:
+                p.kill()
+                p.wait()
+        subprocess.run(["pulseaudio", "--kill"], env=dict(os.environ, XDG_RUNTIME_DIR=runtime),
+                       capture_output=True)
+        subprocess.run(["pkill", "-f", os.path.join(bindir, "lumsetup")])
+
+
+def main():
+    if len(sys.argv) != 3:
+        print(__doc__, file=sys.stderr)
+        sys.exit(2)
+    bindir, grab_key = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    server = Dovecot()
+    x = None
+    home = tempfile.mkdtemp(prefix="lumnotify-")
+    try:
+        server.add_user("hanako", "pw")
+        server.deliver("hanako", message(jis_word("山田花子") + " <hanako@example.jp>",
+                                         jis_word("お知らせ"), "本文です。\n"))
+        server.start()
+        x = XSession()
+        x.start_tray()
+        story(x, bindir, grab_key, home, server)
+        shutil.rmtree(home, ignore_errors=True)
+        print("notify_e2e: ok")
+    except Failure as e:
+        if x:
+            x.screenshot(os.path.join(home, "failure.png"))
+            print("notify_e2e: screenshot at " + os.path.join(home, "failure.png"), file=sys.stderr)
+        print("notify_e2e: FAIL: %s" % e, file=sys.stderr)
+        sys.exit(1)
+    finally:
+        if x:
+            x.close()
+        server.stop()
+
+
+if __name__ == "__main__":
+    main()
