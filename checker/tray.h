@@ -30,6 +30,7 @@ public:
     void setTip(const QString &caption);
 
     bool present() const { return icon_.isVisible(); }
+    QString tip() const { return icon_.toolTip(); }
     // The picture the icon (and the window) shows now.
     Picture picture() const { return current_; }
     static bool available();

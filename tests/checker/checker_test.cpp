@@ -174,6 +174,8 @@ TEST_F(CheckerFixture, MenuAndButtonsFollowTheMailPrograms)
     EXPECT_FALSE(checker->form().mailBt(2)->isEnabled());
     EXPECT_FALSE(checker->menu().menu3->isEnabled()); // no icon: nothing to restore
     EXPECT_EQ(checker->form().windowTitle(), QStringLiteral("Lumora"));
+    checker->setCaption(QStringLiteral("3通のメールが届いています!"));
+    EXPECT_EQ(checker->tray().tip(), QStringLiteral("3通のメールが届いています!"));
     EXPECT_EQ(versionText(2, 0, 10), QStringLiteral("Lumora Ver.2.010"));
     EXPECT_EQ(versionText(1, 3, 3), QStringLiteral("Lumora Ver.1.33"));
 }

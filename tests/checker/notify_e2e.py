@@ -132,10 +132,11 @@ def story(x, bindir, grab_key, home, server):
         until(lambda: not x.windows("1通のメールが届いています!"), "the popup did not hide", 10)
         if not sink_inputs(pulse):
             raise Failure("the sound ended before the popup hid: something waited for it")
-        tree = subprocess.run(["xwininfo", "-root", "-tree"], env=x.env(), capture_output=True,
+        panel = x.wait_for_window("panel")
+        tree = subprocess.run(["xwininfo", "-tree", "-id", panel], env=x.env(), capture_output=True,
                               text=True).stdout
-        if "lumwatchd" not in tree:
-            raise Failure("no window of lumwatchd at all")
+        if '"lumwatchd"' not in tree:
+            raise Failure("the icon is not in the tray:\n" + tree)
         x.keys("ctrl+F4")
         x.wait_for_window("1通のメールが届いています!")
         x.keys("ctrl+F7")
