@@ -1,5 +1,7 @@
 #include "checker/pictures.h"
 
+#include "platform/builtin_icons.h"
+
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -15,24 +17,15 @@ QImage canvas(int side)
     return image;
 }
 
-void drawEnvelope(QPainter &p, qreal s)
+void drawSmallEnvelope(QPainter &p, qreal s)
 {
-    const QRectF r(s * 0.06, s * 0.22, s * 0.70, s * 0.50);
-    p.setPen(QPen(QColor(50, 50, 50), s / 16.0));
-    p.setBrush(QColor(250, 250, 240));
-    p.drawRect(r);
-    QPainterPath flap;
-    flap.moveTo(r.topLeft());
-    flap.lineTo(r.center().x(), r.top() + r.height() * 0.6);
-    flap.lineTo(r.topRight());
-    p.setBrush(Qt::NoBrush);
-    p.drawPath(flap);
+    drawEnvelope(p, QRectF(s * 0.06, s * 0.22, s * 0.70, s * 0.50), QColor(250, 250, 240));
 }
 
 // A mail program: an envelope with the program's number on a green disc.
 void drawMailer(QPainter &p, qreal s, const QString &digit)
 {
-    drawEnvelope(p, s);
+    drawSmallEnvelope(p, s);
     const QRectF disc(s * 0.46, s * 0.44, s * 0.54, s * 0.54);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(30, 140, 60));
@@ -48,18 +41,7 @@ void drawMailer(QPainter &p, qreal s, const QString &digit)
 // Retrieve: a blue arrow down onto a tray.
 void drawRetrieve(QPainter &p, qreal s)
 {
-    QPainterPath arrow;
-    arrow.moveTo(s * 0.38, s * 0.04);
-    arrow.lineTo(s * 0.62, s * 0.04);
-    arrow.lineTo(s * 0.62, s * 0.40);
-    arrow.lineTo(s * 0.82, s * 0.40);
-    arrow.lineTo(s * 0.50, s * 0.72);
-    arrow.lineTo(s * 0.18, s * 0.40);
-    arrow.lineTo(s * 0.38, s * 0.40);
-    arrow.closeSubpath();
-    p.setPen(QPen(QColor(20, 40, 120), s / 24.0));
-    p.setBrush(QColor(40, 110, 230));
-    p.drawPath(arrow);
+    drawDownArrow(p, s, s * 0.72);
     p.setPen(QPen(QColor(60, 60, 60), s / 10.0, Qt::SolidLine, Qt::SquareCap));
     p.drawLine(QPointF(s * 0.10, s * 0.90), QPointF(s * 0.90, s * 0.90));
 }

@@ -4,7 +4,6 @@
 #include <QPainterPath>
 
 namespace lum {
-namespace {
 
 void drawEnvelope(QPainter &p, const QRectF &r, const QColor &paper)
 {
@@ -19,7 +18,22 @@ void drawEnvelope(QPainter &p, const QRectF &r, const QColor &paper)
     p.drawPath(flap);
 }
 
-} // namespace
+void drawDownArrow(QPainter &p, qreal s, qreal tipY)
+{
+    const qreal shoulder = tipY - s * 0.25;
+    QPainterPath arrow;
+    arrow.moveTo(s * 0.40, s * 0.02);
+    arrow.lineTo(s * 0.60, s * 0.02);
+    arrow.lineTo(s * 0.60, shoulder);
+    arrow.lineTo(s * 0.75, shoulder);
+    arrow.lineTo(s * 0.50, tipY);
+    arrow.lineTo(s * 0.25, shoulder);
+    arrow.lineTo(s * 0.40, shoulder);
+    arrow.closeSubpath();
+    p.setPen(QPen(QColor(20, 40, 120), s / 32.0));
+    p.setBrush(QColor(40, 110, 230));
+    p.drawPath(arrow);
+}
 
 QImage builtInIconImage(BuiltInIcon which, int side)
 {
@@ -38,18 +52,7 @@ QImage builtInIconImage(BuiltInIcon which, int side)
     case BuiltInIcon::Working: {
         drawEnvelope(p, envelope, QColor(245, 245, 235));
         // A blue arrow pointing down into the envelope: mail is being fetched.
-        QPainterPath arrow;
-        arrow.moveTo(s * 0.40, s * 0.02);
-        arrow.lineTo(s * 0.60, s * 0.02);
-        arrow.lineTo(s * 0.60, s * 0.30);
-        arrow.lineTo(s * 0.75, s * 0.30);
-        arrow.lineTo(s * 0.50, s * 0.55);
-        arrow.lineTo(s * 0.25, s * 0.30);
-        arrow.lineTo(s * 0.40, s * 0.30);
-        arrow.closeSubpath();
-        p.setPen(QPen(QColor(20, 40, 120), s / 32.0));
-        p.setBrush(QColor(40, 110, 230));
-        p.drawPath(arrow);
+        drawDownArrow(p, s, s * 0.55);
         break;
     }
     case BuiltInIcon::Arrival:
