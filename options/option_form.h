@@ -78,7 +78,7 @@ private:
     QTabWidget *tabs_ = nullptr;
     std::array<QLineEdit *, 5> timerBox_{};
     // option1..option11, soption11, option12: the order in which they are stored.
-    std::array<QCheckBox *, 13> flags_{};
+    std::array<QCheckBox *, 14> flags_{};
     std::array<QLineEdit *, 2> mailerBox_{};
     QLineEdit *wavBox_ = nullptr;
     QPushButton *wavRef_ = nullptr;

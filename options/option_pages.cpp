@@ -90,7 +90,8 @@ QWidget *OptionForm::createGeneralPage()
     flags_[6] = checkBox(page, QStringLiteral("option7"), QStringLiteral("終了時にﾀﾞｲｱﾛｸﾞを表示しない"));
     flags_[7] = checkBox(page, QStringLiteral("option8"), QStringLiteral("ログ表示ボタン有効"));
     flags_[12] = checkBox(page, QStringLiteral("option12"), QStringLiteral("ツールボタンにラベルを使用"));
-    for (int i : {4, 2, 6, 7, 12})
+    flags_[13] = checkBox(page, QStringLiteral("option13"), QStringLiteral("UTF-8など新しい形式のメールも読む"));
+    for (int i : {4, 2, 6, 7, 12, 13})
         column->addWidget(flags_[i]);
 
     auto *mailers = new QGridLayout;

@@ -54,6 +54,7 @@ void loadOptions(const SettingsStore &store, Options &o)
     o.iconBlink = flag(key::option11);
     o.iconRestore = flag(key::soption11);
     o.textButtons = flag(key::option12);
+    o.modernDecoding = flag(key::option13);
 
     o.checkTimerMinutes = readNumber(store, key::checkTimer);
     o.closeTimerSeconds = readNumber(store, key::closeTimer);

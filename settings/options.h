@@ -27,6 +27,7 @@ struct Options {
     bool iconBlink = false;         // "Option11value"
     bool iconRestore = false;       // "sOption11value"
     bool textButtons = false;       // "Option12value"
+    bool modernDecoding = false;    // "Option13value"
 
     qint16 checkTimerMinutes = 0;   // "Checktimerval"
     qint16 closeTimerSeconds = 0;   // "Closetimerval"

@@ -44,6 +44,7 @@ inline constexpr NumberKey option10{"Option10value", 1}; // notification-area ic
 inline constexpr NumberKey option11{"Option11value", 0}; // blink the icon on new mail
 inline constexpr NumberKey soption11{"sOption11value", 0}; // normal icon again after blinking
 inline constexpr NumberKey option12{"Option12value", 0}; // text labels on the tool buttons
+inline constexpr NumberKey option13{"Option13value", 0}; // read every charset (UTF-8, Q words, MIME)
 
 // Timers.
 inline constexpr NumberKey checkTimer{"Checktimerval", 0};     // minutes, 0 = no automatic check
