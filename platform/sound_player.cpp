@@ -11,13 +11,16 @@ namespace {
 
 // QSoundEffect plays through the desktop's sound server. It reports the end of a sound
 // through playingChanged, but stays silent when there is no audio device, so a watch
-// checks twice a second that something still loads or plays.
+// checks twice a second that something still loads (for three seconds at most) or plays.
 class EffectPlayer : public SoundPlayer {
 public:
     EffectPlayer()
     {
         watch_.setInterval(500);
-        connect(&watch_, &QTimer::timeout, this, [this] { check(); });
+        connect(&watch_, &QTimer::timeout, this, [this] {
+            ++watchTicks_;
+            check();
+        });
     }
     ~EffectPlayer() override { stop(); }
 
@@ -34,6 +37,7 @@ public:
         });
         connect(effect_, &QSoundEffect::playingChanged, this, [this] { check(); });
         started_ = false;
+        watchTicks_ = 0;
         effect_->setSource(QUrl::fromLocalFile(path));
         watch_.start();
         if (effect_->status() == QSoundEffect::Ready && !started_) {
@@ -61,7 +65,9 @@ private:
         if (!effect_)
             return;
         const QSoundEffect::Status s = effect_->status();
-        const bool over = s == QSoundEffect::Error || s == QSoundEffect::Null
+        // A file that is no sound at all can stay "loading" for good.
+        const bool stuck = s == QSoundEffect::Loading && watchTicks_ > maxLoadingTicks;
+        const bool over = s == QSoundEffect::Error || s == QSoundEffect::Null || stuck
             || (s == QSoundEffect::Ready && started_ && !effect_->isPlaying());
         if (!over)
             return;
@@ -71,7 +77,9 @@ private:
     }
 
     QSoundEffect *effect_ = nullptr;
+    static constexpr int maxLoadingTicks = 6;
     QTimer watch_;
+    int watchTicks_ = 0;
     bool started_ = false;
 };
 
