@@ -104,7 +104,7 @@ def expected_store():
     account = {
         "Aname1": "taro@pop.example.jp", "Hname1": "pop.example.jp", "Portno1": "110",
         "Uname1": "taro", "Passw1": "97 98 99 ", "Check1": "1", "Scolor11": "0",
-        "Scolor21": "16777088", "Wavmode1": "0", "Wavdir2_1": "0",
+        "Scolor21": "16777088", "Wavmode1": "0", "Wavdir2_1": "",
     }
     return {**options, **account}
 

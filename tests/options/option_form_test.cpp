@@ -337,7 +337,7 @@ TEST_F(OptionFormTest, AddWithOnlyHostAndUser)
     EXPECT_EQ(stored("Scolor11"), "0");
     EXPECT_EQ(stored("Scolor21"), "16777088");
     EXPECT_EQ(stored("Wavmode1"), "0");
-    EXPECT_EQ(stored("Wavdir2_1"), "0");
+    EXPECT_EQ(stored("Wavdir2_1"), "");
     SettingsStore onDisk(store.path());
     EXPECT_EQ(onDisk.readSetting("accountno", ""), "1");
     EXPECT_EQ(onDisk.readSetting("Hname1", ""), "pop.example.jp");

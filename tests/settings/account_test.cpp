@@ -43,17 +43,55 @@ TEST(Account, WriteThenReadRoundTrips)
     EXPECT_EQ(r, sample("x"));
 }
 
-TEST(Account, EmptyFieldsAreStoredAsZero)
+TEST(Account, EmptyFieldsAreStoredAsZeroAndTheWavPathEmpty)
 {
     TempStore t;
     writeAccount(t.store(), 1, AccountRecord());
-    for (const char *k : {"Aname1", "Hname1", "Uname1", "Passw1", "Wavdir2_1"})
+    for (const char *k : {"Aname1", "Hname1", "Uname1", "Passw1"})
         EXPECT_EQ(t.store().readSetting(k, "missing"), "0") << k;
+    EXPECT_EQ(t.store().readSetting("Wavdir2_1", "missing"), "");
     AccountRecord r;
     r.passw = "kept";
     readAccount(t.store(), 1, r);
     EXPECT_EQ(r.passw, "") << "\"0\" decodes to the empty password";
+    EXPECT_EQ(r.display.wavdir2, "");
 }
+
+struct StoredTextRow {
+    const char *name;
+    const char *line; // as found in the file
+    const char *passw;
+    const char *wavdir2;
+};
+
+void PrintTo(const StoredTextRow &r, std::ostream *os) { *os << r.name; }
+
+class StoredText : public testing::TestWithParam<StoredTextRow> {};
+
+// Files written by hand or by older writers.
+TEST_P(StoredText, ReadsAsTheUserMeantIt)
+{
+    TempStore t;
+    t.writeFile(QByteArray("[setting]\n") + GetParam().line + "\n");
+    AccountRecord r;
+    r.passw = "before";
+    readAccount(t.store(), 1, r);
+    EXPECT_EQ(r.passw, QString::fromUtf8(GetParam().passw));
+    EXPECT_EQ(r.display.wavdir2, QString::fromUtf8(GetParam().wavdir2));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Account, StoredText,
+    testing::Values(
+        StoredTextRow{"PasswordAsWritten", "Passw1=\"97 98 99 \"", "abc", ""},
+        StoredTextRow{"PasswordTypedWithItsBlank", "Passw1=97 98 99 ", "abc", ""},
+        StoredTextRow{"PasswordOfOneCharacterTyped", "Passw1=97 ", "a", ""},
+        StoredTextRow{"DoubleBytePasswordTyped", "Passw1=-32096 -32096 ", "ああ", ""},
+        StoredTextRow{"PasswordEndingInText", "Passw1=97 98 x", "ab", ""},
+        StoredTextRow{"EmptyPasswordAsStored", "Passw1=0", "", ""},
+        StoredTextRow{"WavPathZeroNamesNoFile", "Wavdir2_1=0", "before", ""},
+        StoredTextRow{"WavPathKept", "Wavdir2_1=/snd/0", "before", "/snd/0"}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Account, UnconvertibleValueLeavesOnlyThatField)
 {
