@@ -194,12 +194,27 @@ void OptionForm::currentRowChanged(int row)
     delButton_->setEnabled(selectedAccount_ != 0);
 }
 
+void OptionForm::warnNotWritable()
+{
+    hooks_.warn(this, QStringLiteral("Lumora"), notWritable.arg(store_.filePath()));
+}
+
 bool OptionForm::storeWritable()
 {
     if (store_.writable())
         return true;
-    hooks_.warn(this, QStringLiteral("Lumora"), notWritable.arg(store_.filePath()));
+    warnNotWritable();
     return false;
+}
+
+// After every write that reached the file: the one warning when the file stays readable
+// by other users.
+void OptionForm::written()
+{
+    if (permissionWarned_ || store_.permissionWarning().isEmpty())
+        return;
+    permissionWarned_ = true;
+    hooks_.warn(this, QStringLiteral("Lumora"), store_.permissionWarning());
 }
 
 void OptionForm::addAccount()
@@ -209,12 +224,13 @@ void OptionForm::addAccount()
     AccountForm form(editor_, hooks_, this);
     if (hooks_.runAccountDialog(form) != QDialog::Accepted)
         return;
-    const int before = editor_.accountCount();
-    editor_.addAccount();
-    if (editor_.accountCount() == before) { // "accountno" is a 16-bit number
+    if (editor_.accountCount() >= AccountEditor::maxAccounts) {
         hooks_.warn(this, QStringLiteral("Lumora"), QStringLiteral("これ以上ｱｶｳﾝﾄを追加できません。"));
         return;
     }
+    if (!editor_.addAccount())
+        return warnNotWritable(); // the store dropped it; the list stays as stored
+    written();
     appendAccountRow(editor_.currentAccount);
     accountList_->setCurrentCell(accountList_->rowCount() - 1, 0);
 }
@@ -228,7 +244,9 @@ void OptionForm::editAccount()
     form.intoform(n);
     if (hooks_.runAccountDialog(form) != QDialog::Accepted)
         return;
-    editor_.editAccount(n);
+    if (!editor_.editAccount(n))
+        return warnNotWritable(); // the store dropped it; the list stays as stored
+    written();
     showAccountRow(n - 1, editor_.currentAccount);
 }
 
@@ -237,7 +255,9 @@ void OptionForm::deleteAccount()
     const int n = selectedAccount_;
     if (n == 0 || !storeWritable())
         return;
-    editor_.deleteAccount(n);
+    if (!editor_.deleteAccount(n))
+        return warnNotWritable(); // the store dropped it; the list stays as stored
+    written();
     accountList_->removeRow(n - 1);
     accountList_->setCurrentCell(-1, -1);
     accountList_->clearSelection();
@@ -291,7 +311,9 @@ void OptionForm::chooseWav()
 void OptionForm::restoreColumnWidths()
 {
     if (!lum::restoreColumnWidths(store_))
-        hooks_.warn(this, QStringLiteral("Lumora"), notWritable.arg(store_.filePath()));
+        warnNotWritable();
+    else
+        written();
 }
 
 void OptionForm::okClicked()
@@ -304,9 +326,10 @@ void OptionForm::okClicked()
         return;
     }
     if (!saveOptionsWindow()) {
-        hooks_.warn(this, QStringLiteral("Lumora"), notWritable.arg(store_.filePath()));
+        warnNotWritable();
         return;
     }
+    written();
     accept();
 }
 

@@ -59,6 +59,8 @@ private:
     void editAccount();
     void deleteAccount();
     bool storeWritable();
+    void warnNotWritable();
+    void written();
 
     void showIcon(int i, const QString &path);
     void resetIcon(int i);
@@ -72,6 +74,7 @@ private:
     AccountEditor editor_;
     DialogHooks hooks_;
     int selectedAccount_ = 0;
+    bool permissionWarned_ = false;
     std::array<bool, 5> timerInvalid_{};
 
     QVBoxLayout *layout_ = nullptr;

@@ -2,6 +2,7 @@
 #include "options/icon_picture.h"
 #include "platform/twips.h"
 #include "settings/account_record.h"
+#include "tests/support/file_modes.h"
 #include "widget_support.h"
 
 #include <QGroupBox>
@@ -640,5 +641,129 @@ TEST(OptionFormBrokenStore, EveryWriteIsRefusedWithAMessage)
         EXPECT_TRUE(text.contains(blocked));
     }
 }
+
+} // namespace
+
+namespace {
+
+// Each writer of the options window, on a store that may not exist yet.
+struct WriterCase {
+    const char *name;
+    std::function<void(OptionForm &, FakeUser &)> write;
+};
+
+void PrintTo(const WriterCase &c, std::ostream *os) { *os << c.name; }
+
+const WriterCase writers[] = {
+    {"OptionsOk", [](OptionForm &f, FakeUser &) { push(&f, "OkBt")->click(); }},
+    {"AccountAdd",
+     [](OptionForm &f, FakeUser &u) {
+         u.inAccountDialog = typeAccount({{"Hostname", "h"}, {"UserName", "u"}});
+         push(&f, "addbutton")->click();
+     }},
+    {"ColumnWidths", [](OptionForm &f, FakeUser &) { push(&f, "Command3")->click(); }},
+};
+
+class StoreWriters : public testing::TestWithParam<WriterCase> {
+protected:
+    QTemporaryDir dir;
+    FakeUser user;
+};
+
+TEST_P(StoreWriters, NewStoreIsPrivateWhateverTheUmask)
+{
+    for (const int mask : {022, 0}) {
+        ScopedUmask umask(mask);
+        const QString folder = dir.filePath(QStringLiteral("umask%1/lumwatch").arg(mask));
+        SettingsStore store(folder + "/lumwatch.ini");
+        OptionForm form(store, user.hooks());
+        GetParam().write(form, user);
+        ASSERT_TRUE(user.warnings.empty());
+        EXPECT_EQ(modeOf(folder + "/lumwatch.ini"), 0600) << "umask " << mask;
+        EXPECT_EQ(modeOf(folder), 0700) << "umask " << mask;
+    }
+}
+
+TEST_P(StoreWriters, StoreOpenToOthersIsTightened)
+{
+    TempStore store;
+    store.writeFile("[setting]\naccountno=0\n");
+    setMode(store.path(), 0644);
+    OptionForm form(store.store(), user.hooks());
+    GetParam().write(form, user);
+    EXPECT_TRUE(user.warnings.empty()) << "nothing is said when it works";
+    EXPECT_EQ(modeOf(store.path()), 0600);
+}
+
+TEST_P(StoreWriters, StoreThatStaysOpenIsWarnedAboutOnce)
+{
+    TempStore store;
+    store.store().setTightening([](const QString &) { return false; });
+    OptionForm form(store.store(), user.hooks());
+    GetParam().write(form, user);
+    push(&form, "Command3")->click(); // a second write
+    ASSERT_EQ(user.warnings.size(), 1u);
+    EXPECT_EQ(user.warnings[0].first, "Lumora");
+    EXPECT_TRUE(user.warnings[0].second.contains(u"パスワード"_qs));
+    EXPECT_TRUE(user.warnings[0].second.contains(store.path()));
+}
+
+INSTANTIATE_TEST_SUITE_P(OptionForm, StoreWriters, testing::ValuesIn(writers),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// Account changes the file did not take: one message, and the list shows what the store
+// still holds.
+struct FailedChange {
+    const char *name;
+    const char *button;
+};
+
+void PrintTo(const FailedChange &c, std::ostream *os) { *os << c.name; }
+
+class FailedAccountChange : public OptionFormTest,
+                            public testing::WithParamInterface<FailedChange> {};
+
+TEST_P(FailedAccountChange, IsReportedAndTheListFollowsTheStore)
+{
+    for (int n = 1; n <= 3; ++n)
+        storeAccount(n, QStringLiteral("a%1").arg(n), QStringLiteral("h%1").arg(n));
+    store.store().writeSetting("accountno", "3");
+    ASSERT_TRUE(store.store().flush());
+    user.inAccountDialog = typeAccount({{"Accountname", "changed"}, {"Hostname", "hx"}});
+    auto form = open();
+    auto *list = child<QTableWidget>(form.get(), "accountList");
+    list->setCurrentCell(1, 0);
+    {
+        StoreFolderBlocked blocked(store.path());
+        push(form.get(), GetParam().button)->click();
+        ASSERT_EQ(user.warnings.size(), 1u);
+        EXPECT_EQ(user.warnings[0].first, "Lumora");
+        EXPECT_TRUE(user.warnings[0].second.startsWith(u"設定ファイルに書き込めません。"_qs));
+        SettingsStore onDisk(blocked.movedPath());
+        EXPECT_EQ(onDisk.readSetting("accountno", ""), "3");
+        ASSERT_EQ(list->rowCount(), 3);
+        for (int row = 0; row < 3; ++row) {
+            EXPECT_EQ(list->item(row, 0)->text(), QStringLiteral("a%1(h%1)").arg(row + 1)) << row;
+            EXPECT_EQ(onDisk.readSetting(QStringLiteral("Aname%1").arg(row + 1), ""),
+                      QStringLiteral("a%1").arg(row + 1));
+        }
+    }
+    // What the window holds matches the store: a later change takes the numbers it shows.
+    store.store().reload();
+    user.inAccountDialog = typeAccount({{"Hostname", "h4"}, {"UserName", "u4"}});
+    push(form.get(), "addbutton")->click();
+    EXPECT_EQ(user.warnings.size(), 1u);
+    EXPECT_EQ(list->rowCount(), 4);
+    SettingsStore onDisk(store.path());
+    EXPECT_EQ(onDisk.readSetting("accountno", ""), "4");
+    EXPECT_EQ(onDisk.readSetting("Aname4", ""), "u4@h4");
+    EXPECT_EQ(onDisk.readSetting("Aname2", ""), "a2");
+}
+
+INSTANTIATE_TEST_SUITE_P(OptionForm, FailedAccountChange,
+                         testing::Values(FailedChange{"Add", "addbutton"},
+                                         FailedChange{"Edit", "editbutton"},
+                                         FailedChange{"Delete", "delbutton"}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "settings/account_editor.h"
+#include "tests/support/file_modes.h"
 #include "tests/support/temp_store.h"
 
 #include <gtest/gtest.h>
@@ -136,6 +137,34 @@ protected:
     }
     TempStore t;
 };
+
+TEST_F(Editor, ChangesTheFileDidNotTakeAreDropped)
+{
+    addFour();
+    AccountEditor e(t.store());
+    e.currentAccount = sample("five");
+    {
+        lum::test::StoreFolderBlocked blocked(t.path());
+        EXPECT_FALSE(e.addAccount());
+        EXPECT_EQ(e.accountCount(), 4);
+        EXPECT_FALSE(e.editAccount(1));
+        EXPECT_FALSE(e.deleteAccount(2));
+        EXPECT_EQ(e.accountCount(), 4);
+        EXPECT_EQ(t.store().readSetting("Aname5", "missing"), "missing");
+        SettingsStore onDisk(blocked.movedPath());
+        EXPECT_EQ(onDisk.readSetting("accountno", ""), "4");
+        for (int n = 1; n <= 4; ++n) {
+            AccountRecord r;
+            readAccount(onDisk, n, r);
+            EXPECT_EQ(r, sample(QStringList({"one", "two", "three", "four"})[n - 1])) << n;
+        }
+    }
+    t.store().reload();
+    e.currentAccount = sample("five"); // the delete moved the later accounts through it
+    EXPECT_TRUE(e.addAccount()) << "and the next write that can, does";
+    EXPECT_EQ(SettingsStore(t.path()).readSetting("accountno", ""), "5");
+    EXPECT_EQ(stored(5).aname, "five");
+}
 
 TEST_F(Editor, AddStoresAndCountsAtOnce)
 {
