@@ -2,6 +2,7 @@
 // copy that can't take its lock for another reason says why and ends with status 1.
 #include "options/icon_picture.h"
 #include "options/option_form.h"
+#include "platform/qt_translations.h"
 #include "platform/single_instance.h"
 
 #include <QApplication>
@@ -10,6 +11,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    lum::installQtTranslations(app);
     app.setWindowIcon(QIcon(lum::builtInPicture(0)));
     lum::SingleInstance instance(lum::instanceLockPath(QStringLiteral("lumsetup")));
     if (instance.alreadyRunning())
