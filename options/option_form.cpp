@@ -38,8 +38,6 @@ constexpr std::array<NumberKey, 5> timerKeys{key::checkTimer, key::closeTimer, k
 QString keyName(NumberKey k) { return QString::fromLatin1(k.name); }
 QString keyName(TextKey k) { return QString::fromLatin1(k.name); }
 
-QString programFolder() { return QCoreApplication::applicationDirPath(); }
-
 const QString notWritable = QStringLiteral("設定ファイルに書き込めません。\n%1");
 
 } // namespace
@@ -282,11 +280,9 @@ void OptionForm::resetIcon(int i)
 
 void OptionForm::chooseIcon(int i)
 {
-    const QString current = dirBox_[i]->text();
-    const QString start =
-        current.isEmpty() || current == builtInIconMarker ? programFolder() : current;
     const QString path = hooks_.pickFile(this, {QStringLiteral("ｱｲｺﾝ"), QStringLiteral("*.ico")},
-                                         start, QStringLiteral("ｱｲｺﾝの選択"));
+                                         pickerStart(dirBox_[i]->text()),
+                                         QStringLiteral("ｱｲｺﾝの選択"));
     if (!path.isEmpty())
         showIcon(i, path);
 }
@@ -295,7 +291,8 @@ void OptionForm::chooseMailer(int i)
 {
     // Programs on this desktop carry no ".exe"; the filter offers every file.
     const QString path = hooks_.pickFile(this, {QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝ"), QStringLiteral("*")},
-                                         programFolder(), QStringLiteral("ﾒｰﾗｰの選択"));
+                                         pickerStart(mailerBox_[i]->text()),
+                                         QStringLiteral("ﾒｰﾗｰの選択"));
     if (!path.isEmpty())
         mailerBox_[i]->setText(path);
 }
@@ -303,7 +300,8 @@ void OptionForm::chooseMailer(int i)
 void OptionForm::chooseWav()
 {
     const QString path = hooks_.pickFile(this, {QStringLiteral("WAVﾌｧｲﾙ"), QStringLiteral("*.wav")},
-                                         programFolder(), QStringLiteral("WAVﾌｧｲﾙの選択"));
+                                         pickerStart(wavBox_->text()),
+                                         QStringLiteral("WAVﾌｧｲﾙの選択"));
     if (!path.isEmpty())
         wavBox_->setText(path);
 }

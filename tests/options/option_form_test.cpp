@@ -5,6 +5,7 @@
 #include "tests/support/file_modes.h"
 #include "widget_support.h"
 
+#include <QDir>
 #include <QGroupBox>
 #include <QTableWidget>
 #include <QToolButton>
@@ -565,12 +566,12 @@ INSTANTIATE_TEST_SUITE_P(OptionForm, IconPicker,
                                          IconPickCase{"Cancelled", "", "old"}),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST_F(OptionFormTest, IconPickerStartsInTheProgramFolderForBuiltIn)
+TEST_F(OptionFormTest, IconPickerStartsInTheHomeFolderForBuiltIn)
 {
     auto form = open();
     push(form.get(), "RefBt2_1")->click();
     ASSERT_EQ(user.fileRequests.size(), 1u);
-    EXPECT_EQ(user.fileRequests[0].initialDir, QCoreApplication::applicationDirPath());
+    EXPECT_EQ(user.fileRequests[0].initialDir, QDir::homePath());
 }
 
 struct PathPickCase {
@@ -603,7 +604,30 @@ TEST_P(PathPicker, ChosenPathGoesIntoItsBoxAndCancelKeepsIt)
     EXPECT_EQ(user.fileRequests[0].filter.description, QString::fromUtf8(c.description));
     EXPECT_EQ(user.fileRequests[0].filter.pattern, c.pattern);
     EXPECT_EQ(user.fileRequests[0].title, QString::fromUtf8(c.title));
-    EXPECT_EQ(user.fileRequests[0].initialDir, QCoreApplication::applicationDirPath());
+}
+
+// The picker starts where the box's path is: the file itself (its folder opens with it
+// selected), its folder, or the home folder when the path has no folder.
+TEST_P(PathPicker, StartsInTheFolderOfTheCurrentPath)
+{
+    const PathPickCase &c = GetParam();
+    store.store().writeSetting("Option2value", "1");
+    const QString file = garbageFile("current.bin");
+    const std::pair<QString, QString> starts[] = {
+        {"", QDir::homePath()},
+        {"mailer.exe", QDir::homePath()},
+        {file, file},
+        {dir.filePath("gone.wav"), dir.path()},
+        {dir.filePath("gone/x.wav"), QDir::homePath()},
+    };
+    auto form = open();
+    for (const auto &[current, start] : starts) {
+        edit(form.get(), c.box)->setText(current);
+        user.fileRequests.clear();
+        push(form.get(), c.button)->click();
+        ASSERT_EQ(user.fileRequests.size(), 1u);
+        EXPECT_EQ(user.fileRequests[0].initialDir, start) << current.toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
