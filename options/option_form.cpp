@@ -101,20 +101,7 @@ void OptionForm::fillHotkeyLists()
 
 void OptionForm::loadOptionsWindow()
 {
-    accountList_->setRowCount(0);
-    if (editor_.accountCount() > 0) {
-        accountList_->setUpdatesEnabled(false);
-        for (int n = 1; n <= editor_.accountCount(); ++n) {
-            editor_.clearAccount();
-            editor_.readAccount(n);
-            appendAccountRow(editor_.currentAccount);
-        }
-        accountList_->setUpdatesEnabled(true);
-    }
-    accountList_->setColumnWidth(
-        0, twipsToPixels(accountNameColumnTwips(editor_.accountCount()), logicalDpiX()));
-    // No row is chosen until the user chooses one.
-    accountList_->setCurrentCell(-1, -1);
+    fillAccountList();
 
     for (size_t i = 0; i < flagKeys.size(); ++i)
         flags_[i]->setChecked(readNumber(store_, flagKeys[i]) != 0);
@@ -132,6 +119,27 @@ void OptionForm::loadOptionsWindow()
         const qint16 code = readNumber(store_, numbered(key::hotkeyNum, i), key::hotkeyDefault(i));
         hotkeyList_[i]->setCurrentIndex(qMax(0, hotkeyList_[i]->findData(int(code))));
     }
+}
+
+// The account list as the store has it, no row highlighted.
+void OptionForm::fillAccountList()
+{
+    accountList_->setRowCount(0);
+    if (editor_.accountCount() > 0) {
+        accountList_->setUpdatesEnabled(false);
+        for (int n = 1; n <= editor_.accountCount(); ++n) {
+            editor_.clearAccount();
+            editor_.readAccount(n);
+            appendAccountRow(editor_.currentAccount);
+        }
+        accountList_->setUpdatesEnabled(true);
+    }
+    accountList_->setColumnWidth(
+        0, twipsToPixels(accountNameColumnTwips(editor_.accountCount()), logicalDpiX()));
+    // No row is chosen until the user chooses one.
+    accountList_->setCurrentCell(-1, -1);
+    accountList_->clearSelection();
+    followHighlight();
 }
 
 bool OptionForm::saveOptionsWindow()
@@ -182,12 +190,20 @@ void OptionForm::showAccountRow(int row, const AccountRecord &account)
     }
 }
 
-// Mouse or keyboard, the current row names the account that Edit and Delete act on.
+// Mouse or keyboard, the row made current is highlighted.
 void OptionForm::currentRowChanged(int row)
 {
-    selectedAccount_ = row >= 0 ? row + 1 : 0;
     if (row >= 0)
         accountList_->selectRow(row);
+    followHighlight();
+}
+
+// Edit and Delete act on the highlighted row. A click below the last row takes the highlight
+// away but leaves the current row: then no account is chosen.
+void OptionForm::followHighlight()
+{
+    const QModelIndexList rows = accountList_->selectionModel()->selectedRows();
+    selectedAccount_ = rows.isEmpty() ? 0 : rows.first().row() + 1;
     editButton_->setEnabled(selectedAccount_ != 0);
     delButton_->setEnabled(selectedAccount_ != 0);
 }
@@ -259,7 +275,7 @@ void OptionForm::deleteAccount()
     accountList_->removeRow(n - 1);
     accountList_->setCurrentCell(-1, -1);
     accountList_->clearSelection();
-    currentRowChanged(-1);
+    followHighlight();
 }
 
 void OptionForm::showIcon(int i, const QString &path)

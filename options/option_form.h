@@ -38,7 +38,7 @@ public:
     // Re-checks timer box n (1..5); OK is enabled exactly while all five are valid.
     void validateTimerBox(int n);
 
-    // The account of the list's current row, 0 when there is none.
+    // The account of the list's highlighted row, 0 when none is highlighted.
     int selectedAccount() const { return selectedAccount_; }
 
 private:
@@ -52,9 +52,11 @@ private:
     void applyEnablingRules();
     void fillHotkeyLists();
 
+    void fillAccountList();
     void appendAccountRow(const AccountRecord &account);
     void showAccountRow(int row, const AccountRecord &account);
     void currentRowChanged(int row);
+    void followHighlight();
     void addAccount();
     void editAccount();
     void deleteAccount();

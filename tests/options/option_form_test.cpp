@@ -7,6 +7,7 @@
 
 #include <QDir>
 #include <QGroupBox>
+#include <QMouseEvent>
 #include <QTableWidget>
 #include <QToolButton>
 
@@ -425,6 +426,36 @@ TEST_F(OptionFormTest, KeyboardMovedRowIsTheOneEdited)
     EXPECT_EQ(stored("Aname3"), "renamed");
     EXPECT_EQ(stored("Aname1"), "a1");
     EXPECT_EQ(list->item(2, 0)->text(), "renamed(h3)");
+}
+
+TEST_F(OptionFormTest, ClickBelowTheRowsLeavesNothingToEditOrDelete)
+{
+    for (int n = 1; n <= 2; ++n)
+        storeAccount(n, QStringLiteral("a%1").arg(n), QStringLiteral("h%1").arg(n));
+    store.store().writeSetting("accountno", "2");
+    auto form = open();
+    form->resize(600, 500);
+    form->show();
+    child<QTabWidget>(form.get(), "Tab1")->setCurrentIndex(1);
+    auto *list = child<QTableWidget>(form.get(), "accountList");
+    list->setCurrentCell(0, 0);
+    ASSERT_EQ(form->selectedAccount(), 1);
+    const int below = list->rowViewportPosition(1) + list->rowHeight(1) + 10;
+    ASSERT_LT(below, list->viewport()->height());
+    const QPoint at(20, below);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent click(type, at, list->viewport()->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(list->viewport(), &click);
+    }
+    ASSERT_TRUE(list->selectionModel()->selectedRows().isEmpty()) << "the highlight is gone";
+    EXPECT_EQ(form->selectedAccount(), 0);
+    EXPECT_FALSE(push(form.get(), "editbutton")->isEnabled());
+    EXPECT_FALSE(push(form.get(), "delbutton")->isEnabled());
+    push(form.get(), "delbutton")->click();
+    EXPECT_EQ(stored("accountno"), "2");
+    EXPECT_EQ(list->rowCount(), 2);
 }
 
 TEST_F(OptionFormTest, DeleteTheMiddleOfThreeThenCancel)
