@@ -67,6 +67,10 @@ int main(int argc, char *argv[])
         err << "lumcheck: 設定ファイルを読み込めません: " << store.filePath() << '\n';
         return 1;
     }
+    // lumcheck only reads: the programs that write the store make it private again.
+    if (store.openToOthers())
+        err << "lumcheck: 警告: 設定ファイルは他のユーザーも読めるため、パスワードを読まれるおそれがあります: "
+            << store.filePath() << '\n' << Qt::flush;
     lum::Options options;
     lum::loadOptions(store, options);
     if (options.accountno <= 0) {

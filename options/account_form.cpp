@@ -5,7 +5,6 @@
 #include "platform/color_ref.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -199,7 +198,7 @@ void AccountForm::chooseColor(int which)
 void AccountForm::chooseWav()
 {
     const QString path = hooks_.pickFile(this, {QStringLiteral("ｱｶｳﾝﾄ別WAVﾌｧｲﾙ"), QStringLiteral("*.wav")},
-                                         QCoreApplication::applicationDirPath(),
+                                         pickerStart(wavBox_->text()),
                                          QStringLiteral("WAVﾌｧｲﾙの選択"));
     if (!path.isEmpty())
         wavBox_->setText(path);

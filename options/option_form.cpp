@@ -38,8 +38,6 @@ constexpr std::array<NumberKey, 5> timerKeys{key::checkTimer, key::closeTimer, k
 QString keyName(NumberKey k) { return QString::fromLatin1(k.name); }
 QString keyName(TextKey k) { return QString::fromLatin1(k.name); }
 
-QString programFolder() { return QCoreApplication::applicationDirPath(); }
-
 const QString notWritable = QStringLiteral("設定ファイルに書き込めません。\n%1");
 
 } // namespace
@@ -103,20 +101,7 @@ void OptionForm::fillHotkeyLists()
 
 void OptionForm::loadOptionsWindow()
 {
-    accountList_->setRowCount(0);
-    if (editor_.accountCount() > 0) {
-        accountList_->setUpdatesEnabled(false);
-        for (int n = 1; n <= editor_.accountCount(); ++n) {
-            editor_.clearAccount();
-            editor_.readAccount(n);
-            appendAccountRow(editor_.currentAccount);
-        }
-        accountList_->setUpdatesEnabled(true);
-    }
-    accountList_->setColumnWidth(
-        0, twipsToPixels(accountNameColumnTwips(editor_.accountCount()), logicalDpiX()));
-    // No row is chosen until the user chooses one.
-    accountList_->setCurrentCell(-1, -1);
+    fillAccountList();
 
     for (size_t i = 0; i < flagKeys.size(); ++i)
         flags_[i]->setChecked(readNumber(store_, flagKeys[i]) != 0);
@@ -134,6 +119,27 @@ void OptionForm::loadOptionsWindow()
         const qint16 code = readNumber(store_, numbered(key::hotkeyNum, i), key::hotkeyDefault(i));
         hotkeyList_[i]->setCurrentIndex(qMax(0, hotkeyList_[i]->findData(int(code))));
     }
+}
+
+// The account list as the store has it, no row highlighted.
+void OptionForm::fillAccountList()
+{
+    accountList_->setRowCount(0);
+    if (editor_.accountCount() > 0) {
+        accountList_->setUpdatesEnabled(false);
+        for (int n = 1; n <= editor_.accountCount(); ++n) {
+            editor_.clearAccount();
+            editor_.readAccount(n);
+            appendAccountRow(editor_.currentAccount);
+        }
+        accountList_->setUpdatesEnabled(true);
+    }
+    accountList_->setColumnWidth(
+        0, twipsToPixels(accountNameColumnTwips(editor_.accountCount()), logicalDpiX()));
+    // No row is chosen until the user chooses one.
+    accountList_->setCurrentCell(-1, -1);
+    accountList_->clearSelection();
+    followHighlight();
 }
 
 bool OptionForm::saveOptionsWindow()
@@ -184,22 +190,45 @@ void OptionForm::showAccountRow(int row, const AccountRecord &account)
     }
 }
 
-// Mouse or keyboard, the current row names the account that Edit and Delete act on.
+// Mouse or keyboard, the row made current is highlighted.
 void OptionForm::currentRowChanged(int row)
 {
-    selectedAccount_ = row >= 0 ? row + 1 : 0;
     if (row >= 0)
         accountList_->selectRow(row);
+    followHighlight();
+}
+
+// Edit and Delete act on the highlighted row. A click below the last row takes the highlight
+// away but leaves the current row: then no account is chosen.
+void OptionForm::followHighlight()
+{
+    const QModelIndexList rows = accountList_->selectionModel()->selectedRows();
+    selectedAccount_ = rows.isEmpty() ? 0 : rows.first().row() + 1;
     editButton_->setEnabled(selectedAccount_ != 0);
     delButton_->setEnabled(selectedAccount_ != 0);
+}
+
+void OptionForm::warnNotWritable()
+{
+    hooks_.warn(this, QStringLiteral("Lumora"), notWritable.arg(store_.filePath()));
 }
 
 bool OptionForm::storeWritable()
 {
     if (store_.writable())
         return true;
-    hooks_.warn(this, QStringLiteral("Lumora"), notWritable.arg(store_.filePath()));
+    warnNotWritable();
     return false;
+}
+
+// After every write that reached the file: the one warning when the file stays readable
+// by other users.
+void OptionForm::written()
+{
+    if (permissionWarned_ || store_.permissionWarning().isEmpty())
+        return;
+    permissionWarned_ = true;
+    hooks_.warn(this, QStringLiteral("Lumora"), store_.permissionWarning());
 }
 
 void OptionForm::addAccount()
@@ -209,12 +238,13 @@ void OptionForm::addAccount()
     AccountForm form(editor_, hooks_, this);
     if (hooks_.runAccountDialog(form) != QDialog::Accepted)
         return;
-    const int before = editor_.accountCount();
-    editor_.addAccount();
-    if (editor_.accountCount() == before) { // "accountno" is a 16-bit number
+    if (editor_.accountCount() >= AccountEditor::maxAccounts) {
         hooks_.warn(this, QStringLiteral("Lumora"), QStringLiteral("これ以上ｱｶｳﾝﾄを追加できません。"));
         return;
     }
+    if (!editor_.addAccount())
+        return warnNotWritable(); // the store dropped it; the list stays as stored
+    written();
     appendAccountRow(editor_.currentAccount);
     accountList_->setCurrentCell(accountList_->rowCount() - 1, 0);
 }
@@ -228,7 +258,9 @@ void OptionForm::editAccount()
     form.intoform(n);
     if (hooks_.runAccountDialog(form) != QDialog::Accepted)
         return;
-    editor_.editAccount(n);
+    if (!editor_.editAccount(n))
+        return warnNotWritable(); // the store dropped it; the list stays as stored
+    written();
     showAccountRow(n - 1, editor_.currentAccount);
 }
 
@@ -237,11 +269,13 @@ void OptionForm::deleteAccount()
     const int n = selectedAccount_;
     if (n == 0 || !storeWritable())
         return;
-    editor_.deleteAccount(n);
+    if (!editor_.deleteAccount(n))
+        return warnNotWritable(); // the store dropped it; the list stays as stored
+    written();
     accountList_->removeRow(n - 1);
     accountList_->setCurrentCell(-1, -1);
     accountList_->clearSelection();
-    currentRowChanged(-1);
+    followHighlight();
 }
 
 void OptionForm::showIcon(int i, const QString &path)
@@ -262,11 +296,9 @@ void OptionForm::resetIcon(int i)
 
 void OptionForm::chooseIcon(int i)
 {
-    const QString current = dirBox_[i]->text();
-    const QString start =
-        current.isEmpty() || current == builtInIconMarker ? programFolder() : current;
     const QString path = hooks_.pickFile(this, {QStringLiteral("ｱｲｺﾝ"), QStringLiteral("*.ico")},
-                                         start, QStringLiteral("ｱｲｺﾝの選択"));
+                                         pickerStart(dirBox_[i]->text()),
+                                         QStringLiteral("ｱｲｺﾝの選択"));
     if (!path.isEmpty())
         showIcon(i, path);
 }
@@ -275,7 +307,8 @@ void OptionForm::chooseMailer(int i)
 {
     // Programs on this desktop carry no ".exe"; the filter offers every file.
     const QString path = hooks_.pickFile(this, {QStringLiteral("ｱﾌﾟﾘｹｰｼｮﾝ"), QStringLiteral("*")},
-                                         programFolder(), QStringLiteral("ﾒｰﾗｰの選択"));
+                                         pickerStart(mailerBox_[i]->text()),
+                                         QStringLiteral("ﾒｰﾗｰの選択"));
     if (!path.isEmpty())
         mailerBox_[i]->setText(path);
 }
@@ -283,7 +316,8 @@ void OptionForm::chooseMailer(int i)
 void OptionForm::chooseWav()
 {
     const QString path = hooks_.pickFile(this, {QStringLiteral("WAVﾌｧｲﾙ"), QStringLiteral("*.wav")},
-                                         programFolder(), QStringLiteral("WAVﾌｧｲﾙの選択"));
+                                         pickerStart(wavBox_->text()),
+                                         QStringLiteral("WAVﾌｧｲﾙの選択"));
     if (!path.isEmpty())
         wavBox_->setText(path);
 }
@@ -291,7 +325,9 @@ void OptionForm::chooseWav()
 void OptionForm::restoreColumnWidths()
 {
     if (!lum::restoreColumnWidths(store_))
-        hooks_.warn(this, QStringLiteral("Lumora"), notWritable.arg(store_.filePath()));
+        warnNotWritable();
+    else
+        written();
 }
 
 void OptionForm::okClicked()
@@ -304,9 +340,10 @@ void OptionForm::okClicked()
         return;
     }
     if (!saveOptionsWindow()) {
-        hooks_.warn(this, QStringLiteral("Lumora"), notWritable.arg(store_.filePath()));
+        warnNotWritable();
         return;
     }
+    written();
     accept();
 }
 

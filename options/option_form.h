@@ -38,7 +38,7 @@ public:
     // Re-checks timer box n (1..5); OK is enabled exactly while all five are valid.
     void validateTimerBox(int n);
 
-    // The account of the list's current row, 0 when there is none.
+    // The account of the list's highlighted row, 0 when none is highlighted.
     int selectedAccount() const { return selectedAccount_; }
 
 private:
@@ -52,13 +52,17 @@ private:
     void applyEnablingRules();
     void fillHotkeyLists();
 
+    void fillAccountList();
     void appendAccountRow(const AccountRecord &account);
     void showAccountRow(int row, const AccountRecord &account);
     void currentRowChanged(int row);
+    void followHighlight();
     void addAccount();
     void editAccount();
     void deleteAccount();
     bool storeWritable();
+    void warnNotWritable();
+    void written();
 
     void showIcon(int i, const QString &path);
     void resetIcon(int i);
@@ -72,6 +76,7 @@ private:
     AccountEditor editor_;
     DialogHooks hooks_;
     int selectedAccount_ = 0;
+    bool permissionWarned_ = false;
     std::array<bool, 5> timerInvalid_{};
 
     QVBoxLayout *layout_ = nullptr;

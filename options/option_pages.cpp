@@ -187,6 +187,7 @@ QWidget *OptionForm::createAccountPage()
 
     connect(accountList_, &QTableWidget::currentCellChanged, this,
             [this](int row) { currentRowChanged(row); });
+    connect(accountList_, &QTableWidget::itemSelectionChanged, this, &OptionForm::followHighlight);
     connect(accountList_, &QTableWidget::cellDoubleClicked, this,
             [this](int row) { if (row >= 0) editAccount(); });
     connect(addButton_, &QPushButton::clicked, this, &OptionForm::addAccount);

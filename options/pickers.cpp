@@ -3,6 +3,7 @@
 #include "platform/color_ref.h"
 
 #include <QColorDialog>
+#include <QDir>
 #include <QFileDialog>
 
 namespace lum {
@@ -24,6 +25,18 @@ void configureFileDialog(QFileDialog &dialog, const FileFilter &filter, const QS
     } else if (!initialDir.isEmpty()) {
         dialog.setDirectory(initialDir);
     }
+}
+
+QString pickerStart(const QString &currentPath)
+{
+    if (QDir::isAbsolutePath(currentPath)) {
+        const QFileInfo current(currentPath);
+        if (current.isFile())
+            return currentPath;
+        if (QFileInfo(current.absolutePath()).isDir())
+            return current.absolutePath();
+    }
+    return QDir::homePath();
 }
 
 QString pickFile(QWidget *owner, const FileFilter &filter, const QString &initialDir,

@@ -22,6 +22,11 @@ struct FileFilter {
 void configureFileDialog(QFileDialog &dialog, const FileFilter &filter, const QString &initialDir,
                          const QString &title);
 
+// Where a file picker starts for the path a box holds: that file when it exists (its folder
+// opens with it selected), else its folder when that exists, else the user's home. A text
+// that is not an absolute path ("", "内蔵", "mailer.exe") has no folder.
+QString pickerStart(const QString &currentPath);
+
 // The full path of the chosen file, or "" when the user cancelled.
 QString pickFile(QWidget *owner, const FileFilter &filter, const QString &initialDir,
                  const QString &title);

@@ -11,39 +11,49 @@ AccountEditor::AccountEditor(SettingsStore &store)
 {
 }
 
-void AccountEditor::storeCount()
+// Flushes the change; when the file did not take it, the store has dropped it and the count
+// goes back to before.
+bool AccountEditor::stored(int countBefore)
 {
-    saveValue(store_, QString::fromLatin1(key::accountno.name), accountCount_, QString());
-    store_.flush();
+    if (store_.flush())
+        return true;
+    accountCount_ = countBefore;
+    return false;
 }
 
-void AccountEditor::addAccount()
+bool AccountEditor::storeCount(int count)
 {
-    if (accountCount_ >= 32767)
-        return; // "accountno" is a 16-bit number
-    ++accountCount_;
-    writeAccount(accountCount_);
-    storeCount();
+    const int before = accountCount_;
+    saveValue(store_, QString::fromLatin1(key::accountno.name), count, QString());
+    accountCount_ = count;
+    return stored(before);
 }
 
-void AccountEditor::editAccount(int n)
+bool AccountEditor::addAccount()
+{
+    if (accountCount_ >= maxAccounts)
+        return false;
+    writeAccount(accountCount_ + 1);
+    return storeCount(accountCount_ + 1);
+}
+
+bool AccountEditor::editAccount(int n)
 {
     if (n < 1 || n > accountCount_)
-        return;
+        return false;
     writeAccount(n);
-    store_.flush();
+    return stored(accountCount_);
 }
 
-void AccountEditor::deleteAccount(int n)
+bool AccountEditor::deleteAccount(int n)
 {
     if (n < 1 || n > accountCount_)
-        return;
+        return false;
     for (int m = n + 1; m <= accountCount_; ++m) {
         readAccount(m);
         writeAccount(m - 1);
     }
-    --accountCount_;
-    storeCount();
+    return storeCount(accountCount_ - 1);
 }
 
 } // namespace lum

@@ -28,12 +28,15 @@ void readAccount(const SettingsStore &store, int n, AccountRecord &r)
     r.uname = store.readSetting(k(key::uname), QString());
     const QString stored = store.readSetting(k(key::passw), QString());
     if (!stored.isEmpty())
-        r.passw = unscramblePassword(stored);
+        r.passw = storedPassword(stored);
     readInto(store, k(key::check), defaults.check, r.check, toInt16);
     readInto(store, k(key::scolor1), defaults.display.scolor1, r.display.scolor1, toInt32);
     readInto(store, k(key::scolor2), defaults.display.scolor2, r.display.scolor2, toInt32);
     readInto(store, k(key::wavmode), defaults.display.wavmode, r.display.wavmode, toInt16);
+    // A path: stored empty when empty; a "0" of older writers names no file.
     r.display.wavdir2 = store.readSetting(k(key::wavdir2), QString());
+    if (r.display.wavdir2 == QStringLiteral("0"))
+        r.display.wavdir2.clear();
 }
 
 void writeAccount(SettingsStore &store, int n, const AccountRecord &r)

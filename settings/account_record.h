@@ -33,11 +33,13 @@ struct AccountRecord {
 
 // Reads the ten keys of account n into record. A missing key gives the field's default; a
 // value that is not a number in range leaves that field as it was. The password is taken
-// only when its stored text is not empty (else the field is left as it was).
+// only when its stored text is not empty (else the field is left as it was), read by
+// storedPassword(). A stored "Wavdir2_" of "0" reads as no file.
 void readAccount(const SettingsStore &store, int n, AccountRecord &record);
 
 // Writes record as account n, in key order, through saveValue: empty texts are stored as
-// "0", the password scrambled, colours as decimal 32-bit numbers. Does not flush.
+// "0" (the WAV path, a path, as ""), the password scrambled, colours as decimal 32-bit
+// numbers. Does not flush.
 void writeAccount(SettingsStore &store, int n, const AccountRecord &record);
 
 } // namespace lum

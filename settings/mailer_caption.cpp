@@ -6,6 +6,13 @@ QString mailerCaption(const QString &path)
 {
     if (path.isEmpty())
         return QStringLiteral("未登録");
+    const qsizetype slash = path.lastIndexOf(u'/');
+    if (slash >= 0 && slash + 1 < path.size()) {
+        // A path of this system: the file name, without its extension when it has one.
+        const QString file = path.mid(slash + 1);
+        const qsizetype dot = file.lastIndexOf(u'.');
+        return (dot >= 1 ? file.left(dot) : file) + QStringLiteral("を起動");
+    }
     QString name = path;
     const qsizetype dot = path.lastIndexOf(u'.');
     if (dot >= 1) {

@@ -7,7 +7,14 @@
 namespace lum {
 namespace {
 constexpr qint64 kUnicodeBase = 65536;
+
+bool isDecimal(const QString &field)
+{
+    static const QRegularExpression decimal(QStringLiteral("^[-+]?[0-9]{1,9}$"));
+    return decimal.match(field).hasMatch();
 }
+
+} // namespace
 
 QString scramblePassword(const QString &password)
 {
@@ -24,7 +31,6 @@ QString scramblePassword(const QString &password)
 
 QString unscramblePassword(const QString &stored)
 {
-    static const QRegularExpression decimal(QStringLiteral("^[-+]?[0-9]{1,9}$"));
     QString password;
     qsizetype i = 0;
     const qsizetype end = stored.size();
@@ -34,7 +40,7 @@ QString unscramblePassword(const QString &stored)
             break; // text after the last blank is ignored
         const QString field = stored.mid(i, blank - i);
         i = blank + 1;
-        if (!decimal.match(field).hasMatch())
+        if (!isDecimal(field))
             continue;
         const qint64 n = field.toLongLong();
         std::optional<char32_t> ch;
@@ -47,6 +53,14 @@ QString unscramblePassword(const QString &stored)
             password += QString::fromUcs4(&*ch, 1);
     }
     return password;
+}
+
+QString storedPassword(const QString &stored)
+{
+    if (stored == QStringLiteral("0"))
+        return QString();
+    const QString last = stored.mid(stored.lastIndexOf(u' ') + 1);
+    return unscramblePassword(isDecimal(last) ? stored + u' ' : stored);
 }
 
 } // namespace lum

@@ -21,4 +21,11 @@ QString scramblePassword(const QString &password);
 // names no character is skipped; text after the last blank is ignored.
 QString unscramblePassword(const QString &stored);
 
+// The password of a "Passw" value as the store reads it. The store's own values end with
+// their blank (written quoted), but Qt's INI reader drops the trailing blanks of an
+// unquoted value, so a hand-edited `Passw1=97 98 99 ` reads as "97 98 99": a value whose
+// last field is a whole number gets its blank back and keeps its last character ("abc").
+// The value "0", an empty password as stored, stays the empty password.
+QString storedPassword(const QString &stored);
+
 } // namespace lum

@@ -15,7 +15,7 @@ void saveValue(SettingsStore &store, const QString &key, qint32 number, const QS
     };
     if (!text.isEmpty())
         store.writeSetting(key, text);
-    else if (pathKeys.contains(key))
+    else if (pathKeys.contains(key) || key.startsWith(QLatin1String(key::wavdir2)))
         store.writeSetting(key, QString());
     else
         store.writeSetting(key, QString::number(number));

@@ -7,9 +7,9 @@
 namespace lum {
 
 // The options program's writer: a non-empty text is stored as it is; an empty text is
-// stored as "" under the six path keys ("Mailerdir1", "Mailerdir2", "Icodir1".."Icodir3",
-// "Wavdir") and as the decimal text of number under any other key. So an empty account
-// field is stored as "0".
+// stored as "" under the path keys ("Mailerdir1", "Mailerdir2", "Icodir1".."Icodir3",
+// "Wavdir" and every account's "Wavdir2_") and as the decimal text of number under any
+// other key. So an empty account field other than the WAV path is stored as "0".
 void saveValue(SettingsStore &store, const QString &key, qint32 number, const QString &text);
 
 // A 16-bit number: the default when the key is missing or its value is not a decimal integer

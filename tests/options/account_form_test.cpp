@@ -3,6 +3,7 @@
 #include "settings/save_value.h"
 #include "widget_support.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QRadioButton>
 #include <QToolButton>
@@ -150,7 +151,11 @@ TEST_F(AccountFormTest, WavPickerFillsTheBoxUnlessCancelled)
     EXPECT_EQ(user.fileRequests[0].filter.description, "ｱｶｳﾝﾄ別WAVﾌｧｲﾙ");
     EXPECT_EQ(user.fileRequests[0].filter.pattern, "*.wav");
     EXPECT_EQ(user.fileRequests[0].title, "WAVﾌｧｲﾙの選択");
-    EXPECT_EQ(user.fileRequests[0].initialDir, QCoreApplication::applicationDirPath());
+    EXPECT_EQ(user.fileRequests[0].initialDir, QDir::homePath()) << "old has no folder";
+    QTemporaryDir dir;
+    edit(&form, "Wavbox")->setText(dir.filePath("new.wav"));
+    push(&form, "Command3")->click();
+    EXPECT_EQ(user.fileRequests[2].initialDir, dir.path());
 }
 
 TEST_F(AccountFormTest, IntoformShowsTheStoredAccount)

@@ -2,6 +2,7 @@
 #include "platform/color_ref.h"
 #include "platform/single_instance.h"
 #include "platform/twips.h"
+#include "tests/support/file_modes.h"
 
 #include <QFile>
 #include <QProcess>
@@ -76,8 +77,11 @@ TEST(SingleInstance, SecondCopyIsRefusedUntilTheFirstEnds)
     {
         SingleInstance first(path);
         EXPECT_TRUE(first.isFirst());
+        EXPECT_FALSE(first.alreadyRunning());
         SingleInstance second(path);
         EXPECT_FALSE(second.isFirst());
+        EXPECT_TRUE(second.alreadyRunning());
+        EXPECT_EQ(second.failureMessage(), "");
     }
     SingleInstance again(path);
     EXPECT_TRUE(again.isFirst());
@@ -98,6 +102,35 @@ TEST(SingleInstance, LockOfAProcessThatIsGoneIsTakenOver)
     lock.close();
     SingleInstance taker(path);
     EXPECT_TRUE(taker.isFirst());
+}
+
+// Not running, and no lock either: the folder can't be made (a file in its place stops
+// root too).
+TEST(SingleInstance, LockThatCantBeTakenIsNoRunningCopy)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("lumwatch"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.close();
+    SingleInstance instance(dir.filePath("lumwatch/lumsetup.lock"));
+    EXPECT_FALSE(instance.isFirst());
+    EXPECT_FALSE(instance.alreadyRunning());
+    EXPECT_TRUE(instance.failureMessage().contains(dir.filePath("lumwatch")))
+        << instance.failureMessage().toStdString();
+    EXPECT_TRUE(instance.failureMessage().contains(u"ロックファイル"_qs));
+}
+
+TEST(SingleInstance, LockAndItsFolderArePrivateWhateverTheUmask)
+{
+    for (const int mask : {022, 0}) {
+        lum::test::ScopedUmask umask(mask);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("config/lumwatch");
+        SingleInstance instance(folder + "/lumsetup.lock");
+        ASSERT_TRUE(instance.isFirst());
+        EXPECT_EQ(lum::test::modeOf(folder + "/lumsetup.lock"), 0600) << "umask " << mask;
+        EXPECT_EQ(lum::test::modeOf(folder), 0700) << "umask " << mask;
+    }
 }
 
 TEST(SingleInstance, LockIsBesideTheStore)

@@ -4,12 +4,15 @@
 From the keyboard alone (no window manager, no coordinates): switch to the account page,
 press "追加", fill server, user and password in the account dialog, OK there, then OK in the
 options window. Afterwards the store must hold that account exactly as the account writer
-stores it and every option with its default. A second copy started meanwhile must end at
-once without a window.
+stores it and every option with its default, readable by its owner alone (file 600, folder
+700) although the program ran with umask 000. A second copy started meanwhile must end at
+once without a window. A copy whose lock can't be made (a file where its folder should be)
+must say so in a message box "Lumora" and end with a non-zero status.
 
 usage: lumsetup_e2e.py path/to/lumsetup
 """
 import os
+import stat
 import subprocess
 import sys
 import tempfile
@@ -104,9 +107,33 @@ def expected_store():
     account = {
         "Aname1": "taro@pop.example.jp", "Hname1": "pop.example.jp", "Portno1": "110",
         "Uname1": "taro", "Passw1": "97 98 99 ", "Check1": "1", "Scolor11": "0",
-        "Scolor21": "16777088", "Wavmode1": "0", "Wavdir2_1": "0",
+        "Scolor21": "16777088", "Wavmode1": "0", "Wavdir2_1": "",
     }
     return {**options, **account}
+
+
+def check_lock_failure(program, display, home):
+    """A file where the settings folder should be: the lock can't be made."""
+    config = os.path.join(home, "blocked")
+    os.mkdir(config)
+    with open(os.path.join(config, "lumwatch"), "w") as f:
+        f.write("not a folder\n")
+    env = dict(os.environ, DISPLAY=display, XDG_CONFIG_HOME=config,
+               XDG_RUNTIME_DIR=os.path.join(home, "run"), LANG="C.UTF-8", QT_QPA_PLATFORM="xcb")
+    app = subprocess.Popen([program], env=env)
+    try:
+        box = wait_for_window(env, "Lumora")
+        focus(env, box)
+        keys(env, "Return")
+        try:
+            code = app.wait(timeout=DEADLINE)
+        except subprocess.TimeoutExpired:
+            fail("lumsetup did not end after its lock message")
+        if code == 0:
+            fail("lumsetup ended with 0 although it could not take its lock")
+    finally:
+        if app.poll() is None:
+            app.kill()
 
 
 def main():
@@ -123,7 +150,8 @@ def main():
                        XDG_RUNTIME_DIR=runtime, LANG="C.UTF-8", QT_QPA_PLATFORM="xcb")
             store = os.path.join(home, "config", "lumwatch", "lumwatch.ini")
 
-            app = subprocess.Popen([program], env=env)
+            # The store must come out private even when the umask would leave it open.
+            app = subprocess.Popen([program], env=env, preexec_fn=lambda: os.umask(0))
             window = wait_for_window(env, "OPTION")
 
             second = subprocess.run([program], env=env, timeout=DEADLINE)
@@ -169,6 +197,12 @@ def main():
                         print("  %s: stored %r, expected %r" % (k, actual.get(k), expected.get(k)),
                               file=sys.stderr)
                 fail("the store differs")
+            modes = (stat.S_IMODE(os.stat(store).st_mode),
+                     stat.S_IMODE(os.stat(os.path.dirname(store)).st_mode))
+            if modes != (0o600, 0o700):
+                fail("store and folder have modes %o and %o, not 600 and 700" % modes)
+
+            check_lock_failure(program, display, home)
             print("lumsetup_e2e: ok (%d keys)" % len(actual))
     finally:
         if app and app.poll() is None:

@@ -2,9 +2,12 @@
 #include "options/icon_picture.h"
 #include "platform/twips.h"
 #include "settings/account_record.h"
+#include "tests/support/file_modes.h"
 #include "widget_support.h"
 
+#include <QDir>
 #include <QGroupBox>
+#include <QMouseEvent>
 #include <QTableWidget>
 #include <QToolButton>
 
@@ -338,7 +341,7 @@ TEST_F(OptionFormTest, AddWithOnlyHostAndUser)
     EXPECT_EQ(stored("Scolor11"), "0");
     EXPECT_EQ(stored("Scolor21"), "16777088");
     EXPECT_EQ(stored("Wavmode1"), "0");
-    EXPECT_EQ(stored("Wavdir2_1"), "0");
+    EXPECT_EQ(stored("Wavdir2_1"), "");
     SettingsStore onDisk(store.path());
     EXPECT_EQ(onDisk.readSetting("accountno", ""), "1");
     EXPECT_EQ(onDisk.readSetting("Hname1", ""), "pop.example.jp");
@@ -424,6 +427,36 @@ TEST_F(OptionFormTest, KeyboardMovedRowIsTheOneEdited)
     EXPECT_EQ(stored("Aname3"), "renamed");
     EXPECT_EQ(stored("Aname1"), "a1");
     EXPECT_EQ(list->item(2, 0)->text(), "renamed(h3)");
+}
+
+TEST_F(OptionFormTest, ClickBelowTheRowsLeavesNothingToEditOrDelete)
+{
+    for (int n = 1; n <= 2; ++n)
+        storeAccount(n, QStringLiteral("a%1").arg(n), QStringLiteral("h%1").arg(n));
+    store.store().writeSetting("accountno", "2");
+    auto form = open();
+    form->resize(600, 500);
+    form->show();
+    child<QTabWidget>(form.get(), "Tab1")->setCurrentIndex(1);
+    auto *list = child<QTableWidget>(form.get(), "accountList");
+    list->setCurrentCell(0, 0);
+    ASSERT_EQ(form->selectedAccount(), 1);
+    const int below = list->rowViewportPosition(1) + list->rowHeight(1) + 10;
+    ASSERT_LT(below, list->viewport()->height());
+    const QPoint at(20, below);
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent click(type, at, list->viewport()->mapToGlobal(at), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(list->viewport(), &click);
+    }
+    ASSERT_TRUE(list->selectionModel()->selectedRows().isEmpty()) << "the highlight is gone";
+    EXPECT_EQ(form->selectedAccount(), 0);
+    EXPECT_FALSE(push(form.get(), "editbutton")->isEnabled());
+    EXPECT_FALSE(push(form.get(), "delbutton")->isEnabled());
+    push(form.get(), "delbutton")->click();
+    EXPECT_EQ(stored("accountno"), "2");
+    EXPECT_EQ(list->rowCount(), 2);
 }
 
 TEST_F(OptionFormTest, DeleteTheMiddleOfThreeThenCancel)
@@ -565,12 +598,12 @@ INSTANTIATE_TEST_SUITE_P(OptionForm, IconPicker,
                                          IconPickCase{"Cancelled", "", "old"}),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST_F(OptionFormTest, IconPickerStartsInTheProgramFolderForBuiltIn)
+TEST_F(OptionFormTest, IconPickerStartsInTheHomeFolderForBuiltIn)
 {
     auto form = open();
     push(form.get(), "RefBt2_1")->click();
     ASSERT_EQ(user.fileRequests.size(), 1u);
-    EXPECT_EQ(user.fileRequests[0].initialDir, QCoreApplication::applicationDirPath());
+    EXPECT_EQ(user.fileRequests[0].initialDir, QDir::homePath());
 }
 
 struct PathPickCase {
@@ -603,7 +636,30 @@ TEST_P(PathPicker, ChosenPathGoesIntoItsBoxAndCancelKeepsIt)
     EXPECT_EQ(user.fileRequests[0].filter.description, QString::fromUtf8(c.description));
     EXPECT_EQ(user.fileRequests[0].filter.pattern, c.pattern);
     EXPECT_EQ(user.fileRequests[0].title, QString::fromUtf8(c.title));
-    EXPECT_EQ(user.fileRequests[0].initialDir, QCoreApplication::applicationDirPath());
+}
+
+// The picker starts where the box's path is: the file itself (its folder opens with it
+// selected), its folder, or the home folder when the path has no folder.
+TEST_P(PathPicker, StartsInTheFolderOfTheCurrentPath)
+{
+    const PathPickCase &c = GetParam();
+    store.store().writeSetting("Option2value", "1");
+    const QString file = garbageFile("current.bin");
+    const std::pair<QString, QString> starts[] = {
+        {"", QDir::homePath()},
+        {"mailer.exe", QDir::homePath()},
+        {file, file},
+        {dir.filePath("gone.wav"), dir.path()},
+        {dir.filePath("gone/x.wav"), QDir::homePath()},
+    };
+    auto form = open();
+    for (const auto &[current, start] : starts) {
+        edit(form.get(), c.box)->setText(current);
+        user.fileRequests.clear();
+        push(form.get(), c.button)->click();
+        ASSERT_EQ(user.fileRequests.size(), 1u);
+        EXPECT_EQ(user.fileRequests[0].initialDir, start) << current.toStdString();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -641,5 +697,129 @@ TEST(OptionFormBrokenStore, EveryWriteIsRefusedWithAMessage)
         EXPECT_TRUE(text.contains(blocked));
     }
 }
+
+} // namespace
+
+namespace {
+
+// Each writer of the options window, on a store that may not exist yet.
+struct WriterCase {
+    const char *name;
+    std::function<void(OptionForm &, FakeUser &)> write;
+};
+
+void PrintTo(const WriterCase &c, std::ostream *os) { *os << c.name; }
+
+const WriterCase writers[] = {
+    {"OptionsOk", [](OptionForm &f, FakeUser &) { push(&f, "OkBt")->click(); }},
+    {"AccountAdd",
+     [](OptionForm &f, FakeUser &u) {
+         u.inAccountDialog = typeAccount({{"Hostname", "h"}, {"UserName", "u"}});
+         push(&f, "addbutton")->click();
+     }},
+    {"ColumnWidths", [](OptionForm &f, FakeUser &) { push(&f, "Command3")->click(); }},
+};
+
+class StoreWriters : public testing::TestWithParam<WriterCase> {
+protected:
+    QTemporaryDir dir;
+    FakeUser user;
+};
+
+TEST_P(StoreWriters, NewStoreIsPrivateWhateverTheUmask)
+{
+    for (const int mask : {022, 0}) {
+        ScopedUmask umask(mask);
+        const QString folder = dir.filePath(QStringLiteral("umask%1/lumwatch").arg(mask));
+        SettingsStore store(folder + "/lumwatch.ini");
+        OptionForm form(store, user.hooks());
+        GetParam().write(form, user);
+        ASSERT_TRUE(user.warnings.empty());
+        EXPECT_EQ(modeOf(folder + "/lumwatch.ini"), 0600) << "umask " << mask;
+        EXPECT_EQ(modeOf(folder), 0700) << "umask " << mask;
+    }
+}
+
+TEST_P(StoreWriters, StoreOpenToOthersIsTightened)
+{
+    TempStore store;
+    store.writeFile("[setting]\naccountno=0\n");
+    setMode(store.path(), 0644);
+    OptionForm form(store.store(), user.hooks());
+    GetParam().write(form, user);
+    EXPECT_TRUE(user.warnings.empty()) << "nothing is said when it works";
+    EXPECT_EQ(modeOf(store.path()), 0600);
+}
+
+TEST_P(StoreWriters, StoreThatStaysOpenIsWarnedAboutOnce)
+{
+    TempStore store;
+    store.store().setTightening([](const QString &) { return false; });
+    OptionForm form(store.store(), user.hooks());
+    GetParam().write(form, user);
+    push(&form, "Command3")->click(); // a second write
+    ASSERT_EQ(user.warnings.size(), 1u);
+    EXPECT_EQ(user.warnings[0].first, "Lumora");
+    EXPECT_TRUE(user.warnings[0].second.contains(u"パスワード"_qs));
+    EXPECT_TRUE(user.warnings[0].second.contains(store.path()));
+}
+
+INSTANTIATE_TEST_SUITE_P(OptionForm, StoreWriters, testing::ValuesIn(writers),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// Account changes the file did not take: one message, and the list shows what the store
+// still holds.
+struct FailedChange {
+    const char *name;
+    const char *button;
+};
+
+void PrintTo(const FailedChange &c, std::ostream *os) { *os << c.name; }
+
+class FailedAccountChange : public OptionFormTest,
+                            public testing::WithParamInterface<FailedChange> {};
+
+TEST_P(FailedAccountChange, IsReportedAndTheListFollowsTheStore)
+{
+    for (int n = 1; n <= 3; ++n)
+        storeAccount(n, QStringLiteral("a%1").arg(n), QStringLiteral("h%1").arg(n));
+    store.store().writeSetting("accountno", "3");
+    ASSERT_TRUE(store.store().flush());
+    user.inAccountDialog = typeAccount({{"Accountname", "changed"}, {"Hostname", "hx"}});
+    auto form = open();
+    auto *list = child<QTableWidget>(form.get(), "accountList");
+    list->setCurrentCell(1, 0);
+    {
+        StoreFolderBlocked blocked(store.path());
+        push(form.get(), GetParam().button)->click();
+        ASSERT_EQ(user.warnings.size(), 1u);
+        EXPECT_EQ(user.warnings[0].first, "Lumora");
+        EXPECT_TRUE(user.warnings[0].second.startsWith(u"設定ファイルに書き込めません。"_qs));
+        SettingsStore onDisk(blocked.movedPath());
+        EXPECT_EQ(onDisk.readSetting("accountno", ""), "3");
+        ASSERT_EQ(list->rowCount(), 3);
+        for (int row = 0; row < 3; ++row) {
+            EXPECT_EQ(list->item(row, 0)->text(), QStringLiteral("a%1(h%1)").arg(row + 1)) << row;
+            EXPECT_EQ(onDisk.readSetting(QStringLiteral("Aname%1").arg(row + 1), ""),
+                      QStringLiteral("a%1").arg(row + 1));
+        }
+    }
+    // What the window holds matches the store: a later change takes the numbers it shows.
+    store.store().reload();
+    user.inAccountDialog = typeAccount({{"Hostname", "h4"}, {"UserName", "u4"}});
+    push(form.get(), "addbutton")->click();
+    EXPECT_EQ(user.warnings.size(), 1u);
+    EXPECT_EQ(list->rowCount(), 4);
+    SettingsStore onDisk(store.path());
+    EXPECT_EQ(onDisk.readSetting("accountno", ""), "4");
+    EXPECT_EQ(onDisk.readSetting("Aname4", ""), "u4@h4");
+    EXPECT_EQ(onDisk.readSetting("Aname2", ""), "a2");
+}
+
+INSTANTIATE_TEST_SUITE_P(OptionForm, FailedAccountChange,
+                         testing::Values(FailedChange{"Add", "addbutton"},
+                                         FailedChange{"Edit", "editbutton"},
+                                         FailedChange{"Delete", "delbutton"}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "options/pickers.h"
+#include "platform/qt_translations.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QTemporaryDir>
@@ -97,6 +99,42 @@ TEST(ColorPicker, ChosenColourIsBlueGreenRed)
         colors.accept();
     });
     EXPECT_EQ(pickColor(nullptr), 0xFFFF80);
+}
+
+// Qt's own texts in the pickers and message boxes come out in Japanese.
+struct QtText {
+    const char *context;
+    const char *source;
+};
+
+void PrintTo(const QtText &t, std::ostream *os) { *os << t.context << " " << t.source; }
+
+class QtTranslations : public testing::TestWithParam<QtText> {};
+
+TEST_P(QtTranslations, AreJapanese)
+{
+    installQtTranslations(*QCoreApplication::instance());
+    const QString text = QCoreApplication::translate(GetParam().context, GetParam().source);
+    EXPECT_NE(text, QString::fromLatin1(GetParam().source));
+    EXPECT_FALSE(text.isEmpty());
+    EXPECT_TRUE(std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x3000; }))
+        << text.toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Pickers, QtTranslations,
+                         testing::Values(QtText{"QFileDialog", "Look in:"},
+                                         QtText{"QFileDialog", "&Open"},
+                                         QtText{"QPlatformTheme", "Cancel"},
+                                         QtText{"QColorDialog", "Select Color"},
+                                         QtText{"QColorDialog", "&Basic colors"}));
+
+TEST(QtTranslationsInDialogs, ColourDialogTitleIsJapanese)
+{
+    installQtTranslations(*QCoreApplication::instance());
+    QColorDialog dialog;
+    configureColorDialog(dialog);
+    EXPECT_NE(dialog.windowTitle(), "Select Color");
+    EXPECT_FALSE(dialog.windowTitle().isEmpty());
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "platform/settings_store.h"
+#include "tests/support/file_modes.h"
 #include "tests/support/temp_store.h"
 
 #include <QDir>
@@ -8,6 +9,9 @@
 #include <gtest/gtest.h>
 
 using namespace lum;
+using lum::test::modeOf;
+using lum::test::ScopedUmask;
+using lum::test::setMode;
 using lum::test::TempStore;
 
 namespace {
@@ -103,6 +107,84 @@ TEST(SettingsStore, DefaultPathFollowsXdgConfigHome)
     EXPECT_EQ(SettingsStore::defaultFilePath(), QDir::homePath() + "/.config/lumwatch/lumwatch.ini");
     if (!saved.isNull())
         qputenv("XDG_CONFIG_HOME", saved);
+}
+
+// The checker's layout save: writeSetting and flush(), in folders that do not exist yet.
+TEST(SettingsStoreModes, NewStoreIsPrivateWhateverTheUmask)
+{
+    for (const int mask : {022, 0}) {
+        ScopedUmask umask(mask);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("config/lumwatch");
+        SettingsStore s(folder + "/lumwatch.ini");
+        s.writeSetting("grdWidth0", "300");
+        ASSERT_TRUE(s.flush());
+        EXPECT_EQ(modeOf(folder + "/lumwatch.ini"), 0600) << "umask " << mask;
+        EXPECT_EQ(modeOf(folder), 0700) << "umask " << mask;
+        EXPECT_EQ(modeOf(dir.filePath("config")), 0700) << "umask " << mask;
+        EXPECT_TRUE(s.permissionWarning().isEmpty());
+        s.writeSetting("grdWidth1", "400");
+        ASSERT_TRUE(s.flush());
+        EXPECT_EQ(modeOf(folder + "/lumwatch.ini"), 0600) << "every write keeps it";
+    }
+}
+
+TEST(SettingsStoreModes, StoreOpenToOthersIsTightenedByTheNextWrite)
+{
+    for (const int oldMode : {0644, 0666, 0640}) {
+        TempStore t;
+        t.writeFile("[setting]\nKeep=kept\n");
+        setMode(t.path(), oldMode);
+        EXPECT_TRUE(t.store().openToOthers());
+        ASSERT_TRUE(t.store().flush()); // nothing written: left as it is
+        EXPECT_EQ(modeOf(t.path()), oldMode);
+        t.store().writeSetting("frmWidth", "9000");
+        ASSERT_TRUE(t.store().flush());
+        EXPECT_EQ(modeOf(t.path()), 0600) << oldMode;
+        EXPECT_FALSE(t.store().openToOthers());
+        EXPECT_TRUE(t.store().permissionWarning().isEmpty());
+        EXPECT_EQ(SettingsStore(t.path()).readSetting("Keep", ""), "kept");
+    }
+}
+
+TEST(SettingsStoreModes, StoreThatStaysOpenGivesAWarningNamingIt)
+{
+    TempStore t;
+    t.writeFile("[setting]\n");
+    setMode(t.path(), 0644);
+    QStringList tightened;
+    t.store().setTightening([&tightened](const QString &file) {
+        tightened << file;
+        return false; // a file system that keeps the mode
+    });
+    t.store().writeSetting("frmWidth", "9000");
+    EXPECT_TRUE(t.store().flush()) << "the value is written all the same";
+    EXPECT_EQ(tightened, QStringList{t.path()});
+    const QString warning = t.store().permissionWarning();
+    EXPECT_TRUE(warning.contains(u"他のユーザー"_qs)) << warning.toStdString();
+    EXPECT_TRUE(warning.contains(u"パスワード"_qs));
+    EXPECT_TRUE(warning.contains(t.path()));
+}
+
+TEST(SettingsStore, FailedWriteIsDroppedAndReadsAsTheFile)
+{
+    TempStore t;
+    t.store().writeSetting("accountno", "2");
+    ASSERT_TRUE(t.store().flush());
+    t.store().writeSetting("accountno", "3");
+    t.store().writeSetting("Aname3", "new");
+    {
+        lum::test::StoreFolderBlocked blocked(t.path());
+        EXPECT_FALSE(t.store().flush());
+        EXPECT_EQ(t.store().readSetting("Aname3", "missing"), "missing") << "dropped";
+        EXPECT_EQ(SettingsStore(blocked.movedPath()).readSetting("accountno", ""), "2");
+    }
+    t.store().reload();
+    EXPECT_EQ(t.store().readSetting("accountno", ""), "2");
+    EXPECT_EQ(t.store().readSetting("Aname3", "missing"), "missing");
+    t.store().writeSetting("accountno", "4");
+    EXPECT_TRUE(t.store().flush()) << "a later write that can, does";
+    EXPECT_EQ(SettingsStore(t.path()).readSetting("accountno", ""), "4");
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "support/dovecot_server.h"
 #include "support/live_rig.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTcpServer>
@@ -77,6 +78,25 @@ TEST_F(Dovecot, LumcheckListsDecodedJapaneseMessages)
                                     "1\t2\t0\t請求書 <a@example.jp>\t会議の件\n"
                                     "1\t3\t0\t山田太郎 <a@example.jp>\tこんにちは\n"));
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString() << server.log().toStdString();
+}
+
+// lumcheck only reads the store: a store that others can read gets one warning line, and
+// the check goes on; the mode is left to the programs that write.
+TEST_F(Dovecot, LumcheckWarnsOnceAboutAStoreOthersCanRead)
+{
+    deliverAll();
+    writeSettings({account()});
+    const QString ini = config.filePath(QStringLiteral("lumwatch/lumwatch.ini"));
+    const QFile::Permissions open = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
+    ASSERT_TRUE(QFile::setPermissions(ini, open));
+    const Run r = lumcheck({});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out.count(QLatin1Char('\n')), 3);
+    EXPECT_EQ(r.err.count(QLatin1Char('\n')), 1) << r.err.toStdString();
+    EXPECT_TRUE(r.err.startsWith(QStringLiteral("lumcheck: 警告: "))) << r.err.toStdString();
+    EXPECT_TRUE(r.err.contains(QStringLiteral("他のユーザー")));
+    EXPECT_TRUE(r.err.contains(ini));
+    EXPECT_EQ(QFile::permissions(ini) & open, open);
 }
 
 TEST_F(Dovecot, LumcheckJsonNewestFirst)

@@ -1,4 +1,5 @@
 #include "settings/account_editor.h"
+#include "tests/support/file_modes.h"
 #include "tests/support/temp_store.h"
 
 #include <gtest/gtest.h>
@@ -43,17 +44,55 @@ TEST(Account, WriteThenReadRoundTrips)
     EXPECT_EQ(r, sample("x"));
 }
 
-TEST(Account, EmptyFieldsAreStoredAsZero)
+TEST(Account, EmptyFieldsAreStoredAsZeroAndTheWavPathEmpty)
 {
     TempStore t;
     writeAccount(t.store(), 1, AccountRecord());
-    for (const char *k : {"Aname1", "Hname1", "Uname1", "Passw1", "Wavdir2_1"})
+    for (const char *k : {"Aname1", "Hname1", "Uname1", "Passw1"})
         EXPECT_EQ(t.store().readSetting(k, "missing"), "0") << k;
+    EXPECT_EQ(t.store().readSetting("Wavdir2_1", "missing"), "");
     AccountRecord r;
     r.passw = "kept";
     readAccount(t.store(), 1, r);
     EXPECT_EQ(r.passw, "") << "\"0\" decodes to the empty password";
+    EXPECT_EQ(r.display.wavdir2, "");
 }
+
+struct StoredTextRow {
+    const char *name;
+    const char *line; // as found in the file
+    const char *passw;
+    const char *wavdir2;
+};
+
+void PrintTo(const StoredTextRow &r, std::ostream *os) { *os << r.name; }
+
+class StoredText : public testing::TestWithParam<StoredTextRow> {};
+
+// Files written by hand or by older writers.
+TEST_P(StoredText, ReadsAsTheUserMeantIt)
+{
+    TempStore t;
+    t.writeFile(QByteArray("[setting]\n") + GetParam().line + "\n");
+    AccountRecord r;
+    r.passw = "before";
+    readAccount(t.store(), 1, r);
+    EXPECT_EQ(r.passw, QString::fromUtf8(GetParam().passw));
+    EXPECT_EQ(r.display.wavdir2, QString::fromUtf8(GetParam().wavdir2));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Account, StoredText,
+    testing::Values(
+        StoredTextRow{"PasswordAsWritten", "Passw1=\"97 98 99 \"", "abc", ""},
+        StoredTextRow{"PasswordTypedWithItsBlank", "Passw1=97 98 99 ", "abc", ""},
+        StoredTextRow{"PasswordOfOneCharacterTyped", "Passw1=97 ", "a", ""},
+        StoredTextRow{"DoubleBytePasswordTyped", "Passw1=-32096 -32096 ", "ああ", ""},
+        StoredTextRow{"PasswordEndingInText", "Passw1=97 98 x", "ab", ""},
+        StoredTextRow{"EmptyPasswordAsStored", "Passw1=0", "", ""},
+        StoredTextRow{"WavPathZeroNamesNoFile", "Wavdir2_1=0", "before", ""},
+        StoredTextRow{"WavPathKept", "Wavdir2_1=/snd/0", "before", "/snd/0"}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Account, UnconvertibleValueLeavesOnlyThatField)
 {
@@ -98,6 +137,34 @@ protected:
     }
     TempStore t;
 };
+
+TEST_F(Editor, ChangesTheFileDidNotTakeAreDropped)
+{
+    addFour();
+    AccountEditor e(t.store());
+    e.currentAccount = sample("five");
+    {
+        lum::test::StoreFolderBlocked blocked(t.path());
+        EXPECT_FALSE(e.addAccount());
+        EXPECT_EQ(e.accountCount(), 4);
+        EXPECT_FALSE(e.editAccount(1));
+        EXPECT_FALSE(e.deleteAccount(2));
+        EXPECT_EQ(e.accountCount(), 4);
+        EXPECT_EQ(t.store().readSetting("Aname5", "missing"), "missing");
+        SettingsStore onDisk(blocked.movedPath());
+        EXPECT_EQ(onDisk.readSetting("accountno", ""), "4");
+        for (int n = 1; n <= 4; ++n) {
+            AccountRecord r;
+            readAccount(onDisk, n, r);
+            EXPECT_EQ(r, sample(QStringList({"one", "two", "three", "four"})[n - 1])) << n;
+        }
+    }
+    t.store().reload();
+    e.currentAccount = sample("five"); // the delete moved the later accounts through it
+    EXPECT_TRUE(e.addAccount()) << "and the next write that can, does";
+    EXPECT_EQ(SettingsStore(t.path()).readSetting("accountno", ""), "5");
+    EXPECT_EQ(stored(5).aname, "five");
+}
 
 TEST_F(Editor, AddStoresAndCountsAtOnce)
 {

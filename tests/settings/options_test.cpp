@@ -152,14 +152,13 @@ TEST(SaveValue, PathKeysStoreEmptyOtherKeysStoreTheNumber)
 {
     TempStore t;
     SettingsStore &s = t.store();
-    for (const char *k : {"Mailerdir1", "Mailerdir2", "Icodir1", "Icodir2", "Icodir3", "Wavdir"}) {
+    for (const char *k : {"Mailerdir1", "Mailerdir2", "Icodir1", "Icodir2", "Icodir3", "Wavdir",
+                          "Wavdir2_1", "Wavdir2_12"}) {
         saveValue(s, k, 0, "");
         EXPECT_EQ(s.readSetting(k, "missing"), "") << k;
     }
     saveValue(s, "Aname1", 0, "");
     EXPECT_EQ(s.readSetting("Aname1", "missing"), "0");
-    saveValue(s, "Wavdir2_1", 0, "");
-    EXPECT_EQ(s.readSetting("Wavdir2_1", "missing"), "0");
     saveValue(s, "Checktimerval", 15, "");
     EXPECT_EQ(s.readSetting("Checktimerval", ""), "15");
     saveValue(s, "Mailerdir1", 7, "/usr/bin/mutt");
