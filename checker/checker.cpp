@@ -169,6 +169,9 @@ void Checker::okClicked()
     if (!SaveLayout()) {
         showBox(form_.get(), QMessageBox::Warning, QStringLiteral("Lumora"),
                 QStringLiteral("設定ファイルに書き込めません。\n") + store_.filePath());
+    } else if (const QString warning = store_.permissionWarning(); !warning.isEmpty() && !permissionWarned_) {
+        permissionWarned_ = true;
+        showBox(form_.get(), QMessageBox::Warning, QStringLiteral("Lumora"), warning);
     }
     hideWindow();
 }

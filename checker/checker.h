@@ -140,6 +140,7 @@ private:
     int listTotal_ = 0;  // messages in the list, for the scroll bar test
     bool trayMissing_ = false;
     bool closing_ = false;
+    bool permissionWarned_ = false; // the store others can read: said once
     bool ended_ = false;
 };
 

@@ -1,6 +1,7 @@
 // The resident checker lumwatchd: one copy per user, living in the notification area.
 #include "checker/checker.h"
 #include "platform/builtin_icons.h"
+#include "platform/qt_translations.h"
 #include "platform/quit_signals.h"
 #include "platform/scroll_led.h"
 #include "platform/single_instance.h"
@@ -17,12 +18,18 @@ int main(int argc, char *argv[])
     app.setQuitOnLastWindowClosed(false);
     app.setWindowIcon(QPixmap::fromImage(lum::builtInIconImage(lum::BuiltInIcon::Normal)));
 
+    lum::installQtTranslations(app);
+
     lum::SingleInstance instance(lum::instanceLockPath(QStringLiteral("lumwatchd")));
-    if (!instance.isFirst()) {
+    if (instance.alreadyRunning()) {
         QMessageBox box(QMessageBox::Information, QStringLiteral("Lumora"),
                         QStringLiteral("既に起動しています"), QMessageBox::Ok);
         box.exec();
         return 0;
+    }
+    if (!instance.isFirst()) {
+        QMessageBox::critical(nullptr, QStringLiteral("Lumora"), instance.failureMessage());
+        return 1;
     }
 
     if (!lum::onX11()) {

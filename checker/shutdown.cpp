@@ -61,6 +61,8 @@ void Checker::exitNow()
     if (!SaveLayout()) {
         std::fprintf(stderr, "lumwatchd: 設定ファイルに書き込めません: %s\n",
                      qPrintable(store_.filePath()));
+    } else if (!store_.permissionWarning().isEmpty()) {
+        std::fprintf(stderr, "lumwatchd: %s\n", qPrintable(store_.permissionWarning()));
     }
     engine_.quitSession();
     sounds_.stop();
