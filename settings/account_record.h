@@ -5,6 +5,7 @@
 #include "platform/settings_store.h"
 
 #include <QString>
+#include <optional>
 
 namespace lum {
 
@@ -35,6 +36,11 @@ struct AccountRecord {
 // value that is not a number in range leaves that field as it was. The password is taken
 // only when its stored text is not empty (else the field is left as it was).
 void readAccount(const SettingsStore &store, int n, AccountRecord &record);
+
+// The TCP port of account n as a connection uses it: 110 when "Portno" is missing, the
+// stored number when it is one of 1..65535 (40000 is a port even though AccountRecord holds
+// 16 bits), else empty: a port that can't be used as stored is never replaced by another.
+std::optional<quint16> storedPort(const SettingsStore &store, int n);
 
 // Writes record as account n, in key order, through saveValue: empty texts are stored as
 // "0", the password scrambled, colours as decimal 32-bit numbers. Does not flush.
