@@ -79,24 +79,34 @@ struct View : EngineView {
     void retrieveCycleEnded() override { ++retrieveEnds; }
 };
 
-struct Rig {
-    test::TempStore temp;
-    Options options;
-    MailTable table{1};
-    View view;
-    test::FakeTimers timers;
-    Server server;
-    Pop3Engine engine{options, temp.store(), table, server, timers, view};
-
-    explicit Rig(const QByteArray &data)
-    {
+// One account, written once for the whole run.
+SettingsStore &store()
+{
+    static test::TempStore temp;
+    static const bool written = [] {
         SettingsStore &s = temp.store();
         s.writeSetting(QStringLiteral("accountno"), QStringLiteral("1"));
         s.writeSetting(QStringLiteral("Hname1"), QStringLiteral("pop.example.jp"));
         s.writeSetting(QStringLiteral("Uname1"), QStringLiteral("user"));
         s.writeSetting(QStringLiteral("Passw1"), QStringLiteral("112 "));
         s.writeSetting(QStringLiteral("Option6value"), QStringLiteral("1"));
-        loadOptions(s, options);
+        return true;
+    }();
+    (void)written;
+    return temp.store();
+}
+
+struct Rig {
+    Options options;
+    MailTable table{1};
+    View view;
+    test::FakeTimers timers;
+    Server server;
+    Pop3Engine engine{options, store(), table, server, timers, view};
+
+    explicit Rig(const QByteArray &data)
+    {
+        loadOptions(store(), options);
         server.engine = &engine;
         server.data = data;
         timers.onTick = [this](TimerId id) { engine.timerTick(id); };
