@@ -136,7 +136,7 @@ QString viewerText(const MailRecord &r)
     }
     out += QLatin1Char('\n');
     appendWithLf(out, r.body);
-    return visibleText(out, true);
+    return out;
 }
 
 } // namespace lum

@@ -46,8 +46,7 @@ QString formatTsv(const QList<ListRow> &rows);
 // [{"account":1,"name":"...","message":1,"attach":false,"from":"...","subject":"..."}]
 QString formatJson(const QList<ListRow> &rows);
 
-// The text the viewer shows for a retrieved message, with LF line ends and no other control
-// character.
+// The text the viewer shows for a retrieved message, with LF line ends.
 QString viewerText(const MailRecord &record);
 
 } // namespace lum

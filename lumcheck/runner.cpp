@@ -62,7 +62,7 @@ void Runner::retrieveCycleEnded()
                  << ": ﾒｰﾙを取得できませんでした" << Qt::endl;
             continue;
         }
-        out_ << "--- " << ref.account << ':' << ref.message << " ---\n" << viewerText(*r);
+        out_ << "--- " << ref.account << ':' << ref.message << " ---\n" << visibleText(viewerText(*r), true);
         if (!r->body.endsWith(QLatin1Char('\n')))
             out_ << '\n';
     }

@@ -89,9 +89,7 @@ TEST(Report, TextShowsOneLinePerMessageAndNoControlCharacters)
     for (const char *escaped : {"\\n", "\\u001b", "\\u0007", "\\u007f", "\\u0085"})
         EXPECT_TRUE(json.contains(QLatin1String(escaped))) << escaped;
     EXPECT_FALSE(json.contains(QChar(0x85)));
-    MailRecord r;
-    r.body = QStringLiteral("one\r\n\u001b[2Jtwo\r\n");
-    EXPECT_EQ(viewerText(r), QStringLiteral("Subject: \n   From: \n\none\n\u241b[2Jtwo\n"));
+    EXPECT_EQ(visibleText(QStringLiteral("one\n\u001b[2Jtwo\r\n"), true), QStringLiteral("one\n\u241b[2Jtwo\u240d\n"));
 }
 
 TEST(Report, JsonEscapesQuotesAndControlCharacters)
