@@ -6,9 +6,10 @@ namespace lum {
 namespace {
 
 constexpr int kInitialSlots = 10;
-// Message numbers are 16-bit: a server that claims more messages does not make the table
-// grow without bound.
-constexpr int kMaxSlots = 32767;
+// Bound of one account's message numbers, beyond any real mailbox; it keeps a count that a
+// server merely claims from reserving memory.
+constexpr int kMaxSlots = 1 << 20;
+constexpr int kMaxAccounts = 32767;
 
 } // namespace
 
@@ -19,40 +20,51 @@ MailTable::MailTable(int accountCount)
 
 void MailTable::reset(int accountCount)
 {
-    accounts_ = std::clamp(accountCount, 0, kMaxSlots);
-    slots_ = kInitialSlots;
-    records_.assign(size_t(accounts_) * size_t(slots_), MailRecord{});
+    records_.assign(size_t(std::clamp(accountCount, 0, kMaxAccounts)),
+                    std::vector<MailRecord>(size_t(kInitialSlots)));
 }
 
 void MailTable::ensureMessages(int count)
 {
-    count = std::min(count, kMaxSlots);
-    if (count <= slots_)
+    for (int a = 1; a <= accountCount(); ++a)
+        ensureMessages(a, count);
+}
+
+void MailTable::ensureMessages(int account, int count)
+{
+    if (account < 1 || account > accountCount())
         return;
-    std::vector<MailRecord> grown(size_t(accounts_) * size_t(count));
-    for (int a = 0; a < accounts_; ++a) {
-        for (int m = 0; m < slots_; ++m)
-            grown[size_t(a) * size_t(count) + size_t(m)] = std::move(records_[size_t(a) * size_t(slots_) + size_t(m)]);
-    }
-    records_ = std::move(grown);
-    slots_ = count;
+    std::vector<MailRecord> &messages = records_[size_t(account - 1)];
+    count = std::min(count, kMaxSlots);
+    if (count > int(messages.size()))
+        messages.resize(size_t(count));
 }
 
 int MailTable::accountCount() const
 {
-    return accounts_;
+    return int(records_.size());
 }
 
 int MailTable::messageSlots() const
 {
-    return slots_;
+    int most = 0;
+    for (const auto &messages : records_)
+        most = std::max(most, int(messages.size()));
+    return most;
+}
+
+int MailTable::messageSlots(int account) const
+{
+    if (account < 1 || account > accountCount())
+        return 0;
+    return int(records_[size_t(account - 1)].size());
 }
 
 MailRecord *MailTable::record(int account, int message)
 {
-    if (account < 1 || account > accounts_ || message < 1 || message > slots_)
+    if (message < 1 || message > messageSlots(account))
         return nullptr;
-    return &records_[size_t(account - 1) * size_t(slots_) + size_t(message - 1)];
+    return &records_[size_t(account - 1)][size_t(message - 1)];
 }
 
 const MailRecord *MailTable::record(int account, int message) const

@@ -20,6 +20,12 @@ struct MessageIdentity {
     QByteArray subject;
 
     bool operator==(const MessageIdentity &) const = default;
+    // Nothing was read: no Message-ID, Date, From or Subject, or no header at all. Such an
+    // identity matches any other empty one and so confirms nothing.
+    bool isEmpty() const
+    {
+        return messageId.isEmpty() && date.isEmpty() && from.isEmpty() && subject.isEmpty();
+    }
 };
 
 MessageIdentity messageIdentity(const QByteArray &headerBlock);
@@ -31,11 +37,15 @@ struct MailRecord {
     bool attach = false; // has attachments
     QString attachNames; // each as "name" followed by one blank
     QString body;        // decoded body once retrieved; emptied when another message takes the slot
+    // The message was retrieved (its body may be empty: an attachment-only message); cleared
+    // with the body.
+    bool retrieved = false;
     MessageIdentity identity; // of the message the check filed here
 };
 
-// Accounts 1..accountCount, message numbers 1..messageSlots (at least 10); grows keeping
-// its contents. Numbers outside the table name no record.
+// Accounts 1..accountCount, each with message numbers 1..messageSlots(account) (at least
+// 10); an account grows with its own messages, keeping its contents. Numbers outside the
+// table name no record.
 class MailTable {
 public:
     explicit MailTable(int accountCount = 0);
@@ -44,17 +54,20 @@ public:
     void reset(int accountCount);
     // Grows the message dimension of every account to at least count slots.
     void ensureMessages(int count);
+    // Grows one account to at least count slots.
+    void ensureMessages(int account, int count);
 
     int accountCount() const;
+    // The most slots of any account.
     int messageSlots() const;
+    // The slots of one account; 0 for a number outside the table.
+    int messageSlots(int account) const;
 
     MailRecord *record(int account, int message);
     const MailRecord *record(int account, int message) const;
 
 private:
-    int accounts_ = 0;
-    int slots_ = 0;
-    std::vector<MailRecord> records_; // account-major
+    std::vector<std::vector<MailRecord>> records_; // per account, by message number - 1
 };
 
 } // namespace lum

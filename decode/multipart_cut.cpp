@@ -16,6 +16,29 @@ constexpr QByteArrayView kPreambleLine = "\r\nThis is a multi-part message in MI
 constexpr qsizetype kNameReach = 300;
 constexpr qsizetype kTextBound = 5000;
 
+// The limits below count characters of the received text, code page 932: a double-byte
+// character is one, so a cut never falls inside one.
+bool isLeadByte(uchar b)
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+bool isTrailByte(uchar b)
+{
+    return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC);
+}
+
+// The offset `chars` characters after from, or the end of text when it is shorter.
+qsizetype afterChars(QByteArrayView text, qsizetype from, qsizetype chars)
+{
+    qsizetype i = from;
+    for (; chars > 0 && i < text.size(); --chars) {
+        const bool pair = isLeadByte(uchar(text[i])) && i + 1 < text.size() && isTrailByte(uchar(text[i + 1]));
+        i += pair ? 2 : 1;
+    }
+    return i;
+}
+
 // Length of the text in front of the delimiter line of a part whose boundary string starts
 // at part: the "--" goes, the line break before it stays.
 qsizetype keptBefore(qsizetype part)
@@ -63,14 +86,14 @@ MultipartCut cutMultipart(const QByteArray &reply)
             if (nextPart >= 0)
                 headerEnd = std::min(headerEnd, nextPart);
             const qsizetype name = names.next(part);
-            if (name >= 0 && name < headerEnd && name - part <= kNameReach) {
+            if (name >= 0 && name < headerEnd && name <= afterChars(text, part, kNameReach)) {
                 const qsizetype nameStart = name + kQuotedName.size();
                 const qsizetype nameEnd = nameEnds.next(nameStart);
                 out.names.append(nameEnd >= 0 && nameEnd < headerEnd
                                      ? text.sliced(nameStart, nameEnd - nameStart)
                                      : QByteArray());
                 if (cut < 0)
-                    cut = std::min(keptBefore(part), kTextBound);
+                    cut = std::min(keptBefore(part), afterChars(text, 0, kTextBound));
                 out.found = true;
                 search = name + 1;
                 continue;

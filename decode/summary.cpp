@@ -10,6 +10,7 @@ namespace {
 
 constexpr QByteArrayView kBoundaryParameter = "boundary=";
 constexpr QByteArrayView kHeaderEnd = "\r\n\r\n";
+constexpr QByteArrayView kTerminator = ".\r\n";
 
 // Takes out every CR LF, also one that only forms when another goes ("\r\r\n\n" is empty
 // afterwards, not "\r\n"): the names are shown on one line. One pass, like matching
@@ -40,8 +41,10 @@ void subListSet(const QByteArray &rstrBuf, MailTable &table, int account, int me
     MessageIdentity identity = messageIdentity(rstrBuf);
     // A body belongs to one message: another message in the slot (after a deletion on the
     // server the numbers move) must not show it, even with the same From and Subject.
-    if (from != record->from || subject != record->subject || identity != record->identity)
+    if (from != record->from || subject != record->subject || identity != record->identity) {
         record->body.clear();
+        record->retrieved = false;
+    }
     record->attach = findCi(rstrBuf, kBoundaryParameter) >= 0;
     record->from = from;
     record->subject = subject;
@@ -56,8 +59,13 @@ void subListSet2(QByteArray &rstrBuf, MailTable &table, int account, int mno)
 
     const qsizetype headerEnd = findBytes(rstrBuf, kHeaderEnd);
     QString body;
-    if (headerEnd >= 0)
-        body = DecodeField(QByteArrayView(rstrBuf).sliced(headerEnd + kHeaderEnd.size()), false, false);
+    if (headerEnd >= 0) {
+        QByteArrayView text = QByteArrayView(rstrBuf).sliced(headerEnd + kHeaderEnd.size());
+        // The reply's terminating "." line (RFC 1939 §3) is no part of the message.
+        if (text == kTerminator || text.endsWith("\r\n" + kTerminator.toByteArray()))
+            text.chop(kTerminator.size());
+        body = DecodeField(text, false, false);
+    }
     body.remove(QLatin1Char('\t'));
 
     QString names;
@@ -73,6 +81,7 @@ void subListSet2(QByteArray &rstrBuf, MailTable &table, int account, int mno)
     if (!record)
         return;
     record->body = body;
+    record->retrieved = true;
     record->attach = cut.found;
     record->attachNames = names;
 }

@@ -43,22 +43,49 @@ QList<ListRow> listRows(const MailTable &table, int accountCount,
     return rows;
 }
 
+QString visibleText(const QString &text, bool keepLf)
+{
+    const auto control = [keepLf](char16_t c) {
+        return (c < 0x20 && !(keepLf && c == u'\n')) || (c >= 0x7F && c <= 0x9F);
+    };
+    qsizetype i = 0;
+    while (i < text.size() && !control(text[i].unicode()))
+        ++i;
+    if (i == text.size())
+        return text;
+    QString out = text;
+    for (; i < out.size(); ++i) {
+        const char16_t c = out[i].unicode();
+        if (!control(c))
+            continue;
+        out[i] = c < 0x20 ? QChar(0x2400 + c) : c == 0x7F ? QChar(0x2421) : QChar(0xFFFD);
+    }
+    return out;
+}
+
 QString formatTsv(const QList<ListRow> &rows)
 {
     QString out;
     for (const ListRow &r : rows) {
         out += QString::number(r.account) + QLatin1Char('\t') + QString::number(r.message)
             + QLatin1Char('\t') + QLatin1Char(r.attach ? '1' : '0') + QLatin1Char('\t')
-            + r.from + QLatin1Char('\t') + r.subject + QLatin1Char('\n');
+            + visibleText(r.from) + QLatin1Char('\t') + visibleText(r.subject) + QLatin1Char('\n');
     }
     return out;
 }
 
-// A JSON string literal, escaped as QJsonDocument escapes it.
+// A JSON string literal, escaped as QJsonDocument escapes it; DEL and C1, which it leaves
+// as they are, are escaped too, so that no control character reaches a terminal.
 static QString jsonString(const QString &text)
 {
     const QByteArray doc = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
-    return QString::fromUtf8(doc.sliced(1, doc.size() - 2));
+    QString literal = QString::fromUtf8(doc.sliced(1, doc.size() - 2));
+    for (qsizetype i = literal.size() - 1; i >= 0; --i) {
+        const char16_t c = literal[i].unicode();
+        if (c >= 0x7F && c <= 0x9F)
+            literal.replace(i, 1, QStringLiteral("\\u%1").arg(int(c), 4, 16, QLatin1Char('0')));
+    }
+    return literal;
 }
 
 QString formatJson(const QList<ListRow> &rows)

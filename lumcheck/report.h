@@ -36,7 +36,13 @@ QList<ListRow> listRows(const MailTable &table, int accountCount,
                         const std::function<int(int)> &count,
                         const std::function<QString(int)> &name, bool newestFirst);
 
-// account TAB message TAB attach(0/1) TAB From TAB Subject, one line per row.
+// Text that is safe on a terminal: control characters (a server's header may hold line
+// breaks, ESC sequences, BEL) become visible stand-ins, C0 and DEL their Control Pictures
+// (LF as U+240A), C1 U+FFFD. With keepLf, LF stays a line break.
+QString visibleText(const QString &text, bool keepLf = false);
+
+// account TAB message TAB attach(0/1) TAB From TAB Subject, one line per row; no control
+// character in From or Subject reaches the output.
 QString formatTsv(const QList<ListRow> &rows);
 // [{"account":1,"name":"...","message":1,"attach":false,"from":"...","subject":"..."}]
 QString formatJson(const QList<ListRow> &rows);

@@ -18,7 +18,8 @@ Runner::Runner(Options &options, const SettingsStore &store, const RunRequest &r
     if (req_.log)
         opt_.keepLog = true;
     // A command must end: without a session limit ("Timeupval" 0) a server that never
-    // answers would hold it forever. Only silence counts, so slow transfers are not cut.
+    // answers would hold it forever. Only a lack of progress counts, so slow transfers are
+    // not cut.
     if (opt_.timeUpMinutes <= 0)
         opt_.timeUpMinutes = 1;
 }
@@ -31,7 +32,7 @@ void Runner::start()
 void Runner::showMsg(const QString &text)
 {
     const QString name = store_.readSetting(numbered(key::aname, engine_.accountIndex()), QString());
-    err_ << "lumcheck: " << name << ": " << text.trimmed() << Qt::endl;
+    err_ << "lumcheck: " << visibleText(name) << ": " << visibleText(text.trimmed()) << Qt::endl;
 }
 
 void Runner::cycleStarting()
@@ -56,12 +57,12 @@ void Runner::retrieveCycleEnded()
 {
     for (const MessageRef &ref : std::as_const(req_.retrieve)) {
         const MailRecord *r = table_.record(ref.account, ref.message);
-        if (!r || r->body.isEmpty()) {
+        if (!r || !r->retrieved) {
             err_ << "lumcheck: " << ref.account << ':' << ref.message
                  << ": ﾒｰﾙを取得できませんでした" << Qt::endl;
             continue;
         }
-        out_ << "--- " << ref.account << ':' << ref.message << " ---\n" << viewerText(*r);
+        out_ << "--- " << ref.account << ':' << ref.message << " ---\n" << visibleText(viewerText(*r), true);
         if (!r->body.endsWith(QLatin1Char('\n')))
             out_ << '\n';
     }
@@ -91,7 +92,7 @@ bool Runner::mark(const QList<MessageRef> &refs)
 void Runner::clearMarks()
 {
     for (int a = 1; a <= table_.accountCount(); ++a) {
-        for (int m = 1; m <= table_.messageSlots(); ++m)
+        for (int m = 1; m <= table_.messageSlots(a); ++m)
             table_.record(a, m)->mark = false;
     }
 }

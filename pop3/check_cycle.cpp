@@ -26,7 +26,7 @@ TimerId nextAccountTimer(SessionKind kind)
 
 } // namespace
 
-QString Pop3Engine::captionForTotal(qint16 total)
+QString Pop3Engine::captionForTotal(qint32 total)
 {
     return total != 0 ? QString::number(total) + QStringLiteral("通のメールが届いています!")
                       : QStringLiteral("Lumora");
@@ -42,12 +42,12 @@ void Pop3Engine::growTables()
     }
 }
 
-qint16 Pop3Engine::previousCount(int a) const
+qint32 Pop3Engine::previousCount(int a) const
 {
     return a >= 0 && size_t(a) < prevCount_.size() ? prevCount_[size_t(a)] : 0;
 }
 
-qint32 Pop3Engine::previousSize(int a) const
+qint64 Pop3Engine::previousSize(int a) const
 {
     return a >= 0 && size_t(a) < prevSize_.size() ? prevSize_[size_t(a)] : 0;
 }
@@ -98,13 +98,13 @@ bool Pop3Engine::marked(int account, int message) const
 bool Pop3Engine::wanted(int account, int message) const
 {
     const MailRecord *r = table_.record(account, message);
-    return r && r->mark && r->body.isEmpty();
+    return r && r->mark && !r->retrieved;
 }
 
 // The lowest message number above `after` that `want` accepts, or 0.
 int Pop3Engine::nextMessage(int account, int after, bool (Pop3Engine::*want)(int, int) const) const
 {
-    for (int m = after + 1; m <= table_.messageSlots(); ++m) {
+    for (int m = after + 1; m <= table_.messageSlots(account); ++m) {
         if ((this->*want)(account, m))
             return m;
     }
@@ -153,6 +153,8 @@ void Pop3Engine::CycleReset()
     total_ = 0;
     index_ = 0;
     log_.clear();
+    hostlessShown_ = false;
+    retrieveOrDeleteRunning_ = false;
 }
 
 void Pop3Engine::checkmail()
@@ -182,12 +184,14 @@ void Pop3Engine::CheckNext()
         setCaption(QStringLiteral("Lumora -チェック中:") + opt_.current.aname + QLatin1Char('-'));
         if (opt_.trayIcon)
             view_.setTrayPicture(TrayPicture::Working);
-        if (opt_.current.check != 0)
-            break;
+        if (opt_.current.check == 0)
+            continue;
+        timeoutCount_ = 1;
+        enable(TimerId::Timeup, minuteMs);
+        // An account that can't be opened needs no pause: nothing waits to be closed.
+        if (logon(SessionKind::Check))
+            return;
     }
-    timeoutCount_ = 1;
-    enable(TimerId::Timeup, minuteMs);
-    logon(SessionKind::Check);
 }
 
 void Pop3Engine::endCheckCycle()
@@ -201,6 +205,7 @@ void Pop3Engine::endCheckCycle()
     startCheckTimer();
     busy_ = false;
     view_.setBusy(false);
+    runDueCheck();
 }
 
 void Pop3Engine::startCheckTimer()
@@ -211,7 +216,7 @@ void Pop3Engine::startCheckTimer()
         timers_.stop(TimerId::Check);
 }
 
-void Pop3Engine::startAccountSession(SessionKind kind, const QString &captionLabel)
+bool Pop3Engine::startAccountSession(SessionKind kind, const QString &captionLabel)
 {
     setCaption(QStringLiteral("Lumora") + captionLabel + accountName(index_) + QLatin1Char('-'));
     if (opt_.trayIcon)
@@ -220,7 +225,7 @@ void Pop3Engine::startAccountSession(SessionKind kind, const QString &captionLab
     timeoutCount_ = 1;
     enable(TimerId::Timeup, minuteMs);
     loadadata(store_, index_, opt_);
-    logon(kind);
+    return logon(kind);
 }
 
 void Pop3Engine::retrieveMarked()
@@ -229,6 +234,7 @@ void Pop3Engine::retrieveMarked()
     view_.setBusy(true);
     savedCaption_ = caption_;
     CycleReset();
+    retrieveOrDeleteRunning_ = true;
     RetrNext();
 }
 
@@ -239,8 +245,8 @@ void Pop3Engine::RetrNext()
     while (index_ < opt_.accountno) {
         ++index_;
         if (nextMessage(index_, 0, &Pop3Engine::wanted)) {
-            startAccountSession(SessionKind::Retrieve, QStringLiteral(" -メール取得中:"));
-            return;
+            if (startAccountSession(SessionKind::Retrieve, QStringLiteral(" -メール取得中:")))
+                return;
         }
     }
     view_.retrieveCycleEnded();
@@ -249,6 +255,8 @@ void Pop3Engine::RetrNext()
         view_.setTrayPicture(TrayPicture::Normal);
     busy_ = false;
     view_.setBusy(false);
+    retrieveOrDeleteRunning_ = false;
+    runDueCheck();
 }
 
 void Pop3Engine::deleteMarked()
@@ -256,6 +264,7 @@ void Pop3Engine::deleteMarked()
     busy_ = true;
     view_.setBusy(true);
     CycleReset();
+    retrieveOrDeleteRunning_ = true;
     DelNext();
 }
 
@@ -266,13 +275,14 @@ void Pop3Engine::DelNext()
     while (index_ < opt_.accountno) {
         ++index_;
         if (nextMessage(index_, 0, &Pop3Engine::marked)) {
-            startAccountSession(SessionKind::Delete, QStringLiteral(" -メール削除中:"));
-            return;
+            if (startAccountSession(SessionKind::Delete, QStringLiteral(" -メール削除中:")))
+                return;
         }
     }
     // The check that follows lists what is left; mail it finds is not news to the user.
     suppress_ = true;
     newMail_.assign(newMail_.size(), false);
+    retrieveOrDeleteRunning_ = false;
     checkmail();
 }
 
@@ -314,15 +324,35 @@ void Pop3Engine::checkTimerTick()
     ++minuteCount_;
     if (minuteCount_ < opt_.checkTimerMinutes)
         return;
+    minuteCount_ = 0;
+    if (retrieveOrDeleteRunning_) {
+        // Cutting a retrieve or delete short would drop what the user asked for; the check
+        // runs when that cycle has ended.
+        checkDue_ = true;
+        return;
+    }
+    periodicCheck();
+}
+
+void Pop3Engine::periodicCheck()
+{
+    checkDue_ = false;
     timers_.stop(TimerId::Check);
     suppress_ = false;
     checkmail();
-    minuteCount_ = 0;
     startCheckTimer();
 }
 
-// Every event of the session restarts the minute; the count is not reset by events, so a
-// session ends after "Timeupval" silent minutes counted over the whole session.
+// At the end of every cycle: a periodic check that came due during a retrieve or delete.
+void Pop3Engine::runDueCheck()
+{
+    if (checkDue_ && !retrieveOrDeleteRunning_)
+        periodicCheck();
+}
+
+// Every step of the dialogue restarts the minute (a complete status line, or reply data
+// after one; noise does not); the count is not reset, so a session ends after "Timeupval"
+// minutes without progress counted over the whole session.
 void Pop3Engine::timeupTick()
 {
     if (opt_.timeUpMinutes <= 0 || timeoutCount_ < opt_.timeUpMinutes) {
@@ -330,9 +360,13 @@ void Pop3Engine::timeupTick()
         return;
     }
     timers_.stop(TimerId::Timeup);
-    if (step_ != 6)
+    const bool quitSent = step_ == 6;
+    if (!quitSent)
         subDisConn();
     dropConnection();
+    // After QUIT all was done; any other silence is a failure and is said like one.
+    if (!quitSent)
+        ShowMsg(QStringLiteral("ｻｰﾊﾞｰから時間内に応答がありませんでした"));
     if (kind_ != SessionKind::Check)
         setCaption(captionForTotal(total_));
     timeoutCount_ = 1;

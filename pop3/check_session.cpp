@@ -2,6 +2,7 @@
 #include "pop3/engine.h"
 
 #include "decode/summary.h"
+#include "platform/codepage.h"
 
 #include <limits>
 #include <optional>
@@ -12,7 +13,7 @@ namespace {
 
 std::optional<qint64> decimal(QByteArrayView digits, qint64 max)
 {
-    if (digits.isEmpty() || digits.size() > 12)
+    if (digits.isEmpty() || digits.size() > 18)
         return std::nullopt;
     qint64 v = 0;
     for (char c : digits) {
@@ -26,8 +27,8 @@ std::optional<qint64> decimal(QByteArrayView digits, qint64 max)
 }
 
 struct Stat {
-    qint16 count;
-    qint32 size;
+    qint32 count;
+    qint64 size;
 };
 
 // "+OK count size" (RFC 1939 §5 STAT; anything after the size is allowed and ignored).
@@ -46,17 +47,17 @@ std::optional<Stat> parseStat(QByteArrayView line)
     const qsizetype end = size.indexOf(' ');
     if (end >= 0)
         size = size.first(end);
-    const auto c = decimal(line.first(blank), std::numeric_limits<qint16>::max());
-    const auto s = decimal(size, std::numeric_limits<qint32>::max());
+    const auto c = decimal(line.first(blank), std::numeric_limits<qint32>::max());
+    const auto s = decimal(size, std::numeric_limits<qint64>::max());
     if (!c || !s)
         return std::nullopt;
-    return Stat{qint16(*c), qint32(*s)};
+    return Stat{qint32(*c), *s};
 }
 
-qint16 saturatingAdd(qint16 a, qint16 b)
+qint32 saturatingAdd(qint32 a, qint32 b)
 {
-    const int sum = int(a) + int(b);
-    return qint16(std::min(sum, int(std::numeric_limits<qint16>::max())));
+    const qint64 sum = qint64(a) + qint64(b);
+    return qint32(std::min(sum, qint64(std::numeric_limits<qint32>::max())));
 }
 
 } // namespace
@@ -96,7 +97,7 @@ void Pop3Engine::evaluateStat(const QByteArray &statusLine)
     const std::optional<Stat> stat = parseStat(statusLine);
     if (!stat) {
         sessionError(QStringLiteral("ｻｰﾊﾞｰのSTAT応答が正しくありません:")
-                     + QString::fromLatin1(statusLine.trimmed()));
+                     + decodeCp932(statusLine.trimmed()));
         return;
     }
     growTables();
@@ -116,9 +117,9 @@ void Pop3Engine::evaluateStat(const QByteArray &statusLine)
     if (!opt_.onlyNewer || !suppress_)
         newMail_[a] = true;
     total_ = saturatingAdd(total_, stat->count);
-    prevCount_[a] = stat->count;
-    prevSize_[a] = stat->size;
-    table_.ensureMessages(stat->count);
+    // Taken as the account's previous count and size only once the last TOP is filed: an
+    // interrupted check must be repeated in full, not taken as "unchanged" next time.
+    statSize_ = stat->size;
     headerIndex_ = 1;
     step_ = 5;
     subSend(QStringLiteral("TOP 1 5\r\n"), ReplyReader::Framing::MultiLine);
@@ -128,11 +129,16 @@ void Pop3Engine::topCollected(QByteArray block)
 {
     replaceNul(block);
     appendLog(block, "\r\n\r\n");
+    // The table grows with what the server has actually sent, not with what STAT claims.
+    table_.ensureMessages(index_, headerIndex_);
     subListSet(block, table_, index_, headerIndex_);
     if (headerIndex_ < msgCount_) {
         ++headerIndex_;
         subSend(QStringLiteral("TOP %1 5\r\n").arg(headerIndex_), ReplyReader::Framing::MultiLine);
     } else {
+        const size_t a = size_t(index_);
+        prevCount_[a] = msgCount_;
+        prevSize_[a] = statSize_;
         subDisConn();
     }
 }

@@ -62,9 +62,7 @@ void Pop3Engine::probeAnswered(const QByteArray *block)
         subSend(dele);
         return;
     }
-    ShowMsg(QStringLiteral("ﾒｰﾙﾎﾞｯｸｽが変更されたため、%1 の %2 番のﾒｰﾙは削除しませんでした")
-                .arg(accountName(index_))
-                .arg(target_));
+    ShowMsg(notConfirmed(target_, QStringLiteral("削除しませんでした")));
     if (next) {
         target_ = next;
         step_ = probeSent;

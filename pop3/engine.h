@@ -13,8 +13,9 @@
 //   delete    greeting, USER, PASS, then per marked message TOP n 0 and, when the message
 //             is still the one the check listed, DELE n; QUIT
 // A negative reply, a failed connection or a server that goes away shows the error and
-// moves on to the next account one second later; so does a session without any event for
-// "Timeupval" minutes.
+// moves on to the next account one second later; so does a session without progress for
+// "Timeupval" minutes. An account that can't be opened (no host, an unusable port, a line
+// break in the user name or password) gets no connection and the cycle goes on at once.
 
 #include "decode/mail_table.h"
 #include "pop3/ports.h"
@@ -56,9 +57,11 @@ public:
     void setReportAllErrors(bool all) { reportAll_ = all; }
 
     // State of the cycle, for the view.
-    qint16 total() const { return total_; }
-    qint16 previousCount(int account) const;
-    qint32 previousSize(int account) const;
+    // Counts of messages are 32-bit and mailbox sizes 64-bit: real mailboxes exceed 32767
+    // messages and 2 GiB.
+    qint32 total() const { return total_; }
+    qint32 previousCount(int account) const;
+    qint64 previousSize(int account) const;
     bool newMail(int account) const;
     bool anyNewMail() const;
     bool suppress() const { return suppress_; }
@@ -70,13 +73,16 @@ public:
     const QByteArray &log() const { return log_; }
     bool busy() const { return busy_; }
 
-    static QString captionForTotal(qint16 total);
+    static QString captionForTotal(qint32 total);
 
 private:
     // Session layer.
-    void logon(SessionKind kind);
+    // Opens the session's connection; false when nothing was opened (the reason is shown).
+    bool logon(SessionKind kind);
+    QString accountProblem(quint16 &port) const;
     void subSend(const QString &command,
-                 ReplyReader::Framing framing = ReplyReader::Framing::StatusLine);
+                 ReplyReader::Framing framing = ReplyReader::Framing::StatusLine,
+                 qsizetype maxReply = ReplyReader::maxHeaderReply);
     void subDisConn();
     void sendUser();
     void sendPass();
@@ -96,9 +102,12 @@ private:
     void topCollected(QByteArray block);
     void retrieveReply(const ReplyReader::Reply &reply);
     void retrCollected(QByteArray block);
+    void sendRetr();
     void deleteReply(const ReplyReader::Reply &reply);
     void probeAnswered(const QByteArray *block);
     bool stillSameMessage(const QByteArray &block, int message) const;
+    // Why message was left alone: "...のﾒｰﾙは" followed by outcome.
+    QString notConfirmed(int message, const QString &outcome) const;
 
     // Cycles.
     void CycleReset();
@@ -109,11 +118,13 @@ private:
     void restartTimeup();
     void timeupTick();
     void checkTimerTick();
+    void periodicCheck();
+    void runDueCheck();
     void scheduleNext();
     bool moreToVisit() const;
     void setCaption(const QString &text);
     void enable(TimerId id, int intervalMs);
-    void startAccountSession(SessionKind kind, const QString &captionLabel);
+    bool startAccountSession(SessionKind kind, const QString &captionLabel);
     QString accountName(int account) const;
     bool wanted(int account, int message) const;
     bool marked(int account, int message) const;
@@ -134,21 +145,25 @@ private:
     int step_ = 0;
     ReplyReader reader_;
     int target_ = 0;       // next RETR or DELE
-    qint16 msgCount_ = 0;  // of the STAT reply
+    qint32 msgCount_ = 0;  // of the STAT reply
+    qint64 statSize_ = 0;  // of the STAT reply
     int headerIndex_ = 0;  // TOP in progress
     QByteArray log_;
 
     // Cycle fields.
     int index_ = 0;
-    qint16 total_ = 0;
+    qint32 total_ = 0;
     bool suppress_ = false;
     int minuteCount_ = 0;
     int timeoutCount_ = 1;
     QString caption_ = QStringLiteral("Lumora");
     QString savedCaption_;
     bool busy_ = false;
-    std::vector<qint16> prevCount_;
-    std::vector<qint32> prevSize_;
+    bool hostlessShown_ = false; // "相手先が指定されていません" shown in this cycle
+    bool retrieveOrDeleteRunning_ = false;
+    bool checkDue_ = false; // a periodic check waits for the retrieve or delete to end
+    std::vector<qint32> prevCount_;
+    std::vector<qint64> prevSize_;
     std::vector<bool> newMail_;
 
     bool pauseAtEnd_ = true;

@@ -56,7 +56,7 @@ enum class SessionKind : qint16 { Check = 0, Retrieve = 1, Delete = 2 };
 enum class TrayPicture { Normal = 3, Working = 4, Arrival = 5 };
 
 struct CheckCycleResult {
-    qint16 total = 0;
+    qint32 total = 0;
     bool newMail = false;
 };
 

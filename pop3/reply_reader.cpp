@@ -20,9 +20,10 @@ void replaceNul(QByteArray &block)
         block.replace('\0', QByteArrayView("\r\n"));
 }
 
-void ReplyReader::expect(Framing framing)
+void ReplyReader::expect(Framing framing, qsizetype maxReply)
 {
     framing_ = framing;
+    maxReply_ = maxReply;
     collecting_ = false;
     block_.clear();
     status_.clear();
@@ -40,28 +41,47 @@ void ReplyReader::reset()
     buffer_.clear();
     pos_ = scan_ = 0;
     broken_ = false;
+    skipping_ = false;
     expect(Framing::StatusLine);
 }
 
+// An over-long line is handed out as its first maxLineLength bytes at once; the rest of it
+// is dropped as it arrives, up to its line end.
 bool ReplyReader::takeLine(QByteArrayView &line)
 {
-    const qsizetype from = std::max(scan_, pos_);
-    const char *base = buffer_.constData();
-    const void *lf = from < buffer_.size()
-        ? std::memchr(base + from, '\n', size_t(buffer_.size() - from))
-        : nullptr;
-    if (!lf) {
-        scan_ = buffer_.size();
-        return false;
+    for (;;) {
+        const qsizetype from = std::max(scan_, pos_);
+        const char *base = buffer_.constData();
+        const void *lf = from < buffer_.size()
+            ? std::memchr(base + from, '\n', size_t(buffer_.size() - from))
+            : nullptr;
+        if (!lf) {
+            scan_ = buffer_.size();
+            if (skipping_) {
+                pos_ = scan_;
+                return false;
+            }
+            if (buffer_.size() - pos_ <= maxLineLength)
+                return false;
+            line = QByteArrayView(base + pos_, maxLineLength);
+            pos_ = scan_;
+            skipping_ = true;
+            return true;
+        }
+        const qsizetype end = static_cast<const char *>(lf) - base;
+        if (skipping_) {
+            skipping_ = false;
+            pos_ = scan_ = end + 1;
+            continue;
+        }
+        qsizetype lineEnd = end;
+        if (lineEnd > pos_ && base[lineEnd - 1] == '\r')
+            --lineEnd;
+        line = QByteArrayView(base + pos_, std::min(lineEnd - pos_, maxLineLength));
+        pos_ = end + 1;
+        scan_ = pos_;
+        return true;
     }
-    const qsizetype end = static_cast<const char *>(lf) - base;
-    qsizetype lineEnd = end;
-    if (lineEnd > pos_ && base[lineEnd - 1] == '\r')
-        --lineEnd;
-    line = QByteArrayView(base + pos_, lineEnd - pos_);
-    pos_ = end + 1;
-    scan_ = pos_;
-    return true;
 }
 
 void ReplyReader::compact()
@@ -79,7 +99,7 @@ void ReplyReader::compact()
 ReplyReader::Result ReplyReader::next(Reply &out)
 {
     if (broken_)
-        return Result::LineTooLong;
+        return Result::TooLarge;
     Result result = Result::NeedData;
     QByteArrayView line;
     while (result == Result::NeedData && takeLine(line)) {
@@ -87,6 +107,7 @@ ReplyReader::Result ReplyReader::next(Reply &out)
             const StatusClass c = classifyStatus(line);
             if (c == StatusClass::Other)
                 continue;
+            ++progress_;
             status_ = line.toByteArray() + "\r\n";
             if (c == StatusClass::Positive && framing_ == Framing::MultiLine) {
                 collecting_ = true;
@@ -97,28 +118,32 @@ ReplyReader::Result ReplyReader::next(Reply &out)
             out.status = std::move(status_);
             out.block.clear();
             result = Result::Reply;
-        } else if (line.size() == 1 && line[0] == '.') {
+            continue;
+        }
+        ++progress_;
+        if (line.size() == 1 && line[0] == '.') {
             block_.append(".\r\n");
             out.positive = true;
             out.status = std::move(status_);
             out.block = std::move(block_);
             result = Result::Reply;
-        } else {
-            if (!line.isEmpty() && line[0] == '.')
-                line = line.sliced(1);
-            block_.append(line.data(), line.size());
-            block_.append("\r\n", 2);
+            continue;
+        }
+        if (!line.isEmpty() && line[0] == '.')
+            line = line.sliced(1);
+        block_.append(line.data(), line.size());
+        block_.append("\r\n", 2);
+        if (block_.size() > maxReply_) {
+            // The peer is misbehaving: the connection is to be dropped.
+            broken_ = true;
+            buffer_.clear();
+            pos_ = scan_ = 0;
+            block_.clear();
+            return Result::TooLarge;
         }
     }
-    if (result == Result::Reply) {
+    if (result == Result::Reply)
         expect(Framing::StatusLine);
-    } else if (buffer_.size() - pos_ > maxLineLength) {
-        broken_ = true;
-        buffer_.clear();
-        pos_ = scan_ = 0;
-        block_.clear();
-        return Result::LineTooLong;
-    }
     compact();
     return result;
 }

@@ -10,8 +10,10 @@
 //   CR LF in the handed-out block whether the server sent CR LF or a bare LF.
 // - The line end is searched only in bytes not looked at before, so collecting a reply
 //   costs time linear in its size however it is split.
-// - A line longer than maxLineLength without a line end stops the reader for good: the
-//   peer is misbehaving and the connection is to be dropped.
+// - A line longer than maxLineLength keeps its first maxLineLength bytes; the rest of it is
+//   dropped, and the reply goes on. A multi-line reply larger than its bound stops the
+//   reader for good: the peer is misbehaving and the connection is to be dropped. So the
+//   memory a server can make us hold is bounded whatever it sends.
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -21,9 +23,13 @@ namespace lum {
 class ReplyReader {
 public:
     static constexpr qsizetype maxLineLength = 512 * 1024;
+    // Bounds of a multi-line reply: a header block with five body lines (TOP), and a whole
+    // message (RETR), both far beyond real mail.
+    static constexpr qsizetype maxHeaderReply = 16 * 1024 * 1024;
+    static constexpr qsizetype maxMessageReply = 512 * 1024 * 1024;
 
     enum class Framing { StatusLine, MultiLine };
-    enum class Result { NeedData, Reply, LineTooLong };
+    enum class Result { NeedData, Reply, TooLarge };
 
     struct Reply {
         bool positive = false;
@@ -33,7 +39,8 @@ public:
     };
 
     // How the next reply is framed; set before sending the command it answers.
-    void expect(Framing framing);
+    // maxReply bounds the block of a MultiLine reply.
+    void expect(Framing framing, qsizetype maxReply = maxHeaderReply);
     void feed(QByteArrayView bytes);
     // Hands out the next complete reply. After a reply the framing is StatusLine again.
     Result next(Reply &out);
@@ -41,6 +48,9 @@ public:
     void reset();
 
     qsizetype bufferedBytes() const { return buffer_.size() - pos_; }
+    // Counts the steps of the dialogue taken so far: complete status lines, and data lines
+    // of a multi-line reply. Lines that are neither (noise) don't count.
+    quint64 progress() const { return progress_; }
 
 private:
     // The next complete line starting at pos_, without its line end; false when none.
@@ -53,6 +63,9 @@ private:
     Framing framing_ = Framing::StatusLine;
     bool collecting_ = false;
     bool broken_ = false;
+    bool skipping_ = false; // dropping the rest of an over-long line
+    qsizetype maxReply_ = maxHeaderReply;
+    quint64 progress_ = 0;
     QByteArray block_;
     QByteArray status_;
 };

@@ -11,17 +11,37 @@ namespace {
 constexpr int retrSent = 5;
 }
 
-// The header block of a reply: from its start up to the first empty line.
-static QByteArray headerPart(const QByteArray &block)
+// The header block of a reply: from its start up to the first empty line, with NUL taken
+// as the check session takes it, so that both sides read the same identity.
+static QByteArray headerPart(QByteArray block)
 {
+    replaceNul(block);
     const qsizetype end = block.indexOf("\r\n\r\n");
-    return end < 0 ? block : block.first(end + 4);
+    if (end >= 0)
+        block.truncate(end + 4);
+    return block;
 }
 
+// A record whose identity was never read (its TOP failed, or its header names none of the
+// fields) can't be confirmed: comparing two empty identities would match any message.
 bool Pop3Engine::stillSameMessage(const QByteArray &block, int message) const
 {
     const MailRecord *r = table_.record(index_, message);
-    return r && messageIdentity(headerPart(block)) == r->identity;
+    return r && !r->identity.isEmpty() && messageIdentity(headerPart(block)) == r->identity;
+}
+
+QString Pop3Engine::notConfirmed(int message, const QString &outcome) const
+{
+    const MailRecord *r = table_.record(index_, message);
+    const QString why = r && r->identity.isEmpty() ? QStringLiteral("ﾒｰﾙを識別できないため")
+                                                   : QStringLiteral("ﾒｰﾙﾎﾞｯｸｽが変更されたため");
+    return QStringLiteral("%1、%2 の %3 番のﾒｰﾙは%4").arg(why, accountName(index_), QString::number(message), outcome);
+}
+
+void Pop3Engine::sendRetr()
+{
+    subSend(QStringLiteral("RETR %1\r\n").arg(target_), ReplyReader::Framing::MultiLine,
+            ReplyReader::maxMessageReply);
 }
 
 void Pop3Engine::retrieveReply(const ReplyReader::Reply &reply)
@@ -42,7 +62,7 @@ void Pop3Engine::retrieveReply(const ReplyReader::Reply &reply)
             break;
         }
         step_ = retrSent;
-        subSend(QStringLiteral("RETR %1\r\n").arg(target_), ReplyReader::Framing::MultiLine);
+        sendRetr();
         break;
     case retrSent:
         retrCollected(reply.block);
@@ -64,14 +84,12 @@ void Pop3Engine::retrCollected(QByteArray block)
     } else {
         // Another client changed the mailbox since the check: this number now names a
         // different message, whose text must not be filed under the listed header.
-        ShowMsg(QStringLiteral("ﾒｰﾙﾎﾞｯｸｽが変更されたため、%1 の %2 番のﾒｰﾙは取得しませんでした")
-                    .arg(accountName(index_))
-                    .arg(target_));
+        ShowMsg(notConfirmed(target_, QStringLiteral("取得しませんでした")));
     }
     appendLog(block, "\r\n");
     if (const int next = nextMessage(index_, target_, &Pop3Engine::wanted)) {
         target_ = next;
-        subSend(QStringLiteral("RETR %1\r\n").arg(target_), ReplyReader::Framing::MultiLine);
+        sendRetr();
     } else {
         subDisConn();
     }

@@ -4,6 +4,7 @@
 
 #include "platform/codepage.h"
 #include "pop3/sock_err_msg.h"
+#include "settings/setting_keys.h"
 
 namespace lum {
 
@@ -19,6 +20,15 @@ QString trimBlanks(const QString &s)
     while (e > b && s[e - 1] == QLatin1Char(' '))
         --e;
     return s.mid(b, e - b);
+}
+
+bool breaksCommandLine(const QString &s)
+{
+    for (const QChar c : s) {
+        if (c == u'\r' || c == u'\n' || c == u'\0')
+            return true;
+    }
+    return false;
 }
 
 const QByteArray passMask = "PASS ******************************\r\n";
@@ -46,33 +56,60 @@ void Pop3Engine::appendLog(QByteArrayView bytes, QByteArrayView tail)
     log_.append(tail);
 }
 
-void Pop3Engine::logon(SessionKind kind)
+// Why the current account can't be visited, or empty when it can. Checked before anything
+// is opened, so that a bad record never gets a connection, let alone the credentials.
+QString Pop3Engine::accountProblem(quint16 &port) const
+{
+    const std::optional<quint16> p = storedPort(store_, index_);
+    if (!p) {
+        return QStringLiteral("ﾎﾟｰﾄ番号が正しくありません:")
+            + store_.readSetting(numbered(key::portno, index_), QString());
+    }
+    port = *p;
+    // A line break would end the command early and let the rest reach the server as a
+    // command of its own (RFC 1939 §3: commands are lines); NUL cuts it on many servers.
+    if (breaksCommandLine(opt_.current.uname) || breaksCommandLine(opt_.current.passw))
+        return QStringLiteral("ﾕｰｻﾞｰ名かﾊﾟｽﾜｰﾄﾞに改行などの使えない文字が含まれています");
+    return {};
+}
+
+bool Pop3Engine::logon(SessionKind kind)
 {
     kind_ = kind;
     step_ = 0;
     dropConnection();
     const QString host = trimBlanks(opt_.current.hname);
     if (host.isEmpty()) {
-        // Like a failed connection: the cycle goes on with the next account, also when
-        // there is no session time-out ("Timeupval" 0) to move it on.
-        moveOn(QStringLiteral("相手先が指定されていません"));
-        return;
+        // Unused account numbers (a hand-edited "accountno") are common: one message for
+        // the cycle, not one per number.
+        timers_.stop(TimerId::Timeup);
+        if (!hostlessShown_)
+            ShowMsg(QStringLiteral("相手先が指定されていません"));
+        hostlessShown_ = true;
+        return false;
+    }
+    quint16 port = 0;
+    if (const QString problem = accountProblem(port); !problem.isEmpty()) {
+        timers_.stop(TimerId::Timeup);
+        ShowMsg(problem);
+        return false;
     }
     conn_ += 1;
     open_ = true;
     reader_.reset();
-    transport_.open(conn_, host, quint16(opt_.current.portno));
+    transport_.open(conn_, host, port);
+    return true;
 }
 
-void Pop3Engine::subSend(const QString &command, ReplyReader::Framing framing)
+void Pop3Engine::subSend(const QString &command, ReplyReader::Framing framing, qsizetype maxReply)
 {
+    if (!open_)
+        return; // not sent, so not logged either
     if (command.contains(QLatin1String("PASS")))
         appendLog(passMask);
     else
         appendLog(encodeCp932(command), "\r\n");
-    if (!open_)
-        return;
-    reader_.expect(framing);
+    reader_.expect(framing, maxReply);
     transport_.send(conn_, encodeCp932(command));
 }
 
@@ -101,8 +138,11 @@ void Pop3Engine::dropConnection()
     reader_.reset();
 }
 
+// A session's end stops its time-out before anything else happens: a message shown next
+// may stay open for long, and the time-out must not move the cycle on meanwhile.
 void Pop3Engine::closeSession()
 {
+    timers_.stop(TimerId::Timeup);
     dropConnection();
     scheduleNext();
 }
@@ -118,6 +158,7 @@ void Pop3Engine::sessionError(const QString &message)
 
 void Pop3Engine::moveOn(const QString &message)
 {
+    timers_.stop(TimerId::Timeup);
     ShowMsg(message);
     scheduleNext();
     if (kind_ != SessionKind::Check)
@@ -135,7 +176,6 @@ void Pop3Engine::failed(ConnId id, qint32 code)
 {
     if (!current(id))
         return;
-    restartTimeup();
     dropConnection();
     const QString message = SockErrMsg(code);
     sessionError(isNoError(message) ? SockErrMsg(wsa::connReset) : message);
@@ -145,7 +185,6 @@ void Pop3Engine::closed(ConnId id)
 {
     if (!current(id))
         return;
-    restartTimeup();
     if (step_ == 6) {
         // The server went away after our QUIT: the normal end without its reply.
         closeSession();
@@ -159,16 +198,18 @@ void Pop3Engine::received(ConnId id, QByteArrayView bytes)
 {
     if (!current(id))
         return;
-    restartTimeup();
     reader_.feed(bytes);
     ReplyReader::Reply reply;
     while (current(id)) {
+        const quint64 progress = reader_.progress();
         const ReplyReader::Result r = reader_.next(reply);
+        if (reader_.progress() != progress)
+            restartTimeup();
         if (r == ReplyReader::Result::NeedData)
             break;
-        if (r == ReplyReader::Result::LineTooLong) {
+        if (r == ReplyReader::Result::TooLarge) {
             dropConnection();
-            sessionError(QStringLiteral("ｻｰﾊﾞｰからの応答行が長すぎます"));
+            sessionError(QStringLiteral("ｻｰﾊﾞｰからの応答が大きすぎます"));
             break;
         }
         dispatch(reply);
@@ -183,8 +224,10 @@ void Pop3Engine::dispatch(const ReplyReader::Reply &reply)
             probeAnswered(nullptr);
             return;
         }
-        // The server's text after "-ERR", blank and line end included.
-        sessionError(decodeCp932(QByteArrayView(reply.status).sliced(4)));
+        // The server's text after "-ERR", blank and line end included; a bare "-ERR" still
+        // says what happened.
+        const QString text = decodeCp932(QByteArrayView(reply.status).sliced(4));
+        sessionError(text.trimmed().isEmpty() ? QStringLiteral("ｻｰﾊﾞｰに拒否されました") : text);
         return;
     }
     switch (kind_) {

@@ -60,6 +60,8 @@ constexpr std::array<Row, 41> table{{
 
 QString SockErrMsg(qint32 code)
 {
+    if (code == socketNotCreated)
+        return QStringLiteral("ｿｹｯﾄ生成ができませんでした");
     for (const Row &row : table) {
         if (row.code == code)
             return QString::fromUtf8(row.text);

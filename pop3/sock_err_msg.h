@@ -29,4 +29,7 @@ inline constexpr qint32 hostNotFound = 11001;
 inline constexpr qint32 tryAgain = 11002;
 } // namespace wsa
 
+// Not a Winsock number: no socket could be created (descriptors or memory used up).
+inline constexpr qint32 socketNotCreated = -10;
+
 } // namespace lum

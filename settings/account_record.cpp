@@ -39,6 +39,22 @@ void readAccount(const SettingsStore &store, int n, AccountRecord &r)
         r.display.wavdir2.clear();
 }
 
+std::optional<quint16> storedPort(const SettingsStore &store, int n)
+{
+    const QString text = store.readSetting(numbered(key::portno, n), QStringLiteral("110")).trimmed();
+    if (text.isEmpty() || text.size() > 5)
+        return std::nullopt;
+    int port = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return std::nullopt;
+        port = port * 10 + (c.unicode() - u'0');
+    }
+    if (port < 1 || port > 65535)
+        return std::nullopt;
+    return quint16(port);
+}
+
 void writeAccount(SettingsStore &store, int n, const AccountRecord &r)
 {
     const auto k = [n](const char *prefix) { return numbered(prefix, n); };

@@ -5,6 +5,7 @@
 #include "platform/settings_store.h"
 
 #include <QString>
+#include <optional>
 
 namespace lum {
 
@@ -36,6 +37,11 @@ struct AccountRecord {
 // only when its stored text is not empty (else the field is left as it was), read by
 // storedPassword(). A stored "Wavdir2_" of "0" reads as no file.
 void readAccount(const SettingsStore &store, int n, AccountRecord &record);
+
+// The TCP port of account n as a connection uses it: 110 when "Portno" is missing, the
+// stored number when it is one of 1..65535 (40000 is a port even though AccountRecord holds
+// 16 bits), else empty: a port that can't be used as stored is never replaced by another.
+std::optional<quint16> storedPort(const SettingsStore &store, int n);
 
 // Writes record as account n, in key order, through saveValue: empty texts are stored as
 // "0" (the WAV path, a path, as ""), the password scrambled, colours as decimal 32-bit

@@ -17,7 +17,8 @@ qint32 socketErrorCode(QAbstractSocket::SocketError error)
     case E::SocketAccessError:
         return 10013;
     case E::SocketResourceError:
-        return wsa::noBufs;
+        // Qt's error when socket() fails for want of descriptors or memory.
+        return socketNotCreated;
     case E::SocketTimeoutError:
         return wsa::timedOut;
     case E::DatagramTooLargeError:

@@ -68,11 +68,16 @@ TEST(MailTable, NeverShrinks)
     EXPECT_EQ(table.messageSlots(), 30);
 }
 
-TEST(MailTable, GrowthStopsAtSixteenBitMessageNumbers)
+TEST(MailTable, OneAccountGrowsAlone)
 {
-    MailTable table(1);
-    table.ensureMessages(2000000000);
+    MailTable table(300);
+    table.ensureMessages(2, 32767);
+    EXPECT_EQ(table.messageSlots(2), 32767);
+    EXPECT_EQ(table.messageSlots(1), 10);
+    EXPECT_EQ(table.messageSlots(300), 10);
     EXPECT_EQ(table.messageSlots(), 32767);
+    EXPECT_NE(table.record(2, 32767), nullptr);
+    EXPECT_EQ(table.record(3, 11), nullptr);
 }
 
 TEST(MailTable, ResetEmptiesAndReturnsToTenSlots)

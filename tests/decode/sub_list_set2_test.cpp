@@ -96,6 +96,9 @@ INSTANTIATE_TEST_SUITE_P(
         RetrRow{"name_beyond_300_bytes_is_no_attachment",
                 mixed(textPart("hi") + attachmentPart("x-pad=\"" + QByteArray(300, 'p') + "\";\r\n name=\"far.bin\"")),
                 kTopKept + "hi\r\n", u"\r\nhi\r\n"_qs, false, {}},
+        RetrRow{"name_within_300_characters_of_double_byte_text",
+                mixed(textPart("hi") + attachmentPart("x-pad=\"" + QByteArray("\x82\xa0").repeated(200) + "\";\r\n name=\"near.bin\"")),
+                kTopKept + "hi\r\n", u"\r\nhi\r\n"_qs, true, u"\"near.bin\" "_qs},
         RetrRow{"alternative_loses_last_part_and_first_header",
                 "From: a@b\r\nContent-Type: multipart/alternative; boundary=\"XYZ\"\r\n\r\n" + kPreamble
                     + "--XYZ\r\nContent-Type: text/plain\r\n\r\nplain\r\n"
@@ -128,6 +131,8 @@ INSTANTIATE_TEST_SUITE_P(
                 u"本文end\r\n"_qs, false, {}},
         RetrRow{"encoded_words_in_body_stay", "Subject: s\r\n\r\n=?ISO-2022-JP?B?GyRCJCIbKEI=?=",
                 "Subject: s\r\n\r\n=?ISO-2022-JP?B?GyRCJCIbKEI=?=", u"=?ISO-2022-JP?B?GyRCJCIbKEI=?="_qs, false, {}},
+        RetrRow{"terminator_line_is_no_part_of_the_body", "+OK\r\nSubject: s\r\n\r\nline\r\n..\r\n.\r\n",
+                "+OK\r\nSubject: s\r\n\r\nline\r\n..\r\n.\r\n", u"line\r\n..\r\n"_qs, false, {}},
         RetrRow{"no_header_end_no_body", "From: a\r\nSubject: s", "From: a\r\nSubject: s", {}, false, {}},
         RetrRow{"empty_reply", "", "", {}, false, {}}),
     [](const auto &info) { return std::string(info.param.name); });
@@ -143,6 +148,18 @@ TEST(SubListSet2, TextBeforeFarAttachmentCutAt5000Bytes)
     EXPECT_EQ(buf, kTopKept + text.left(5000 - textStart));
     EXPECT_TRUE(table.record(1, 1)->attach);
     EXPECT_EQ(table.record(1, 1)->attachNames, u"\"a.bin\" "_qs);
+}
+
+// Shift_JIS text: the 5000 are characters, so the cut never halves a double-byte one.
+TEST(SubListSet2, TextBeforeFarAttachmentCutAt5000Characters)
+{
+    const QByteArray text = QByteArray("\x82\xa0").repeated(6000); // あ
+    const QByteArray reply = mixed(textPart(text) + attachmentPart("name=\"a.bin\""));
+    const qsizetype textStart = (kTop + "\r\n\r\n" + kPreamble + textPart(QByteArray())).size() - 2;
+    QByteArray buf = reply;
+    MailTable table(1);
+    subListSet2(buf, table, 1, 1);
+    EXPECT_EQ(buf, kTopKept + text.left(2 * (5000 - textStart)));
 }
 
 TEST(SubListSet2, LeavesFromSubjectAndMark)

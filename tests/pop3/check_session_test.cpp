@@ -64,6 +64,23 @@ TEST(CheckSession, UnchangedMailboxWithOnlyNewerSendsNoTopButCounts)
     EXPECT_EQ(rig.view.pictures.last(), TrayPicture::Normal);
 }
 
+TEST(CheckSession, InterruptedCheckIsRepeatedInFull)
+{
+    Rig rig({{QStringLiteral("Home")}}, {{"Option6value", QStringLiteral("1")}});
+    rig.box(1).messages = threeMessages();
+    rig.box(1).override = [](const QByteArray &cmd) -> QByteArray {
+        return cmd == "TOP 2 5" ? QByteArray("-ERR busy\r\n") : QByteArray();
+    };
+    rig.engine->checkmail();
+    rig.settle();
+    rig.box(1).override = {};
+    rig.engine->checkmail();
+    rig.settle();
+    EXPECT_EQ(rig.server->commands(1), (login + QStringList{"STAT", "TOP 1 5", "TOP 2 5", "TOP 3 5", "QUIT"}));
+    EXPECT_EQ(rig.rec(1, 3).subject, QStringLiteral("会議の件"));
+    EXPECT_EQ(rig.engine->previousCount(1), 3);
+}
+
 TEST(CheckSession, SameCountOtherSizeCountsAsChanged)
 {
     Rig rig({{QStringLiteral("Home")}}, {{"Option6value", QStringLiteral("1")}});
@@ -136,6 +153,32 @@ TEST(CheckSession, NegativeGreetingEndsSession)
     EXPECT_EQ(rig.view.messages, QStringList{QStringLiteral(" busy, try later\r\n")});
 }
 
+struct TextCase {
+    const char *name;
+    QByteArray command;
+    QByteArray reply;
+    const char *message;
+};
+
+class ServerText : public testing::TestWithParam<TextCase> {};
+
+TEST_P(ServerText, IsShownReadably)
+{
+    const TextCase &c = GetParam();
+    Rig rig({{QStringLiteral("Home")}}, {{"Option3value", QStringLiteral("0")}});
+    rig.box(1).override = [&](const QByteArray &cmd) { return cmd == c.command ? c.reply : QByteArray(); };
+    rig.engine->checkmail();
+    rig.settle();
+    EXPECT_EQ(rig.view.messages, QStringList{QString::fromUtf8(c.message)});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CheckSession, ServerText,
+    testing::Values(TextCase{"bare_err", "PASS pass", "-ERR\r\n", "ｻｰﾊﾞｰに拒否されました"},
+                    TextCase{"stat_text_in_code_page_932", "STAT", "+OK \x8c\x8f\x90\x94 ?\r\n",
+                             "ｻｰﾊﾞｰのSTAT応答が正しくありません:+OK 件数 ?"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 struct StatCase {
     const char *name;
     QByteArray reply;
@@ -180,11 +223,24 @@ INSTANTIATE_TEST_SUITE_P(
                     StatCase{"letters", "+OK x 5\r\n", false, 0},
                     StatCase{"size_missing", "+OK 3\r\n", false, 0},
                     StatCase{"nothing", "+OK\r\n", false, 0},
-                    StatCase{"count_beyond_16_bits", "+OK 40000 10\r\n", false, 0},
-                    StatCase{"size_beyond_32_bits", "+OK 3 2147483648\r\n", false, 0},
+                    StatCase{"count_beyond_16_bits", "+OK 40000 10\r\n", true, 40000},
+                    StatCase{"size_over_2_gib", "+OK 2 3000000000\r\n", true, 2},
+                    StatCase{"count_beyond_32_bits", "+OK 2147483648 10\r\n", false, 0},
+                    StatCase{"size_beyond_64_bits", "+OK 3 9223372036854775808\r\n", false, 0},
                     StatCase{"negative_count", "+OK -1 5\r\n", false, 0},
                     StatCase{"hex", "+OK 0x3 5\r\n", false, 0}),
     [](const auto &info) { return std::string(info.param.name); });
+
+TEST(CheckSession, MailTableGrowsOnlyForTheAccountWithTheMessages)
+{
+    Rig rig({{QStringLiteral("A"), QStringLiteral("h1")}, {QStringLiteral("B"), QStringLiteral("h2")}});
+    for (int n = 1; n <= 12; ++n)
+        rig.box(1).messages.append(jpMessage(wYamada, wTest, "m" + QByteArray::number(n) + "@x"));
+    rig.engine->checkmail();
+    rig.settle();
+    EXPECT_NE(rig.table.record(1, 12), nullptr);
+    EXPECT_EQ(rig.table.record(2, 11), nullptr);
+}
 
 TEST(CheckSession, TotalSaturatesInsteadOfOverflowing)
 {
@@ -192,7 +248,9 @@ TEST(CheckSession, TotalSaturatesInsteadOfOverflowing)
     for (int a : {1, 2}) {
         rig.box(a).override = [](const QByteArray &cmd) -> QByteArray {
             if (cmd == "STAT")
-                return "+OK 20000 100000\r\n";
+                return "+OK 2000000000 100000\r\n";
+            if (cmd == "TOP 3 5")
+                return "-ERR enough\r\n";
             if (cmd.startsWith("TOP"))
                 return "+OK\r\n.\r\n";
             return {};
@@ -200,8 +258,8 @@ TEST(CheckSession, TotalSaturatesInsteadOfOverflowing)
     }
     rig.engine->checkmail();
     rig.settle();
-    EXPECT_EQ(rig.engine->total(), 32767);
-    EXPECT_EQ(rig.engine->caption(), QStringLiteral("32767通のメールが届いています!"));
+    EXPECT_EQ(rig.engine->total(), 2147483647);
+    EXPECT_EQ(rig.engine->caption(), QStringLiteral("2147483647通のメールが届いています!"));
 }
 
 TEST(CheckSession, RepliesDrippedByteByByteWork)

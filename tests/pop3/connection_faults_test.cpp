@@ -1,6 +1,7 @@
 // Connection failures and misbehaving servers: each is reported and the cycle goes on with
 // the next account one second later, without waiting for the session time-out.
 #include "pop3/reply_reader.h"
+#include "settings/password.h"
 #include "support/rig.h"
 
 #include <gtest/gtest.h>
@@ -63,12 +64,56 @@ INSTANTIATE_TEST_SUITE_P(Faults, ConnectFailure,
                                          FailCase{"unknown_code", -1002, "(-1002)"}),
                          [](const auto &info) { return std::string(info.param.name); });
 
+// Account A as stored by hand or by another tool. Nothing of a record that can't be used
+// as stored is sent anywhere; a port beyond 16 signed bits is still a port.
+struct StoredCase {
+    const char *name;
+    const char *key;
+    QString value;
+    const char *connectsTo; // empty: no connection for account A
+    const char *message;
+};
+
+class StoredAccount : public testing::TestWithParam<StoredCase> {};
+
+TEST_P(StoredAccount, IsUsedAsStoredOrRefused)
+{
+    const StoredCase &c = GetParam();
+    auto rig = twoAccounts();
+    rig->server->hosts[QStringLiteral("h1:40000")];
+    rig->temp.store().writeSetting(QString::fromLatin1(c.key), c.value);
+    rig->engine->checkmail();
+    rig->settle();
+    EXPECT_EQ(rig->server->conns.first().host,
+              *c.connectsTo ? QString::fromLatin1(c.connectsTo) : QStringLiteral("h2:110"));
+    EXPECT_EQ(rig->view.messages, *c.message ? QStringList{QString::fromUtf8(c.message)} : QStringList());
+    EXPECT_FALSE(rig->server->allCommands().contains(QStringLiteral("DELE 1")));
+    EXPECT_EQ(rig->engine->total(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, StoredAccount,
+    testing::Values(
+        StoredCase{"port_40000", "Portno1", QStringLiteral("40000"), "h1:40000", ""},
+        StoredCase{"port_70000", "Portno1", QStringLiteral("70000"), "", "ﾎﾟｰﾄ番号が正しくありません:70000"},
+        StoredCase{"port_0", "Portno1", QStringLiteral("0"), "", "ﾎﾟｰﾄ番号が正しくありません:0"},
+        StoredCase{"port_text", "Portno1", QStringLiteral("pop"), "", "ﾎﾟｰﾄ番号が正しくありません:pop"},
+        StoredCase{"password_with_crlf", "Passw1", scramblePassword(QStringLiteral("pass\r\nDELE 1")), "",
+                   "ﾕｰｻﾞｰ名かﾊﾟｽﾜｰﾄﾞに改行などの使えない文字が含まれています"},
+        StoredCase{"user_with_lf", "Uname1", QStringLiteral("user\nDELE 1"), "",
+                   "ﾕｰｻﾞｰ名かﾊﾟｽﾜｰﾄﾞに改行などの使えない文字が含まれています"},
+        StoredCase{"password_with_nul", "Passw1", scramblePassword(QStringLiteral("pa") + QChar(0) + "ss"), "",
+                   "ﾕｰｻﾞｰ名かﾊﾟｽﾜｰﾄﾞに改行などの使えない文字が含まれています"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 TEST(Faults, RefusedPortThroughServerModel)
 {
     auto rig = twoAccounts();
+    rig->options.keepLog = true;
     rig->box(1).mode = Mailbox::Mode::Refuse;
     runFirstAccount(*rig);
     EXPECT_EQ(rig->view.messages, QStringList{QStringLiteral("接続が拒否されました")});
+    EXPECT_TRUE(rig->engine->log().isEmpty()); // no QUIT went out
     expectNextAccountAfterOneSecond(*rig);
 }
 
@@ -115,35 +160,55 @@ TEST(Faults, ReadErrorIsReported)
     expectNextAccountAfterOneSecond(*rig);
 }
 
-TEST(Faults, OverlongLineEndsSession)
+TEST(Faults, OverlongLineKeepsAPrefixAndTheCheckGoesOn)
+{
+    Rig rig({{QStringLiteral("A")}}, {{"Option3value", QStringLiteral("0")}});
+    rig.box(1).messages = {jpMessage(wYamada, wTest, "a1@x", QByteArray(600 * 1024, 'x') + "\r\n"),
+                           jpMessage(wBill, wMeeting, "a2@x")};
+    rig.box(1).chunk = 4096;
+    rig.engine->checkmail();
+    rig.settle();
+    EXPECT_TRUE(rig.view.messages.isEmpty()) << rig.view.messages.join('|').toStdString();
+    EXPECT_EQ(rig.rec(1, 2).subject, QStringLiteral("会議の件"));
+    EXPECT_EQ(rig.engine->previousCount(1), 2);
+}
+
+TEST(Faults, EndlessTopReplyEndsTheSession)
 {
     auto rig = twoAccounts();
     rig->box(1).messages = {jpMessage(wYamada, wTest, "a1@x")};
     rig->box(1).override = [](const QByteArray &cmd) -> QByteArray {
-        return cmd.startsWith("TOP") ? "+OK\r\n" + QByteArray(ReplyReader::maxLineLength + 1, 'x')
+        return cmd.startsWith("TOP") ? "+OK\r\n" + QByteArray("X-Noise: 0123456789abcdef\r\n").repeated(700000)
                                      : QByteArray();
     };
-    rig->box(1).chunk = 4096;
+    rig->box(1).chunk = 1024 * 1024;
     runFirstAccount(*rig);
-    EXPECT_EQ(rig->view.messages, QStringList{QStringLiteral("ｻｰﾊﾞｰからの応答行が長すぎます")});
+    EXPECT_EQ(rig->view.messages, QStringList{QStringLiteral("ｻｰﾊﾞｰからの応答が大きすぎます")});
     EXPECT_TRUE(rig->server->conns[0].closedByClient);
-    rig->box(2).messages.clear();
     rig->settle();
     EXPECT_EQ(rig->server->conns.size(), 2);
+    EXPECT_EQ(rig->view.checkEnds.size(), 1);
 }
 
-TEST(Faults, EmptyHostIsReportedAndCycleGoesOnWithoutTimeout)
+// "accountno" beyond the stored records: numbers without a host cost neither a pause nor a
+// message each.
+TEST(Faults, AccountsWithoutHostAreSkippedAtOnceWithOneMessage)
 {
     auto rig = std::make_unique<Rig>(
         QList<TestAccount>{{QStringLiteral("A"), QStringLiteral("   ")}, {QStringLiteral("B"), QStringLiteral("h2")}},
         QList<std::pair<const char *, QString>>{{"Option3value", QStringLiteral("0")},
                                                 {"Timeupval", QStringLiteral("0")}});
+    rig->temp.store().writeSetting(QStringLiteral("accountno"), QStringLiteral("300"));
+    loadOptions(rig->temp.store(), rig->options);
+    rig->table.reset(rig->options.accountno);
     rig->engine->checkmail();
     EXPECT_EQ(rig->view.messages, QStringList{QStringLiteral("相手先が指定されていません")});
-    EXPECT_TRUE(rig->server->conns.isEmpty());
-    rig->timers.advance(1000);
-    EXPECT_EQ(rig->server->conns.size(), 1);
+    ASSERT_EQ(rig->server->conns.size(), 1);
     EXPECT_EQ(rig->server->conns[0].host, QStringLiteral("h2:110"));
+    rig->settle();
+    EXPECT_EQ(rig->view.messages.size(), 1);
+    EXPECT_EQ(rig->view.checkEnds.size(), 1);
+    EXPECT_LE(rig->timers.now(), 2000);
 }
 
 TEST(Faults, SplitStatusLineDoesNotStall)

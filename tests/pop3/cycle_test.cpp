@@ -141,13 +141,15 @@ TEST_P(SessionTimeout, GivesUpAfterTimeupvalSilentMinutes)
 {
     const TimeoutCase &c = GetParam();
     Rig rig({{QStringLiteral("A"), QStringLiteral("h1")}, {QStringLiteral("B"), QStringLiteral("h2")}},
-            {{"Timeupval", QString::number(c.timeupval)}});
+            {{"Timeupval", QString::number(c.timeupval)}, {"Option3value", QStringLiteral("0")}});
     rig.box(1).mode = Mailbox::Mode::Silent;
     rig.engine->checkmail();
     rig.server->pump();
     rig.timers.advance(c.silentMs);
     rig.server->pump();
     EXPECT_EQ(rig.server->commands(0).contains(QStringLiteral("QUIT")), c.givenUp);
+    EXPECT_EQ(rig.view.messages, c.givenUp ? QStringList{QStringLiteral("ｻｰﾊﾞｰから時間内に応答がありませんでした")}
+                                           : QStringList());
     EXPECT_EQ(rig.timers.active(TimerId::Logon), c.givenUp);
     rig.timers.advance(1000);
     rig.server->pump();
@@ -175,6 +177,35 @@ TEST(CheckCycle, EventsRestartTheMinuteButNotTheCount)
     EXPECT_FALSE(rig.server->commands(0).contains(QStringLiteral("QUIT")));
     rig.timers.advance(60000); // count reached
     EXPECT_EQ(rig.server->commands(0), (QStringList{"USER user", "QUIT"}));
+}
+
+TEST(CheckCycle, NoiseWithoutAGreetingDoesNotHoldTheSession)
+{
+    Rig rig({{QStringLiteral("A"), QStringLiteral("h1")}, {QStringLiteral("B"), QStringLiteral("h2")}});
+    rig.box(1).mode = Mailbox::Mode::Silent;
+    rig.engine->checkmail();
+    rig.server->pump();
+    const ConnId first = rig.server->lastId();
+    for (int second = 1; second <= 61; ++second) {
+        rig.timers.advance(1000);
+        rig.server->injectBytes(first, "* still here\r\n");
+        rig.server->pump();
+    }
+    EXPECT_EQ(rig.server->commands(0), QStringList{"QUIT"});
+    EXPECT_EQ(hosts(*rig.server), (QStringList{"h1:110", "h2:110"}));
+}
+
+TEST(CheckCycle, TimeoutIsStoppedBeforeAnErrorIsShown)
+{
+    Rig rig({{QStringLiteral("A"), QStringLiteral("h1")}, {QStringLiteral("B"), QStringLiteral("h2")}},
+            {{"Option3value", QStringLiteral("0")}});
+    rig.box(1).greeting = "-ERR busy\r\n";
+    QList<bool> timeoutRunning;
+    rig.view.onShowMsg = [&](const QString &) { timeoutRunning.append(rig.timers.active(TimerId::Timeup)); };
+    rig.engine->checkmail();
+    rig.settle();
+    EXPECT_EQ(timeoutRunning, QList<bool>{false});
+    EXPECT_EQ(hosts(*rig.server), (QStringList{"h1:110", "h2:110"}));
 }
 
 TEST(CheckCycle, TimeoutAfterQuitSendsNoSecondQuit)
@@ -208,7 +239,7 @@ TEST(CheckCycle, LateEventsOfTimedOutConnectionAreIgnored)
     rig.settle();
     EXPECT_EQ(rig.server->commands(0), QStringList{"QUIT"});
     EXPECT_EQ(rig.server->commands(1), (QStringList{"USER user", "PASS pass", "STAT", "QUIT"}));
-    EXPECT_TRUE(rig.view.messages.isEmpty());
+    EXPECT_EQ(rig.view.messages, QStringList{QStringLiteral("ｻｰﾊﾞｰから時間内に応答がありませんでした")});
     EXPECT_EQ(rig.view.checkEnds.size(), 1);
 }
 
@@ -239,6 +270,29 @@ TEST(CheckCycle, PendingNextAccountTickDoesNotRunIntoNewCycle)
     rig.server->pump();
     // Only the new cycle's first session runs; B was not started by the old tick.
     EXPECT_EQ(hosts(*rig.server), (QStringList{"h1:110", "h1:110"}));
+}
+
+TEST(CheckCycle, PeriodicCheckWaitsForRunningRetrieveThenRuns)
+{
+    Rig rig({{QStringLiteral("A")}}, {{"Checktimerval", QStringLiteral("1")}, {"Timeupval", QStringLiteral("3")}});
+    const QByteArray message = jpMessage(wYamada, wTest, "m1@x", "slow body\r\n");
+    rig.box(1).messages = {message};
+    rig.engine->checkmail();
+    rig.settle();
+    rig.rec(1, 1).mark = true;
+    rig.engine->retrieveMarked();
+    while (!rig.server->commands(1).contains(QStringLiteral("RETR 1")))
+        rig.server->pump(1);
+    rig.server->dropQueue(); // the RETR reply takes 90 s
+    rig.timers.advance(90000);
+    EXPECT_EQ(rig.server->conns.size(), 2);
+    EXPECT_FALSE(rig.server->conns[1].closedByClient);
+    rig.server->injectBytes(rig.server->conns[1].id, "+OK\r\n" + message + ".\r\n");
+    rig.settle();
+    EXPECT_TRUE(rig.rec(1, 1).body.contains(QStringLiteral("slow body")));
+    ASSERT_EQ(rig.server->conns.size(), 3); // the check that came due
+    EXPECT_EQ(rig.server->commands(2).value(2), QStringLiteral("STAT"));
+    EXPECT_EQ(rig.view.checkEnds.size(), 2);
 }
 
 TEST(CheckCycle, CycleResetClearsLogAndTotal)

@@ -239,7 +239,7 @@ TEST_F(Dovecot, SilentServerTimesOutThenNextAccountRuns)
     ASSERT_TRUE(rig.runUntil([&] { return peer->bytesAvailable() > 0 || peer->state() != QAbstractSocket::ConnectedState; }, 5000));
     peer->waitForReadyRead(1000);
     EXPECT_TRUE(peer->readAll().startsWith("QUIT\r\n"));
-    EXPECT_TRUE(rig.view.messages.isEmpty());
+    EXPECT_EQ(rig.view.messages, QStringList{QStringLiteral("ｻｰﾊﾞｰから時間内に応答がありませんでした")});
 }
 
 TEST_F(Dovecot, MailboxChangedBetweenCheckAndDeleteDeletesNothingWrong)

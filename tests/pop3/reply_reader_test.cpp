@@ -12,7 +12,7 @@ using Result = ReplyReader::Result;
 
 struct Collected {
     QList<ReplyReader::Reply> replies;
-    bool tooLong = false;
+    bool tooLarge = false;
 };
 
 // Feeds the chunks in order, taking out every reply that becomes complete.
@@ -25,8 +25,8 @@ Collected run(Framing framing, const QList<QByteArray> &chunks)
         r.feed(chunk);
         ReplyReader::Reply reply;
         for (Result res; (res = r.next(reply)) != Result::NeedData;) {
-            if (res == Result::LineTooLong) {
-                c.tooLong = true;
+            if (res == Result::TooLarge) {
+                c.tooLarge = true;
                 return c;
             }
             c.replies.append(reply);
@@ -150,20 +150,57 @@ TEST(ReplyReader, ReplyIsNotCompleteBeforeTerminatorLine)
     EXPECT_TRUE(got.replies.isEmpty());
 }
 
-TEST(ReplyReader, OverlongLineWithoutLineEndStopsTheReader)
+TEST(ReplyReader, OverlongLineKeepsItsPrefixAndTheReplyGoesOn)
 {
-    const QByteArray line(ReplyReader::maxLineLength + 1, 'a');
-    const Collected got = run(Framing::MultiLine, {"+OK\r\n", line.first(1000), line.sliced(1000)});
-    EXPECT_TRUE(got.tooLong);
-
+    const QByteArray line(600 * 1024, 'a');
     ReplyReader r;
-    r.feed(QByteArray(ReplyReader::maxLineLength + 10, 'x'));
+    r.expect(Framing::MultiLine);
     ReplyReader::Reply reply;
-    EXPECT_EQ(r.next(reply), Result::LineTooLong);
-    r.feed("\r\n+OK\r\n");
-    EXPECT_EQ(r.next(reply), Result::LineTooLong); // stays stopped
+    qsizetype maxBuffered = 0;
+    for (const QByteArray &chunk : {QByteArray("+OK\r\n"), line.first(300 * 1024), line.sliced(300 * 1024),
+                                    QByteArray("\r\nnext\r\n.\r\n")}) {
+        r.feed(chunk);
+        const Result res = r.next(reply);
+        maxBuffered = std::max(maxBuffered, r.bufferedBytes());
+        if (res == Result::Reply)
+            break;
+    }
+    EXPECT_EQ(reply.block, "+OK\r\n" + line.first(ReplyReader::maxLineLength) + "\r\nnext\r\n.\r\n");
+    EXPECT_LE(maxBuffered, ReplyReader::maxLineLength);
+}
+
+TEST(ReplyReader, EndlessHeaderReplyStopsTheReader)
+{
+    ReplyReader r;
+    r.expect(Framing::MultiLine);
+    r.feed("+OK\r\n");
+    ReplyReader::Reply reply;
+    const QByteArray lines = QByteArray(1022, 'h') + "\r\n";
+    Result res = Result::NeedData;
+    for (qsizetype fed = 0; res == Result::NeedData && fed <= ReplyReader::maxHeaderReply; fed += 64 * 1024) {
+        r.feed(lines.repeated(64));
+        res = r.next(reply);
+    }
+    EXPECT_EQ(res, Result::TooLarge);
+    r.feed(".\r\n+OK\r\n");
+    EXPECT_EQ(r.next(reply), Result::TooLarge); // stays stopped
     r.reset();
     r.feed("+OK\r\n");
+    EXPECT_EQ(r.next(reply), Result::Reply);
+}
+
+TEST(ReplyReader, MessageReplyHasTheLargerBound)
+{
+    ReplyReader r;
+    r.expect(Framing::MultiLine, ReplyReader::maxMessageReply);
+    r.feed("+OK\r\n");
+    ReplyReader::Reply reply;
+    const QByteArray lines = QByteArray(1022, 'm').append("\r\n").repeated(1024);
+    for (int i = 0; i < 17; ++i) {
+        r.feed(lines);
+        ASSERT_EQ(r.next(reply), Result::NeedData);
+    }
+    r.feed(".\r\n");
     EXPECT_EQ(r.next(reply), Result::Reply);
 }
 
@@ -171,7 +208,7 @@ TEST(ReplyReader, LongLineBelowBoundIsAccepted)
 {
     const QByteArray line(ReplyReader::maxLineLength - 10, 'a');
     const Collected got = run(Framing::MultiLine, {"+OK\r\n", line, "\r\n.\r\n"});
-    ASSERT_FALSE(got.tooLong);
+    ASSERT_FALSE(got.tooLarge);
     ASSERT_EQ(got.replies.size(), 1);
     EXPECT_EQ(got.replies[0].block.size(), 5 + line.size() + 2 + 3);
 }

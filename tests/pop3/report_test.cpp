@@ -80,6 +80,18 @@ TEST(Report, TsvAndJson)
     EXPECT_EQ(formatJson({}), QStringLiteral("[]\n"));
 }
 
+TEST(Report, TextShowsOneLinePerMessageAndNoControlCharacters)
+{
+    ListRow row{1, QStringLiteral("n"), 1, false, QStringLiteral("a\u001b[31mb\u0085"),
+                QStringLiteral("line1\nFAKE\u001b]0;title\u0007\u007f")};
+    EXPECT_EQ(formatTsv({row}), QStringLiteral("1\t1\t0\ta\u241b[31mb\ufffd\tline1\u240aFAKE\u241b]0;title\u2407\u2421\n"));
+    const QString json = formatJson({row});
+    for (const char *escaped : {"\\n", "\\u001b", "\\u0007", "\\u007f", "\\u0085"})
+        EXPECT_TRUE(json.contains(QLatin1String(escaped))) << escaped;
+    EXPECT_FALSE(json.contains(QChar(0x85)));
+    EXPECT_EQ(visibleText(QStringLiteral("one\n\u001b[2Jtwo\r\n"), true), QStringLiteral("one\n\u241b[2Jtwo\u240d\n"));
+}
+
 TEST(Report, JsonEscapesQuotesAndControlCharacters)
 {
     ListRow row{2, QStringLiteral("a\"b"), 7, false, QStringLiteral("x\\y"), QStringLiteral("tab\u0001")};

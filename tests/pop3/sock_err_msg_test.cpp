@@ -85,6 +85,7 @@ INSTANTIATE_TEST_SUITE_P(
         QtCase{"timeout", QAbstractSocket::SocketTimeoutError, "接続処理ﾀｲﾑｱｳﾄ"},
         QtCase{"remote_closed", QAbstractSocket::RemoteHostClosedError, "ﾘﾓｰﾄﾎｽﾄから切断されました"},
         QtCase{"network", QAbstractSocket::NetworkError, "ﾘﾓｰﾄﾎｽﾄのﾈｯﾄﾜｰｸに接続できません"},
+        QtCase{"no_socket", QAbstractSocket::SocketResourceError, "ｿｹｯﾄ生成ができませんでした"},
         QtCase{"unknown_is_parenthesised", QAbstractSocket::UnknownSocketError, "(-999)"}),
     [](const auto &info) { return std::string(info.param.name); });
 

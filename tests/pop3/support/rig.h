@@ -9,6 +9,7 @@
 #include "support/temp_store.h"
 
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 namespace lum::test {
@@ -24,7 +25,13 @@ public:
 
     void setCaption(const QString &c) override { captions.append(c); }
     void setTrayPicture(TrayPicture p) override { pictures.append(p); }
-    void showMsg(const QString &m) override { messages.append(m); }
+    std::function<void(const QString &)> onShowMsg; // runs while the message is "shown"
+    void showMsg(const QString &m) override
+    {
+        messages.append(m);
+        if (onShowMsg)
+            onShowMsg(m);
+    }
     void cycleStarting() override { events.append(QStringLiteral("cycle")); }
     void sessionStarting(SessionKind k) override
     {
@@ -85,11 +92,12 @@ inline void writeTestSettings(SettingsStore &s, const QList<TestAccount> &accoun
         AccountRecord r;
         r.aname = a.name;
         r.hname = a.host;
-        r.portno = qint16(a.port);
         r.uname = a.user;
         r.passw = a.pass;
         r.check = qint16(a.check);
         writeAccount(s, n, r);
+        // As a number: the ports of test servers go beyond AccountRecord's 16 bits.
+        s.writeSetting(numbered(key::portno, n), QString::number(a.port));
     }
     s.flush();
 }
@@ -121,7 +129,8 @@ public:
     {
         AccountRecord r;
         readAccount(temp.store(), account, r);
-        return server->hosts[r.hname + QLatin1Char(':') + QString::number(r.portno)];
+        return server->hosts[r.hname + QLatin1Char(':')
+                             + QString::number(storedPort(temp.store(), account).value_or(0))];
     }
 
     // Runs events and timers until nothing is pending: each pause of the clock is taken
