@@ -6,7 +6,7 @@ namespace lum {
 
 bool isRetrieved(const MailRecord &record)
 {
-    return !record.body.isEmpty();
+    return record.retrieved;
 }
 
 MailListModel::MailListModel(MailTable &table, const std::vector<AccountDisplay> &accounts,

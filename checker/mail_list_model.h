@@ -73,7 +73,7 @@ private:
     QFont bold_;
 };
 
-// A message counts as retrieved once its text has been fetched.
+// A message counts as retrieved once RETR has filed it, with or without a text part.
 bool isRetrieved(const MailRecord &record);
 
 } // namespace lum

@@ -34,7 +34,7 @@ struct CheckerFixture : ::testing::Test {
     {
         for (size_t a = 1; a <= counts.size(); ++a) {
             for (int m = 1; m <= counts[a - 1]; ++m) {
-                checker->table().ensureMessages(m);
+                checker->table().ensureMessages(int(a), m);
                 MailRecord *r = checker->table().record(int(a), m);
                 r->from = QStringLiteral("差出人%1").arg(m);
                 r->subject = QStringLiteral("件名%1").arg(m);
@@ -80,6 +80,7 @@ TEST_F(CheckerFixture, ClicksSpaceAndEnterMarkAndOpenRows)
     checker->form().show();
     list({3, 1});
     checker->table().record(1, 2)->body = QStringLiteral("二通目の本文");
+    checker->table().record(1, 2)->retrieved = true;
     struct Step {
         const char *what;
         std::function<void(CheckerFixture &)> act;
@@ -117,6 +118,7 @@ TEST_F(CheckerFixture, ViewerShowsTheMessageAndTheLogInTurn)
     list({1, 0});
     MailRecord *r = checker->table().record(1, 1);
     r->body = QStringLiteral("本文\r\n");
+    r->retrieved = true;
     r->attach = true;
     r->attachNames = QStringLiteral("\"a.pdf\" ");
     checker->OpenViewer(1, 1);

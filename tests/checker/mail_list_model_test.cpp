@@ -124,7 +124,7 @@ TEST(MailListModel, RetrievedRowsBoldAttachmentsPictured)
 {
     ListFixture f;
     f.model.setAttachPicture(QPixmap(4, 4));
-    f.table.record(1, 2)->body = QStringLiteral("本文");
+    f.table.record(1, 2)->retrieved = true; // an attachment-only message has no body
     f.table.record(1, 3)->attach = true;
     f.build(false);
     const auto bold = [&f](int row, int col) {

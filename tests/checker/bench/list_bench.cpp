@@ -43,8 +43,10 @@ Timing measure(int messages, long *memoryKiB)
             r->from = QStringLiteral("山田太郎%1 <taro%1@example.jp>").arg(m);
             r->subject = QStringLiteral("【お知らせ】第%1回 定例会議の議事録と次回の予定について").arg(m);
             r->attach = m % 7 == 0;
-            if (m % 5 == 0)
+            if (m % 5 == 0) {
                 r->body = QStringLiteral("本文");
+                r->retrieved = true;
+            }
             r->identity.messageId = QByteArray("<") + QByteArray::number(m) + "@example.jp>";
         }
     }
