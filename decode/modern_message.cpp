@@ -34,8 +34,9 @@ Part splitPart(QByteArrayView part)
     return {part.first(end), part.sliced(end + skip)};
 }
 
-// The value of header field name (raw, folded lines included), or empty.
-QByteArray field(QByteArrayView header, QByteArrayView name)
+} // namespace
+
+QByteArray headerField(QByteArrayView header, QByteArrayView name)
 {
     qsizetype lineStart = 0;
     while (lineStart < header.size()) {
@@ -61,6 +62,21 @@ QByteArray field(QByteArrayView header, QByteArrayView name)
     }
     return {};
 }
+
+QByteArrayView messageOfReply(QByteArrayView reply)
+{
+    if (!reply.startsWith("+OK"))
+        return reply;
+    const qsizetype lf = reply.indexOf('\n');
+    return lf < 0 ? QByteArrayView() : reply.sliced(lf + 1);
+}
+
+QByteArrayView headerOf(QByteArrayView message)
+{
+    return splitPart(message).header;
+}
+
+namespace {
 
 // A header value such as `text/plain; charset="utf-8"`: its first word in lower case and
 // its parameters, with RFC 2231 continuations and charsets already joined and decoded.
@@ -180,7 +196,7 @@ struct Walk {
 
     QString partText(const Part &p, const Structured &type)
     {
-        const QByteArray cte = parseStructured(field(p.header, "Content-Transfer-Encoding")).value;
+        const QByteArray cte = parseStructured(headerField(p.header, "Content-Transfer-Encoding")).value;
         QByteArray bytes;
         if (cte == "base64")
             bytes = decodeBase64Lenient(p.body);
@@ -194,8 +210,8 @@ struct Walk {
     void visit(QByteArrayView whole, int depth)
     {
         const Part p = splitPart(whole);
-        const Structured type = parseStructured(field(p.header, "Content-Type"));
-        const Structured disposition = parseStructured(field(p.header, "Content-Disposition"));
+        const Structured type = parseStructured(headerField(p.header, "Content-Type"));
+        const Structured disposition = parseStructured(headerField(p.header, "Content-Disposition"));
         QString name = disposition.param("filename");
         if (name.isEmpty())
             name = type.param("name");

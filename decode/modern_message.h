@@ -19,6 +19,14 @@ struct ModernMessage {
 // it can, never text of another message.
 ModernMessage readModernMessage(QByteArrayView message);
 
+// The message of a POP3 reply: without the "+OK" status line when it has one.
+QByteArrayView messageOfReply(QByteArrayView reply);
+// The header of a message: everything before its first empty line.
+QByteArrayView headerOf(QByteArrayView message);
+// The value of header field name (letters in either case), folded lines included; empty
+// when the header has no such field.
+QByteArray headerField(QByteArrayView header, QByteArrayView name);
+
 // The text of an HTML document: tags out, line breaks for <br>, paragraphs and list items,
 // scripts and styles dropped, the common character references replaced.
 QString htmlToText(const QString &html);

@@ -2,6 +2,8 @@
 
 #include "decode/decode_field.h"
 #include "decode/header_summary.h"
+#include "decode/modern_message.h"
+#include "decode/modern_text.h"
 #include "decode/multipart_cut.h"
 #include "decode/text_search.h"
 
@@ -29,15 +31,51 @@ void removeCrLf(QString &text)
     text.truncate(kept);
 }
 
+// A header field as the list shows it with the modern reader: unfolded, decoded, no TAB.
+QString listField(QByteArrayView header, QByteArrayView name)
+{
+    QString text = decodeHeaderText(headerField(header, name)).trimmed();
+    text.remove(QLatin1Char('\t'));
+    return text;
+}
+
+// The attachment names on one line, each in double quotes and followed by a blank.
+QString nameList(const QStringList &names)
+{
+    QString list;
+    for (const QString &name : names)
+        list += QLatin1Char('"') + name + QLatin1String("\" ");
+    list.remove(QLatin1Char('\t'));
+    removeCrLf(list);
+    return list;
+}
+
+// The message of a RETR reply without the reply's terminating "." line (RFC 1939 §3).
+QByteArrayView withoutTerminator(QByteArrayView text)
+{
+    if (text == kTerminator || text.endsWith("\r\n" + kTerminator.toByteArray()))
+        text.chop(kTerminator.size());
+    return text;
+}
+
 } // namespace
 
-void subListSet(const QByteArray &rstrBuf, MailTable &table, int account, int message)
+void subListSet(const QByteArray &rstrBuf, MailTable &table, int account, int message,
+                Decoding decoding)
 {
     MailRecord *record = table.record(account, message);
     if (!record)
         return;
-    const QString subject = summarySubject(rstrBuf);
-    const QString from = summaryFrom(rstrBuf);
+    QString subject;
+    QString from;
+    if (decoding == Decoding::Modern) {
+        const QByteArrayView header = headerOf(messageOfReply(rstrBuf));
+        subject = listField(header, "Subject");
+        from = listField(header, "From");
+    } else {
+        subject = summarySubject(rstrBuf);
+        from = summaryFrom(rstrBuf);
+    }
     MessageIdentity identity = messageIdentity(rstrBuf);
     // A body belongs to one message: another message in the slot (after a deletion on the
     // server the numbers move) must not show it, even with the same From and Subject.
@@ -52,19 +90,28 @@ void subListSet(const QByteArray &rstrBuf, MailTable &table, int account, int me
     record->identity = std::move(identity);
 }
 
-void subListSet2(QByteArray &rstrBuf, MailTable &table, int account, int mno)
+void subListSet2(QByteArray &rstrBuf, MailTable &table, int account, int mno, Decoding decoding)
 {
+    if (decoding == Decoding::Modern) {
+        const ModernMessage m = readModernMessage(withoutTerminator(messageOfReply(rstrBuf)));
+        rstrBuf = cutMultipart(rstrBuf).text; // the log shows the reply as always
+        MailRecord *record = table.record(account, mno);
+        if (!record)
+            return;
+        record->body = m.body;
+        record->retrieved = true;
+        record->attach = m.attach;
+        record->attachNames = nameList(m.names);
+        return;
+    }
     MultipartCut cut = cutMultipart(rstrBuf);
     rstrBuf = std::move(cut.text);
 
     const qsizetype headerEnd = findBytes(rstrBuf, kHeaderEnd);
     QString body;
     if (headerEnd >= 0) {
-        QByteArrayView text = QByteArrayView(rstrBuf).sliced(headerEnd + kHeaderEnd.size());
-        // The reply's terminating "." line (RFC 1939 §3) is no part of the message.
-        if (text == kTerminator || text.endsWith("\r\n" + kTerminator.toByteArray()))
-            text.chop(kTerminator.size());
-        body = DecodeField(text, false, false);
+        body = DecodeField(withoutTerminator(QByteArrayView(rstrBuf).sliced(headerEnd + kHeaderEnd.size())),
+                           false, false);
     }
     body.remove(QLatin1Char('\t'));
 

@@ -131,7 +131,8 @@ void Pop3Engine::topCollected(QByteArray block)
     appendLog(block, "\r\n\r\n");
     // The table grows with what the server has actually sent, not with what STAT claims.
     table_.ensureMessages(index_, headerIndex_);
-    subListSet(block, table_, index_, headerIndex_);
+    subListSet(block, table_, index_, headerIndex_,
+               opt_.modernDecoding ? Decoding::Modern : Decoding::Classic);
     if (headerIndex_ < msgCount_) {
         ++headerIndex_;
         subSend(QStringLiteral("TOP %1 5\r\n").arg(headerIndex_), ReplyReader::Framing::MultiLine);

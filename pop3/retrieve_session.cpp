@@ -80,7 +80,8 @@ void Pop3Engine::retrCollected(QByteArray block)
 {
     replaceNul(block);
     if (stillSameMessage(block, target_)) {
-        subListSet2(block, table_, index_, target_);
+        subListSet2(block, table_, index_, target_,
+                    opt_.modernDecoding ? Decoding::Modern : Decoding::Classic);
     } else {
         // Another client changed the mailbox since the check: this number now names a
         // different message, whose text must not be filed under the listed header.

@@ -2,6 +2,7 @@
 // RFC 2231 attachment names; broken input gives the best readable text.
 #include "decode/modern_message.h"
 #include "decode/modern_text.h"
+#include "decode/summary.h"
 
 #include <gtest/gtest.h>
 
@@ -121,6 +122,58 @@ TEST(ModernMessage, DeepNestingAndLargeBodiesEnd)
     QByteArray big = "Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: base64\r\n\r\n";
     big += QByteArray(20 * 1024 * 1024, 'x').toBase64();
     EXPECT_EQ(readModernMessage(big).body.size(), 20 * 1024 * 1024);
+}
+
+} // namespace
+} // namespace lum
+
+namespace lum {
+namespace {
+
+struct SideBySide {
+    const char *name;
+    QByteArray reply;
+    QString classic; // the list's Subject (TOP) or the body (RETR) with the option off
+    QString modern;  // with it on
+};
+
+TEST(ModernOption, TopRepliesOffAndOn)
+{
+    const SideBySide rows[] = {
+        {"iso-2022-jp word", "+OK\r\nSubject: =?ISO-2022-JP?B?GyRCJTUlcyVXJWsbKEI=?=\r\n\r\n.\r\n",
+         "サンプル", "サンプル"},
+        {"utf-8 word", "+OK\r\nSubject: =?UTF-8?B?5LqI5a6a?=\r\n\r\n.\r\n", "=?UTF-8?B?5LqI5a6a?=", "予定"},
+        {"folded", "+OK\r\nSubject: =?UTF-8?Q?a?=\r\n =?UTF-8?Q?b?= c\r\n\r\n.\r\n",
+         "=?UTF-8?Q?a?==?UTF-8?Q?b?= c", "ab c"},
+        {"tab inside", "+OK\r\nSubject: a\tb\r\n\r\n.\r\n", "ab", "ab"},
+    };
+    for (const SideBySide &r : rows) {
+        MailTable off(1), on(1);
+        subListSet(r.reply, off, 1, 1);
+        subListSet(r.reply, on, 1, 1, Decoding::Modern);
+        EXPECT_EQ(off.record(1, 1)->subject, r.classic) << r.name;
+        EXPECT_EQ(on.record(1, 1)->subject, r.modern) << r.name;
+    }
+}
+
+TEST(ModernOption, RetrRepliesOffAndOn)
+{
+    const QByteArray multipart =
+        "+OK\r\nSubject: x\r\nContent-Type: multipart/mixed; boundary=q\r\n\r\n--q\r\n"
+        "Content-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: base64\r\n\r\n"
+        "5pys5paH\r\n--q\r\nContent-Type: application/pdf; name*=UTF-8''%E8%B3%87.pdf\r\n\r\n"
+        "JVBE\r\n--q--\r\n.\r\n";
+    MailTable off(1), on(1);
+    QByteArray offReply = multipart;
+    QByteArray onReply = multipart;
+    subListSet2(offReply, off, 1, 1);
+    subListSet2(onReply, on, 1, 1, Decoding::Modern);
+    EXPECT_EQ(onReply, offReply); // the log shows the reply alike
+    EXPECT_TRUE(off.record(1, 1)->body.contains(QStringLiteral("5pys5paH")));
+    EXPECT_EQ(on.record(1, 1)->body, QStringLiteral("本文"));
+    EXPECT_EQ(on.record(1, 1)->attachNames, QStringLiteral("\"資.pdf\" "));
+    EXPECT_TRUE(on.record(1, 1)->attach);
+    EXPECT_TRUE(on.record(1, 1)->retrieved);
 }
 
 } // namespace
