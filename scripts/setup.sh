@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   dovecot-pop3d
   xvfb xauth xdotool xclip trayer fonts-noto-cjk imagemagick
+  librsvg2-bin desktop-file-utils dpkg-dev
 )
 
 missing=()
