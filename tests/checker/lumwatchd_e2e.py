@@ -22,7 +22,8 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from dovecot import Dovecot, jis_word, message, scramble  # noqa: E402
+from dovecot import Dovecot, jis_word, message  # noqa: E402
+from lumstore import account, write_store  # noqa: E402
 from xsession import DEADLINE, Failure, XSession  # noqa: E402
 
 MAIL = [
@@ -31,21 +32,6 @@ MAIL = [
     ("hanako", "鈴木 <suzuki@example.jp>", "お疲れさまです", "本日もよろしくお願いします。\n", None),
     ("taro", "経理部 <keiri@example.co.jp>", "請求書の送付", "請求書をお送りします。\n", None),
 ]
-
-
-def write_store(config, lines):
-    folder = os.path.join(config, "lumwatch")
-    os.makedirs(folder, exist_ok=True)
-    with open(os.path.join(folder, "lumwatch.ini"), "w", encoding="utf-8") as f:
-        f.write("[setting]\n" + "\n".join(lines) + "\n")
-    return os.path.join(folder, "lumwatch.ini")
-
-
-def account(n, name, port, user, password, colours):
-    return ["Aname%d=%s" % (n, name), "Hname%d=127.0.0.1" % n, "Portno%d=%d" % (n, port),
-            "Uname%d=%s" % (n, user), 'Passw%d="%s"' % (n, scramble(password)), "Check%d=1" % n,
-            "Scolor1%d=%d" % (n, colours[0]), "Scolor2%d=%d" % (n, colours[1]),
-            "Wavmode%d=2" % n]
 
 
 def stop(proc):
