@@ -11,11 +11,22 @@ version=$2
 work=$(mktemp -d)
 installed_deb=
 cleanup() {
-  if [[ -n $installed_deb ]]; then dpkg -r lumora >/dev/null || true; fi
+  if [[ -n $installed_deb ]]; then dpkg_waiting -r lumora || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
 fail() { echo "install_test: FAIL: $*" >&2; exit 1; }
+# dpkg, waiting up to three minutes while another package installation holds its lock.
+dpkg_waiting() {
+  local out
+  for _ in $(seq 60); do
+    out=$(dpkg "$@" 2>&1) && return 0
+    grep -q 'lock' <<<"$out" || { echo "$out" >&2; return 1; }
+    sleep 3
+  done
+  echo "$out" >&2
+  return 1
+}
 
 prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >/dev/null
@@ -71,11 +82,11 @@ done
 if dpkg-query -W -f='${Status}' lumora 2>/dev/null | grep -q 'ok installed'; then
   fail "a package lumora is installed on this machine already; not touching it"
 fi
-dpkg -i "$deb" >/dev/null || { installed_deb=1; fail "dpkg -i $deb"; }
+dpkg_waiting -i "$deb" || { installed_deb=1; fail "dpkg -i $deb"; }
 installed_deb=1
 [[ $(/usr/bin/lumcheck --version) == "lumcheck (Lumora) $version" ]] || fail "/usr/bin/lumcheck --version"
 [[ -f /usr/share/applications/lumwatchd.desktop ]] || fail "the package has no menu entry"
-dpkg -r lumora >/dev/null || fail "dpkg -r lumora"
+dpkg_waiting -r lumora || fail "dpkg -r lumora"
 installed_deb=
 [[ ! -e /usr/bin/lumcheck ]] || fail "dpkg -r left /usr/bin/lumcheck"
 echo "install_test: ok ($(basename "$deb"))"
