@@ -21,7 +21,6 @@ import poplib
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -30,7 +29,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "..", "scripts"))
 from demo import MAIL, WORK, demo_messages  # noqa: E402
 from dovecot import Dovecot  # noqa: E402
 from lumstore import read_store, store_path  # noqa: E402
-from xsession import DEADLINE, Failure, XSession  # noqa: E402
+from xsession import DEADLINE, Failure, run_story  # noqa: E402
 
 USER, PASSWORD = WORK, "himitsu-42"
 MESSAGES = [m for m in MAIL if m[0] == WORK]
@@ -275,25 +274,12 @@ def main():
     bindir, shots = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     os.makedirs(shots, exist_ok=True)
     server = Dovecot()
-    x = None
-    try:
-        server.add_user(USER, PASSWORD)
-        for user, data in demo_messages():
-            if user == USER:
-                server.deliver(user, data)
-        server.start()
-        x = XSession()
-        x.start_tray()
-        with tempfile.TemporaryDirectory() as home:
-            Day(x, bindir, shots, home, server).run()
-        print("users_day: ok")
-    except Failure as e:
-        print("users_day: FAIL: %s" % e, file=sys.stderr)
-        sys.exit(1)
-    finally:
-        if x:
-            x.close()
-        server.stop()
+    server.add_user(USER, PASSWORD)
+    for user, data in demo_messages():
+        if user == USER:
+            server.deliver(user, data)
+    run_story("users_day", server,
+              lambda x, home: Day(x, bindir, shots, home, server).run())
 
 
 if __name__ == "__main__":

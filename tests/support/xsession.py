@@ -3,6 +3,8 @@ tray host, and xdotool helpers. No window manager runs: windows are focused with
 `xdotool windowfocus --sync`, not activated."""
 import os
 import subprocess
+import sys
+import tempfile
 import time
 
 DEADLINE = 30  # seconds for any one step; guards against hangs only
@@ -129,3 +131,24 @@ class XSession:
             if p and p.poll() is None:
                 p.terminate()
                 p.wait()
+
+
+def run_story(name, server, story):
+    """Runs story(x, home) on a fresh display with a tray host, with the filled test server
+    started and a temporary home folder; prints the outcome, exits 1 on a Failure, and
+    stops the display and the server in every case."""
+    x = None
+    try:
+        server.start()
+        x = XSession()
+        x.start_tray()
+        with tempfile.TemporaryDirectory() as home:
+            story(x, home)
+        print("%s: ok" % name)
+    except Failure as e:
+        print("%s: FAIL: %s" % (name, e), file=sys.stderr)
+        sys.exit(1)
+    finally:
+        if x:
+            x.close()
+        server.stop()
