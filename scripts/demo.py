@@ -229,8 +229,11 @@ def run_demo(args):
 
 
 def show_lumcheck(bindir, env):
-    result = subprocess.run([os.path.join(bindir, "lumcheck")], env=env, capture_output=True,
-                            text=True, timeout=FIRST_CHECK)
+    try:
+        result = subprocess.run([os.path.join(bindir, "lumcheck")], env=env,
+                                capture_output=True, text=True, timeout=FIRST_CHECK)
+    except subprocess.TimeoutExpired:
+        raise Refused("lumcheck が %d 秒たっても終わりません。" % FIRST_CHECK)
     say("lumcheck がデモのメールボックスに見たもの (ｱｶｳﾝﾄ, 番号, 添付, From, Subject):")
     sys.stdout.write(result.stdout)
     sys.stderr.write(result.stderr)
