@@ -12,9 +12,52 @@
 #include <QTimer>
 #include <cstdio>
 
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char helpText[] =
+    "使い方: lumwatchd [--help | --version]\n"
+    "Lumoraの常駐チェッカーです。通知領域に常駐し、設定したPOP3アカウントを\n"
+    "一定の間隔でチェックして、新着メールの差出人と件名を一覧に表示します。\n"
+    "アカウントとオプションは lumsetup で設定します(設定ファイル:\n"
+    "$XDG_CONFIG_HOME/lumwatch/lumwatch.ini)。引数なしで起動します。\n"
+    "\n"
+    "  -h, --help     この説明を表示します。\n"
+    "  -v, --version  バージョンを表示します。\n";
+
+// --help and --version are answered before the window system starts, so they need no
+// display. Returns the exit status, or -1 when neither was asked for.
+int answerInfo(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "-h") || !std::strcmp(argv[i], "--help")) {
+            std::fputs(helpText, stdout);
+            return 0;
+        }
+        if (!std::strcmp(argv[i], "-v") || !std::strcmp(argv[i], "--version")) {
+            std::puts("lumwatchd (Lumora) " LUM_VERSION_TEXT);
+            return 0;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    if (const int status = answerInfo(argc, argv); status >= 0)
+        return status;
     QApplication app(argc, argv);
+    // The window system has taken its own options (-display, -platform, ...) out of argv;
+    // anything left is refused, as the settings store is the whole configuration.
+    if (argc > 1) {
+        std::fprintf(stderr, "lumwatchd: 引数は使いません: %s\n"
+                             "lumwatchd --help で使い方を表示します\n", argv[1]);
+        return 2;
+    }
     app.setQuitOnLastWindowClosed(false);
     app.setWindowIcon(QPixmap::fromImage(lum::builtInIconImage(lum::BuiltInIcon::Normal)));
 

@@ -20,6 +20,9 @@ int main(int argc, char *argv[])
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("この説明を表示します。"));
     parser.addOption(help);
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("バージョンを表示します。"));
+    parser.addOption(version);
     const QCommandLineOption json(QStringLiteral("json"),
                                   QStringLiteral("一覧をJSON配列で表示します。"));
     const QCommandLineOption retrieve(QStringLiteral("retrieve"),
@@ -39,6 +42,10 @@ int main(int argc, char *argv[])
     }
     if (parser.isSet(help)) {
         QTextStream(stdout) << parser.helpText();
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        QTextStream(stdout) << "lumcheck (Lumora) " LUM_VERSION_TEXT "\n";
         return 0;
     }
     lum::RunRequest request;

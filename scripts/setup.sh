@@ -11,6 +11,7 @@ packages=(
   dovecot-pop3d
   xvfb xauth xdotool xclip trayer fonts-noto-cjk imagemagick x11-utils
   pulseaudio pulseaudio-utils
+  librsvg2-bin desktop-file-utils dpkg-dev
 )
 
 missing=()

@@ -18,12 +18,12 @@ import os
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from dovecot import Dovecot, jis_word, message, scramble  # noqa: E402
-from xsession import DEADLINE, Failure, XSession  # noqa: E402
+from dovecot import Dovecot, jis_word, message  # noqa: E402
+from lumstore import account, write_store  # noqa: E402
+from xsession import DEADLINE, Failure, run_story  # noqa: E402
 
 MAIL = [
     ("hanako", "山田花子 <hanako@example.jp>", "会議の資料について", "資料を添付します。\n", ("資料.pdf", b"%PDF-1.4 test")),
@@ -31,21 +31,6 @@ MAIL = [
     ("hanako", "鈴木 <suzuki@example.jp>", "お疲れさまです", "本日もよろしくお願いします。\n", None),
     ("taro", "経理部 <keiri@example.co.jp>", "請求書の送付", "請求書をお送りします。\n", None),
 ]
-
-
-def write_store(config, lines):
-    folder = os.path.join(config, "lumwatch")
-    os.makedirs(folder, exist_ok=True)
-    with open(os.path.join(folder, "lumwatch.ini"), "w", encoding="utf-8") as f:
-        f.write("[setting]\n" + "\n".join(lines) + "\n")
-    return os.path.join(folder, "lumwatch.ini")
-
-
-def account(n, name, port, user, password, colours):
-    return ["Aname%d=%s" % (n, name), "Hname%d=127.0.0.1" % n, "Portno%d=%d" % (n, port),
-            "Uname%d=%s" % (n, user), 'Passw%d="%s"' % (n, scramble(password)), "Check%d=1" % n,
-            "Scolor1%d=%d" % (n, colours[0]), "Scolor2%d=%d" % (n, colours[1]),
-            "Wavmode%d=2" % n]
 
 
 def stop(proc):
@@ -143,27 +128,16 @@ def main():
         sys.exit(2)
     bindir, shots = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     server = Dovecot()
-    x = None
-    try:
-        for user, password in (("hanako", "pw-h"), ("taro", "pw-t")):
-            server.add_user(user, password)
-        for user, from_, subject, body, attachment in MAIL:
-            name, addr = from_.split(" <")
-            server.deliver(user, message(jis_word(name) + " <" + addr, jis_word(subject), body, attachment))
-        server.start()
-        x = XSession()
-        x.start_tray()
-        with tempfile.TemporaryDirectory() as home:
-            users_day(x, bindir, shots, home, server)
-            first_run(x, bindir, home)
-        print("lumwatchd_e2e: ok")
-    except Failure as e:
-        print("lumwatchd_e2e: FAIL: %s" % e, file=sys.stderr)
-        sys.exit(1)
-    finally:
-        if x:
-            x.close()
-        server.stop()
+    for user, password in (("hanako", "pw-h"), ("taro", "pw-t")):
+        server.add_user(user, password)
+    for user, from_, subject, body, attachment in MAIL:
+        name, addr = from_.split(" <")
+        server.deliver(user, message(jis_word(name) + " <" + addr, jis_word(subject), body, attachment))
+
+    def story(x, home):
+        users_day(x, bindir, shots, home, server)
+        first_run(x, bindir, home)
+    run_story("lumwatchd_e2e", server, story)
 
 
 if __name__ == "__main__":

@@ -18,6 +18,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from lumstore import read_store  # noqa: E402
+
 DEADLINE = 30  # seconds for any one step; guards against hangs only
 
 
@@ -69,25 +72,6 @@ def keys(env, *names):
 def type_text(env, text):
     xdotool(env, "type", "--delay", "30", text)
     time.sleep(0.2)
-
-
-def read_store(path):
-    """The [setting] group as QSettings writes it: key=value, quoted when blanks matter."""
-    values = {}
-    group = None
-    with open(path, encoding="utf-8") as f:
-        for line in f:
-            line = line.rstrip("\n")
-            if line.startswith("["):
-                group = line
-                continue
-            if group != "[setting]" or "=" not in line:
-                continue
-            key, value = line.split("=", 1)
-            if len(value) >= 2 and value[0] == '"' and value[-1] == '"':
-                value = value[1:-1]
-            values[key] = value
-    return values
 
 
 def expected_store():

@@ -67,8 +67,11 @@ def jis_word(text):
 
 
 class Dovecot:
-    def __init__(self):
-        self.dir = tempfile.mkdtemp(prefix="lumdovecot-")
+    def __init__(self, parent=None, binary="/usr/sbin/dovecot"):
+        """parent: the folder to hold the server's own folder (default: the system's temporary
+        folder); it must be open to the mail user."""
+        self.binary = binary
+        self.dir = tempfile.mkdtemp(prefix="lumdovecot-", dir=parent)
         os.chmod(self.dir, 0o755)
         for sub in ("run", "state", "mail"):
             os.makedirs(os.path.join(self.dir, sub))
@@ -97,12 +100,12 @@ class Dovecot:
             f.write(message)
         os.chown(path, MAIL_UID, MAIL_GID)
 
-    def start(self, timeout=20):
-        self.port = free_port()
+    def start(self, timeout=20, port=None):
+        self.port = port or free_port()
         conf = os.path.join(self.dir, "dovecot.conf")
         with open(conf, "w") as f:
             f.write(CONFIG.format(dir=self.dir, port=self.port, uid=MAIL_UID, gid=MAIL_GID))
-        self.proc = subprocess.Popen(["/usr/sbin/dovecot", "-F", "-c", conf],
+        self.proc = subprocess.Popen([self.binary, "-F", "-c", conf],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         end = time.monotonic() + timeout
         while time.monotonic() < end and self.proc.poll() is None:

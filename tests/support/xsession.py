@@ -3,6 +3,8 @@ tray host, and xdotool helpers. No window manager runs: windows are focused with
 `xdotool windowfocus --sync`, not activated."""
 import os
 import subprocess
+import sys
+import tempfile
 import time
 
 DEADLINE = 30  # seconds for any one step; guards against hangs only
@@ -13,10 +15,10 @@ class Failure(Exception):
 
 
 class XSession:
-    def __init__(self, size="1024x768x24"):
+    def __init__(self, size="1024x768x24", xvfb="Xvfb"):
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", size, "-nolisten", "tcp"],
+            [xvfb, "-displayfd", str(write_fd), "-screen", "0", size, "-nolisten", "tcp"],
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
         with os.fdopen(read_fd) as r:
@@ -37,6 +39,24 @@ class XSession:
              "--width", "120", "--height", "24", "--transparent", "false"],
             env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.wait_for_window("panel", exact=False)
+
+    def position(self, window):
+        out = self.xdotool("getwindowgeometry", window).stdout
+        x, y = out.split("Position:")[1].split()[0].split(",")
+        w, h = out.split("Geometry:")[1].split()[0].split("x")
+        return int(x), int(y), int(w), int(h)
+
+    def tray_icon(self, program):
+        """The icon window a program has docked in the tray host."""
+        panel = self.position(self.wait_for_window("panel", exact=False))
+        end = time.monotonic() + DEADLINE
+        while time.monotonic() < end:
+            for window in self.xdotool("search", "--onlyvisible", "--classname", program).stdout.split():
+                x, y, _, _ = self.position(window)
+                if panel[0] <= x < panel[0] + panel[2] and panel[1] <= y < panel[1] + panel[3]:
+                    return window
+            time.sleep(0.2)
+        raise Failure("%s has no icon in the tray" % program)
 
     def xdotool(self, *args):
         return subprocess.run(["xdotool", *args], env=self.env(), capture_output=True, text=True,
@@ -76,17 +96,59 @@ class XSession:
         self.xdotool("click", "--repeat", str(repeat), "--delay", "80", str(button))
         time.sleep(0.3)
 
+    def type_text(self, text):
+        self.xdotool("type", "--delay", "30", text)
+        time.sleep(0.2)
+
     def clipboard(self):
         return subprocess.run(["xclip", "-o", "-selection", "clipboard"], env=self.env(),
                               capture_output=True, timeout=DEADLINE).stdout.decode("utf-8", "replace")
 
-    def screenshot(self, path):
+    def screenshot(self, path, window="root"):
+        """The whole screen or one window as PNG, without time stamps, so that the same
+        pixels give the same file."""
         os.makedirs(os.path.dirname(path), exist_ok=True)
-        subprocess.run(["import", "-window", "root", path], env=self.env(), check=True,
-                       timeout=DEADLINE)
+        subprocess.run(["import", "-window", window, "-define", "png:exclude-chunks=date,time",
+                        path], env=self.env(), check=True, timeout=DEADLINE)
+
+    def pixels(self, window):
+        """(width, height, RGB bytes) of a window as it shows now."""
+        ppm = subprocess.run(["import", "-window", window, "-depth", "8", "ppm:-"],
+                             env=self.env(), check=True, capture_output=True,
+                             timeout=DEADLINE).stdout
+        # "P6", width, height, 255, each followed by one blank; then the samples.
+        fields, at = [], 0
+        while len(fields) < 4:
+            end = at
+            while ppm[end:end + 1] not in (b" ", b"\n", b"\t", b"\r"):
+                end += 1
+            fields.append(ppm[at:end])
+            at = end + 1
+        return int(fields[1]), int(fields[2]), ppm[at:]
 
     def close(self):
         for p in (self.tray, self.xvfb):
             if p and p.poll() is None:
                 p.terminate()
                 p.wait()
+
+
+def run_story(name, server, story):
+    """Runs story(x, home) on a fresh display with a tray host, with the filled test server
+    started and a temporary home folder; prints the outcome, exits 1 on a Failure, and
+    stops the display and the server in every case."""
+    x = None
+    try:
+        server.start()
+        x = XSession()
+        x.start_tray()
+        with tempfile.TemporaryDirectory() as home:
+            story(x, home)
+        print("%s: ok" % name)
+    except Failure as e:
+        print("%s: FAIL: %s" % (name, e), file=sys.stderr)
+        sys.exit(1)
+    finally:
+        if x:
+            x.close()
+        server.stop()
