@@ -11,8 +11,6 @@
 #include <QPixmap>
 #include <QTimer>
 #include <cstdio>
-
-#include <cstdio>
 #include <cstring>
 
 namespace {
