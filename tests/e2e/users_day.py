@@ -80,10 +80,13 @@ class Day:
 
     # -- helpers ------------------------------------------------------------------------
 
-    def answer_box(self, key):
-        """Answers the message box "Lumora" (its text can't be read from outside on X11;
-        what the answer does is checked instead)."""
+    def answer_box(self, text, key):
+        """Reads the message box "Lumora" (Ctrl+C copies its text), then answers it."""
         self.x.focus(self.x.wait_for_window("Lumora"))
+        self.x.keys("ctrl+c")
+        shown = self.x.clipboard()
+        if shown != text:
+            raise Failure("the box says %r, not %r" % (shown, text))
         self.x.keys(key)
 
     def row(self, keys):
@@ -120,7 +123,7 @@ class Day:
     def first_start(self):
         self.checker = subprocess.Popen([os.path.join(self.bindir, "lumwatchd")], env=self.env,
                                         start_new_session=True)
-        self.answer_box("Return")  # "最初に設定をしてください"; lumsetup opens next
+        self.answer_box("最初に設定をしてください", "Return")  # lumsetup opens next
 
     def tick_options(self):
         # The tab bar of the general page has the focus first. In tab order: two timer
@@ -216,7 +219,7 @@ class Day:
         self.x.focus(self.main)
         self.x.keys("ctrl+Home", "Down", "Down", "space")
         self.click_button(PICTURE_BUTTONS["DelBt"])
-        self.answer_box("alt+y")  # "○の付いたメールを削除します\nよろしいですか？"
+        self.answer_box("○の付いたメールを削除します\nよろしいですか？", "alt+y")
         self.x.wait_for_window("%d通のメールが届いています!" % (len(ROWS) - 1), deadline=60)
         froms = self.pop3_from_lines()
         if len(froms) != len(ROWS) - 1 or any(gone[2].encode() in f for f in froms):
@@ -239,7 +242,7 @@ class Day:
     def exit_from_tray(self):
         self.x.click(self.x.tray_icon("lumwatchd"), 11, 11, button=3)
         self.x.keys("x")
-        self.answer_box("Return")  # "終了しますか？", Yes by default
+        self.answer_box("終了しますか？", "Return")  # Yes by default
         if self.checker.wait(DEADLINE) != 0:
             raise Failure("lumwatchd ended with %d" % self.checker.returncode)
         stored = read_store(self.store)
