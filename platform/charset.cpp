@@ -101,7 +101,7 @@ std::optional<QString> decodeCharset(QByteArrayView bytes, QByteArrayView charse
     if (!plausibleName(name))
         return std::nullopt;
     if (isOneOf(name, {"utf-8", "utf8", "us-ascii", "ascii"})) {
-        QStringDecoder utf8(QStringDecoder::Utf8);
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
         QString text = utf8.decode(bytes);
         if (utf8.hasError() && errors == CharsetErrors::Fail)
             return std::nullopt;

@@ -99,6 +99,10 @@ TEST(ModernMessage, BodiesAndAttachmentNames)
         {"broken base64 gives what it can",
          "Content-Type: text/plain; charset=utf-8\r\nContent-Transfer-Encoding: base64\r\n\r\n5pys*5paH\r\n",
          "本文", false, {}},
+        {"broken quoted-printable keeps what it can't read",
+         "Content-Type: text/plain\r\nContent-Transfer-Encoding: quoted-printable\r\n\r\na=ZZb=3", "a=ZZb=3", false, {}},
+        {"a character cut off at the end: a replacement per byte",
+         "Content-Type: text/plain; charset=utf-8\r\n\r\nok\xE6\x9C", "ok\uFFFD\uFFFD", false, {}},
         {"sjis labelled utf-8 shows replacement characters",
          "Content-Type: text/plain; charset=utf-8\r\n\r\n\x83\x54", "\uFFFD\x54", false, {}},
     };
