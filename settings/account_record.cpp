@@ -37,6 +37,8 @@ void readAccount(const SettingsStore &store, int n, AccountRecord &r)
     r.display.wavdir2 = store.readSetting(k(key::wavdir2), QString());
     if (r.display.wavdir2 == QStringLiteral("0"))
         r.display.wavdir2.clear();
+    if (const auto mode = storedSslMode(store, n))
+        r.sslmode = *mode;
 }
 
 std::optional<quint16> storedPort(const SettingsStore &store, int n)
@@ -55,6 +57,18 @@ std::optional<quint16> storedPort(const SettingsStore &store, int n)
     return quint16(port);
 }
 
+std::optional<SslMode> storedSslMode(const SettingsStore &store, int n)
+{
+    const QString text = store.readSetting(numbered(key::sslmode, n), QStringLiteral("0")).trimmed();
+    if (text == u"0")
+        return SslMode::None;
+    if (text == u"1")
+        return SslMode::Tls;
+    if (text == u"2")
+        return SslMode::Stls;
+    return std::nullopt;
+}
+
 void writeAccount(SettingsStore &store, int n, const AccountRecord &r)
 {
     const auto k = [n](const char *prefix) { return numbered(prefix, n); };
@@ -68,6 +82,7 @@ void writeAccount(SettingsStore &store, int n, const AccountRecord &r)
     store.writeSetting(k(key::scolor2), QString::number(r.display.scolor2));
     saveValue(store, k(key::wavmode), r.display.wavmode, QString());
     saveValue(store, k(key::wavdir2), 0, r.display.wavdir2);
+    saveValue(store, k(key::sslmode), qint32(r.sslmode), QString());
 }
 
 } // namespace lum

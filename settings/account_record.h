@@ -1,6 +1,6 @@
 #pragma once
 // One POP3 account as kept in the settings store: ten keys, each a prefix of setting_keys.h
-// followed by the account number. Accounts are numbered 1.."accountno" without gaps.
+// followed by the account number, and "Sslmode" beside them. Accounts are numbered 1.."accountno" without gaps.
 
 #include "platform/settings_store.h"
 
@@ -20,6 +20,14 @@ struct AccountDisplay {
     bool operator==(const AccountDisplay &) const = default;
 };
 
+// How a connection of the account is encrypted ("Sslmode"). A store without the key means
+// None: such accounts behave as before the key existed.
+enum class SslMode : qint16 {
+    None = 0, // plain POP3
+    Tls = 1,  // TLS from the first byte (POP3S, usually port 995)
+    Stls = 2, // STLS after the greeting (RFC 2595 §4, usually port 110)
+};
+
 struct AccountRecord {
     QString aname;       // display name
     QString hname;       // POP3 server: host name or dotted IPv4 address
@@ -28,11 +36,12 @@ struct AccountRecord {
     QString passw;       // plain in memory, scrambled in the store
     qint16 check = 1;    // non-zero: the account takes part in checking
     AccountDisplay display;
+    SslMode sslmode = SslMode::None;
 
     bool operator==(const AccountRecord &) const = default;
 };
 
-// Reads the ten keys of account n into record. A missing key gives the field's default; a
+// Reads the keys of account n into record. A missing key gives the field's default; a
 // value that is not a number in range leaves that field as it was. The password is taken
 // only when its stored text is not empty (else the field is left as it was), read by
 // storedPassword(). A stored "Wavdir2_" of "0" reads as no file.
@@ -42,6 +51,11 @@ void readAccount(const SettingsStore &store, int n, AccountRecord &record);
 // stored number when it is one of 1..65535 (40000 is a port even though AccountRecord holds
 // 16 bits), else empty: a port that can't be used as stored is never replaced by another.
 std::optional<quint16> storedPort(const SettingsStore &store, int n);
+
+// The encryption of account n as a connection uses it: None when "Sslmode" is missing, the
+// stored mode when it is 0, 1 or 2, else empty: an account whose stored mode can't be read
+// is never visited in the clear by mistake.
+std::optional<SslMode> storedSslMode(const SettingsStore &store, int n);
 
 // Writes record as account n, in key order, through saveValue: empty texts are stored as
 // "0" (the WAV path, a path, as ""), the password scrambled, colours as decimal 32-bit

@@ -37,6 +37,7 @@ void loadOptions(const SettingsStore &store, Options &o)
         o.current.uname.clear();
         o.current.passw.clear();
         o.current.portno = 110;
+        o.current.sslmode = SslMode::None;
         loadadata(store, n, o);
     }
 

@@ -86,6 +86,8 @@ inline constexpr const char *scolor1 = "Scolor1";
 inline constexpr const char *scolor2 = "Scolor2";
 inline constexpr const char *wavmode = "Wavmode";
 inline constexpr const char *wavdir2 = "Wavdir2_";
+// Our own key beside the ten: the account's encryption, see SslMode.
+inline constexpr const char *sslmode = "Sslmode";
 
 } // namespace key
 

@@ -19,6 +19,7 @@ AccountRecord sample(const QString &name)
     r.passw = u"秘密-"_qs + name;
     r.check = 0;
     r.display = {0x0000FF, 0x00FF00, 1, "/snd/" + name + ".wav"};
+    r.sslmode = name.size() % 2 ? SslMode::Tls : SslMode::Stls;
     return r;
 }
 
@@ -31,6 +32,7 @@ TEST(Account, MissingKeysGiveDefaults)
     EXPECT_EQ(r.check, 1);
     EXPECT_EQ(r.display.scolor2, 0xFFFF80);
     EXPECT_EQ(r.portno, 110);
+    EXPECT_EQ(r.sslmode, SslMode::None);
 }
 
 TEST(Account, WriteThenReadRoundTrips)
@@ -39,6 +41,7 @@ TEST(Account, WriteThenReadRoundTrips)
     writeAccount(t.store(), 12, sample("x"));
     EXPECT_EQ(t.store().readSetting("Scolor112", ""), "255");
     EXPECT_EQ(t.store().readSetting("Wavdir2_12", ""), "/snd/x.wav");
+    EXPECT_EQ(t.store().readSetting("Sslmode12", ""), "1");
     AccountRecord r;
     readAccount(t.store(), 12, r);
     EXPECT_EQ(r, sample("x"));
@@ -108,6 +111,42 @@ TEST(Account, UnconvertibleValueLeavesOnlyThatField)
     EXPECT_EQ(r.display.scolor2, 7);
     EXPECT_EQ(r.uname, "user-a");
 }
+
+struct SslModeRow {
+    const char *name;
+    const char *stored; // nullptr: no "Sslmode1" key
+    std::optional<SslMode> mode;
+};
+
+void PrintTo(const SslModeRow &r, std::ostream *os) { *os << r.name; }
+
+class StoredSslMode : public testing::TestWithParam<SslModeRow> {};
+
+// An older store has no "Sslmode": plain, as before. A mode that can't be read is no mode
+// at all, and readAccount leaves the field as it was.
+TEST_P(StoredSslMode, ReadsOnlyTheThreeModes)
+{
+    TempStore t;
+    if (GetParam().stored)
+        t.store().writeSetting("Sslmode1", GetParam().stored);
+    EXPECT_EQ(storedSslMode(t.store(), 1), GetParam().mode);
+    AccountRecord r;
+    r.sslmode = SslMode::Stls;
+    readAccount(t.store(), 1, r);
+    EXPECT_EQ(r.sslmode, GetParam().mode.value_or(SslMode::Stls));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, StoredSslMode,
+    testing::Values(SslModeRow{"Missing", nullptr, SslMode::None},
+                    SslModeRow{"None", "0", SslMode::None},
+                    SslModeRow{"Tls", "1", SslMode::Tls},
+                    SslModeRow{"Stls", " 2 ", SslMode::Stls},
+                    SslModeRow{"OutOfRange", "3", std::nullopt},
+                    SslModeRow{"Negative", "-1", std::nullopt},
+                    SslModeRow{"Empty", "", std::nullopt},
+                    SslModeRow{"Text", "tls", std::nullopt}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Account, EmptyStoredPasswordLeavesField)
 {

@@ -101,6 +101,8 @@ TEST(LoadOptions, AccountsFillTablesAndLastIsCurrent)
     s.writeSetting("Uname2", "taro");
     s.writeSetting("Passw2", "97 98 ");
     s.writeSetting("Portno2", "995");
+    s.writeSetting("Sslmode1", "2");
+    s.writeSetting("Sslmode2", "bad");
     s.writeSetting("Wavmode2", "1");
     s.writeSetting("Wavdir2_2", "/snd/two.wav");
     Options o;
@@ -114,6 +116,7 @@ TEST(LoadOptions, AccountsFillTablesAndLastIsCurrent)
     EXPECT_EQ(o.current.uname, "taro");
     EXPECT_EQ(o.current.passw, "ab");
     EXPECT_EQ(o.current.portno, 995);
+    EXPECT_EQ(o.current.sslmode, SslMode::None) << "no mode carried over from account 1";
 }
 
 TEST(LoadOptions, ReloadWithFewerAccountsKeepsTheRemainingEntries)
