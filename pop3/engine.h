@@ -12,6 +12,10 @@
 //   retrieve  greeting, USER, PASS, RETR n for each marked message not yet retrieved, QUIT
 //   delete    greeting, USER, PASS, then per marked message TOP n 0 and, when the message
 //             is still the one the check listed, DELE n; QUIT
+// Encryption ("Sslmode"): TLS from the first byte, the greeting read only once encrypted;
+// or STLS (RFC 2595 §4) right after the greeting, USER only once the handshake is done. An
+// account that asks for TLS never sends USER or PASS unencrypted: a refused STLS, a failed
+// handshake or plain bytes where TLS was due end the session.
 // A negative reply, a failed connection or a server that goes away shows the error and
 // moves on to the next account one second later; so does a session without progress for
 // "Timeupval" minutes. An account that can't be opened (no host, an unusable port, a line
@@ -49,6 +53,8 @@ public:
     void received(ConnId id, QByteArrayView bytes) override;
     void closed(ConnId id) override;
     void failed(ConnId id, qint32 code) override;
+    void encrypted(ConnId id) override;
+    void tlsFailed(ConnId id, TlsError reason) override;
 
     // A one-shot run (a command-line check) ends its cycle as soon as the last session has
     // closed instead of one second later.
@@ -79,7 +85,9 @@ private:
     // Session layer.
     // Opens the session's connection; false when nothing was opened (the reason is shown).
     bool logon(SessionKind kind);
-    QString accountProblem(quint16 &port) const;
+    QString accountProblem(quint16 &port, SslMode &mode) const;
+    void stlsAnswered(const ReplyReader::Reply &reply);
+    void sessionReply(const ReplyReader::Reply &reply);
     void subSend(const QString &command,
                  ReplyReader::Framing framing = ReplyReader::Framing::StatusLine,
                  qsizetype maxReply = ReplyReader::maxHeaderReply);
@@ -148,6 +156,9 @@ private:
     qint32 msgCount_ = 0;  // of the STAT reply
     qint64 statSize_ = 0;  // of the STAT reply
     int headerIndex_ = 0;  // TOP in progress
+    SslMode sslmode_ = SslMode::None;
+    // Where the connection is on its way to encryption.
+    enum class TlsStep { Plain, StlsSent, Handshake, Encrypted } tls_ = TlsStep::Plain;
     QByteArray log_;
 
     // Cycle fields.

@@ -14,6 +14,10 @@ namespace lum {
 // dropped.
 using ConnId = quint64;
 
+// Why a TLS handshake failed: the certificate's fault as far as it is known, else Handshake
+// (the peer closed or spoke something other than TLS).
+enum class TlsError { Handshake, UnknownIssuer, SelfSigned, Expired, NotYetValid, HostName, Revoked, Untrusted };
+
 // Events of a transport, delivered to the engine.
 class TransportEvents {
 public:
@@ -25,6 +29,12 @@ public:
     // Connecting, reading or writing failed; code is a socket error number as understood
     // by SockErrMsg.
     virtual void failed(ConnId id, qint32 code) = 0;
+    // The TLS handshake of openTls() or startTls() completed and the server's certificate
+    // was accepted for the host; every byte from here on is encrypted.
+    virtual void encrypted(ConnId id) = 0;
+    // The TLS handshake failed or the certificate was refused. The connection is dead: no
+    // byte of id reaches the peer after this, and no event of id follows.
+    virtual void tlsFailed(ConnId id, TlsError reason) = 0;
 };
 
 // A byte stream to a server. open() returns at once; the outcome arrives as an event.
@@ -32,6 +42,12 @@ class Transport {
 public:
     virtual ~Transport() = default;
     virtual void open(ConnId id, const QString &host, quint16 port) = 0;
+    // As open(), with TLS from the first byte (POP3S): connected() once the TCP connection
+    // stands, then encrypted() or tlsFailed(). The certificate is checked against host.
+    virtual void openTls(ConnId id, const QString &host, quint16 port) = 0;
+    // Starts the TLS handshake on the open connection (STLS, RFC 2595 §4); encrypted() or
+    // tlsFailed() follows. The certificate is checked against the host given to open().
+    virtual void startTls(ConnId id) = 0;
     virtual void send(ConnId id, const QByteArray &bytes) = 0;
     // Closes after the bytes already sent have gone out; no event of id follows.
     virtual void close(ConnId id) = 0;

@@ -58,8 +58,14 @@ void Pop3Engine::appendLog(QByteArrayView bytes, QByteArrayView tail)
 
 // Why the current account can't be visited, or empty when it can. Checked before anything
 // is opened, so that a bad record never gets a connection, let alone the credentials.
-QString Pop3Engine::accountProblem(quint16 &port) const
+QString Pop3Engine::accountProblem(quint16 &port, SslMode &mode) const
 {
+    const std::optional<SslMode> m = storedSslMode(store_, index_);
+    if (!m) {
+        return QStringLiteral("暗号化の設定が正しくありません:")
+            + store_.readSetting(numbered(key::sslmode, index_), QString());
+    }
+    mode = *m;
     const std::optional<quint16> p = storedPort(store_, index_);
     if (!p) {
         return QStringLiteral("ﾎﾟｰﾄ番号が正しくありません:")
@@ -89,7 +95,8 @@ bool Pop3Engine::logon(SessionKind kind)
         return false;
     }
     quint16 port = 0;
-    if (const QString problem = accountProblem(port); !problem.isEmpty()) {
+    SslMode mode = SslMode::None;
+    if (const QString problem = accountProblem(port, mode); !problem.isEmpty()) {
         timers_.stop(TimerId::Timeup);
         ShowMsg(problem);
         return false;
@@ -97,14 +104,21 @@ bool Pop3Engine::logon(SessionKind kind)
     conn_ += 1;
     open_ = true;
     reader_.reset();
-    transport_.open(conn_, host, port);
+    sslmode_ = mode;
+    if (mode == SslMode::Tls) {
+        tls_ = TlsStep::Handshake;
+        transport_.openTls(conn_, host, port);
+    } else {
+        tls_ = TlsStep::Plain;
+        transport_.open(conn_, host, port);
+    }
     return true;
 }
 
 void Pop3Engine::subSend(const QString &command, ReplyReader::Framing framing, qsizetype maxReply)
 {
-    if (!open_)
-        return; // not sent, so not logged either
+    if (!open_ || tls_ == TlsStep::Handshake)
+        return; // not sent, so not logged either; nothing goes out during a handshake
     if (command.contains(QLatin1String("PASS")))
         appendLog(passMask);
     else
@@ -181,6 +195,46 @@ void Pop3Engine::failed(ConnId id, qint32 code)
     sessionError(isNoError(message) ? SockErrMsg(wsa::connReset) : message);
 }
 
+void Pop3Engine::encrypted(ConnId id)
+{
+    if (!current(id) || tls_ != TlsStep::Handshake)
+        return;
+    tls_ = TlsStep::Encrypted;
+    restartTimeup();
+    // After STLS the session goes on as after the greeting; POP3S still awaits its greeting.
+    if (sslmode_ == SslMode::Stls) {
+        ReplyReader::Reply greeting;
+        greeting.positive = true;
+        sessionReply(greeting);
+    }
+}
+
+void Pop3Engine::tlsFailed(ConnId id, TlsError reason)
+{
+    if (!current(id))
+        return;
+    dropConnection(); // not even QUIT goes out on a connection that failed its handshake
+    sessionError(TlsErrMsg(reason));
+}
+
+// The reply to STLS. Bytes after its +OK came before the handshake and are not from the
+// server we will check (RFC 2595 §4): they end the session rather than being read.
+void Pop3Engine::stlsAnswered(const ReplyReader::Reply &reply)
+{
+    if (!reply.positive) {
+        sessionError(QStringLiteral("ｻｰﾊﾞｰが暗号化(STLS)に対応していません"));
+        return;
+    }
+    if (reader_.bufferedBytes() > 0) {
+        dropConnection();
+        sessionError(TlsErrMsg(TlsError::Handshake));
+        return;
+    }
+    tls_ = TlsStep::Handshake;
+    reader_.reset();
+    transport_.startTls(conn_);
+}
+
 void Pop3Engine::closed(ConnId id)
 {
     if (!current(id))
@@ -198,6 +252,12 @@ void Pop3Engine::received(ConnId id, QByteArrayView bytes)
 {
     if (!current(id))
         return;
+    if (tls_ == TlsStep::Handshake) {
+        // Plain text where the transport should be doing TLS.
+        dropConnection();
+        sessionError(TlsErrMsg(TlsError::Handshake));
+        return;
+    }
     reader_.feed(bytes);
     ReplyReader::Reply reply;
     while (current(id)) {
@@ -218,6 +278,10 @@ void Pop3Engine::received(ConnId id, QByteArrayView bytes)
 
 void Pop3Engine::dispatch(const ReplyReader::Reply &reply)
 {
+    if (tls_ == TlsStep::StlsSent) {
+        stlsAnswered(reply);
+        return;
+    }
     if (!reply.positive) {
         if (kind_ == SessionKind::Delete && step_ == 8) {
             // TOP n 0 refused: the message is gone, so it is not the one to delete.
@@ -230,6 +294,17 @@ void Pop3Engine::dispatch(const ReplyReader::Reply &reply)
         sessionError(text.trimmed().isEmpty() ? QStringLiteral("ｻｰﾊﾞｰに拒否されました") : text);
         return;
     }
+    if (sslmode_ == SslMode::Stls && tls_ == TlsStep::Plain) {
+        // The greeting: encryption first, then the login (STLS, RFC 2595 §4).
+        tls_ = TlsStep::StlsSent;
+        subSend(QStringLiteral("STLS\r\n"));
+        return;
+    }
+    sessionReply(reply);
+}
+
+void Pop3Engine::sessionReply(const ReplyReader::Reply &reply)
+{
     switch (kind_) {
     case SessionKind::Check:
         checkReply(reply);

@@ -74,4 +74,27 @@ bool isNoError(const QString &message)
     return message.isEmpty() || message == QLatin1String("(0)");
 }
 
+QString TlsErrMsg(TlsError reason)
+{
+    switch (reason) {
+    case TlsError::UnknownIssuer:
+        return QStringLiteral("ｻｰﾊﾞｰ証明書の発行者が信頼されていません");
+    case TlsError::SelfSigned:
+        return QStringLiteral("ｻｰﾊﾞｰ証明書が自己署名です");
+    case TlsError::Expired:
+        return QStringLiteral("ｻｰﾊﾞｰ証明書の有効期限が切れています");
+    case TlsError::NotYetValid:
+        return QStringLiteral("ｻｰﾊﾞｰ証明書がまだ有効ではありません");
+    case TlsError::HostName:
+        return QStringLiteral("ｻｰﾊﾞｰ証明書のﾎｽﾄ名が一致しません");
+    case TlsError::Revoked:
+        return QStringLiteral("ｻｰﾊﾞｰ証明書が失効しています");
+    case TlsError::Untrusted:
+        return QStringLiteral("ｻｰﾊﾞｰ証明書を確認できません");
+    case TlsError::Handshake:
+        break;
+    }
+    return QStringLiteral("暗号化通信を開始できません");
+}
+
 } // namespace lum

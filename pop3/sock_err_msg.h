@@ -3,12 +3,17 @@
 // Winsock ones (10061 refused, 11001 host not found, ...); platform errors are mapped to
 // them first (see qt/socket_error_code.h).
 
+#include "pop3/ports.h"
+
 #include <QString>
 
 namespace lum {
 
 // The message for code; a code without a text gives "(" code ")", so 0 gives "(0)".
 QString SockErrMsg(qint32 code);
+
+// The message for a failed TLS handshake, naming the certificate's fault when known.
+QString TlsErrMsg(TlsError reason);
 
 // "(0)" and the empty text mean "no error": nothing is to be shown.
 bool isNoError(const QString &message);

@@ -2,7 +2,8 @@
 
 #include "pop3/qt/socket_error_code.h"
 
-#include <QTcpSocket>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTimer>
 
 namespace lum {
@@ -23,29 +24,53 @@ QtTransport::~QtTransport()
         forget(socket_);
 }
 
-QTcpSocket *QtTransport::makeSocket()
+void QtTransport::addCaCertificates(const QList<QSslCertificate> &certificates)
 {
-    return new QTcpSocket(this);
+    extraCas_ += certificates;
 }
 
-void QtTransport::open(ConnId id, const QString &host, quint16 port)
+QSslSocket *QtTransport::openSocket(ConnId id)
 {
     if (socket_)
         forget(socket_);
     id_ = id;
-    QTcpSocket *s = makeSocket();
+    auto *s = new QSslSocket(this);
     socket_ = s;
-    connect(s, &QTcpSocket::connected, this, [this, id, s] {
+    if (!extraCas_.isEmpty()) {
+        QSslConfiguration config = s->sslConfiguration();
+        config.addCaCertificates(extraCas_);
+        s->setSslConfiguration(config);
+    }
+    // QueryPeer would connect anyway after a refused certificate; VerifyPeer is the default
+    // of a client, said here because everything below relies on it.
+    s->setPeerVerifyMode(QSslSocket::VerifyPeer);
+    connect(s, &QSslSocket::connected, this, [this, id, s] {
         s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         events_.connected(id);
     });
-    connect(s, &QTcpSocket::readyRead, this, [this, id, s] {
+    connect(s, &QSslSocket::encrypted, this, [this, id] { events_.encrypted(id); });
+    connect(s, &QSslSocket::readyRead, this, [this, id, s] {
         const QByteArray bytes = s->readAll();
         if (!bytes.isEmpty())
             events_.received(id, bytes);
     });
-    connect(s, &QTcpSocket::disconnected, this, [this, id] { events_.closed(id); });
-    connect(s, &QTcpSocket::errorOccurred, this, [this, id, s](QAbstractSocket::SocketError e) {
+    connect(s, &QSslSocket::disconnected, this, [this, id] { events_.closed(id); });
+    // Not ignored, so the handshake fails; the socket is cut here already, before anything
+    // the engine might still write.
+    connect(s, &QSslSocket::sslErrors, this, [this, id, s](const QList<QSslError> &errors) {
+        QList<QSslError::SslError> kinds;
+        for (const QSslError &e : errors)
+            kinds.append(e.error());
+        cut(s);
+        events_.tlsFailed(id, tlsErrorOf(kinds));
+    });
+    connect(s, &QSslSocket::errorOccurred, this, [this, id, s](QAbstractSocket::SocketError e) {
+        if (e == QAbstractSocket::SslHandshakeFailedError || e == QAbstractSocket::SslInternalError
+            || e == QAbstractSocket::SslInvalidUserDataError) {
+            cut(s);
+            events_.tlsFailed(id, TlsError::Handshake);
+            return;
+        }
         // The end of stream is reported by disconnected(), after the last bytes.
         if (e == QAbstractSocket::RemoteHostClosedError && s->state() != QAbstractSocket::UnconnectedState)
             return;
@@ -54,7 +79,24 @@ void QtTransport::open(ConnId id, const QString &host, quint16 port)
         else
             events_.failed(id, socketErrorCode(e));
     });
-    s->connectToHost(host, port);
+    return s;
+}
+
+void QtTransport::open(ConnId id, const QString &host, quint16 port)
+{
+    openSocket(id)->connectToHost(host, port);
+}
+
+void QtTransport::openTls(ConnId id, const QString &host, quint16 port)
+{
+    // The host is the name sent for SNI and the name the certificate must carry.
+    openSocket(id)->connectToHostEncrypted(host, port);
+}
+
+void QtTransport::startTls(ConnId id)
+{
+    if (id == id_ && socket_)
+        socket_->startClientEncryption();
 }
 
 void QtTransport::send(ConnId id, const QByteArray &bytes)
@@ -75,14 +117,23 @@ void QtTransport::close(ConnId id)
     }
 }
 
-void QtTransport::forget(QTcpSocket *s)
+void QtTransport::cut(QSslSocket *s)
+{
+    disconnect(s, nullptr, this, nullptr);
+    s->abort();
+    s->deleteLater();
+    if (s == socket_)
+        socket_ = nullptr;
+}
+
+void QtTransport::forget(QSslSocket *s)
 {
     disconnect(s, nullptr, this, nullptr);
     if (s->state() == QAbstractSocket::UnconnectedState) {
         s->deleteLater();
         return;
     }
-    connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+    connect(s, &QSslSocket::disconnected, s, &QObject::deleteLater);
     QTimer::singleShot(lingerMs, s, [s] {
         s->abort();
         s->deleteLater();

@@ -1,15 +1,19 @@
 #pragma once
-// The engine's transport over QTcpSocket: one socket per connection id. Bytes go in and
+// The engine's transport over QSslSocket: one socket per connection id. Bytes go in and
 // out unchanged; errors are mapped to socket error numbers. The socket of a connection the
 // engine closes finishes sending, then goes away without reporting anything more.
 //
-// A transport for POP3 over TLS derives from this and replaces makeSocket().
+// TLS (openTls, startTls) checks the server's certificate against the system's trust store
+// (and any CA added for tests) and the account's host name, which also goes out as the
+// server name (SNI). A certificate with any error is refused: the socket is aborted at once,
+// so nothing written after the handshake reaches the server, and tlsFailed() names why.
 
 #include "pop3/ports.h"
 
 #include <QObject>
 
-class QTcpSocket;
+class QSslSocket;
+class QSslCertificate;
 
 namespace lum {
 
@@ -20,18 +24,24 @@ public:
     ~QtTransport() override;
 
     void open(ConnId id, const QString &host, quint16 port) override;
+    void openTls(ConnId id, const QString &host, quint16 port) override;
+    void startTls(ConnId id) override;
     void send(ConnId id, const QByteArray &bytes) override;
+
+    // Trusts these CAs as well as the system's (tests with a CA of their own).
+    void addCaCertificates(const QList<QSslCertificate> &certificates);
     void close(ConnId id) override;
 
-protected:
-    virtual QTcpSocket *makeSocket();
-
 private:
-    void forget(QTcpSocket *socket);
+    QSslSocket *openSocket(ConnId id);
+    void forget(QSslSocket *socket);
+    // Aborts at once: nothing more goes out, nothing more is reported.
+    void cut(QSslSocket *socket);
 
     TransportEvents &events_;
     ConnId id_ = 0;
-    QTcpSocket *socket_ = nullptr;
+    QSslSocket *socket_ = nullptr;
+    QList<QSslCertificate> extraCas_;
 };
 
 } // namespace lum

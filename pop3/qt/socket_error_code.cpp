@@ -44,4 +44,43 @@ qint32 socketErrorCode(QAbstractSocket::SocketError error)
     return -1000 - int(error);
 }
 
+TlsError tlsErrorOf(const QList<QSslError::SslError> &errors)
+{
+    const auto reason = [](QSslError::SslError e) {
+        switch (e) {
+        case QSslError::SelfSignedCertificate:
+        case QSslError::SelfSignedCertificateInChain:
+            return TlsError::SelfSigned;
+        case QSslError::UnableToGetIssuerCertificate:
+        case QSslError::UnableToGetLocalIssuerCertificate:
+        case QSslError::UnableToVerifyFirstCertificate:
+        case QSslError::CertificateUntrusted:
+            return TlsError::UnknownIssuer;
+        case QSslError::CertificateRevoked:
+            return TlsError::Revoked;
+        case QSslError::CertificateExpired:
+            return TlsError::Expired;
+        case QSslError::CertificateNotYetValid:
+            return TlsError::NotYetValid;
+        case QSslError::HostNameMismatch:
+            return TlsError::HostName;
+        case QSslError::NoError:
+            return TlsError::Handshake;
+        default:
+            return TlsError::Untrusted;
+        }
+    };
+    // The order of the enumeration TlsError is not the order of telling.
+    static constexpr TlsError order[] = {TlsError::SelfSigned, TlsError::UnknownIssuer, TlsError::Revoked,
+                                         TlsError::Expired,    TlsError::NotYetValid,   TlsError::HostName,
+                                         TlsError::Untrusted};
+    for (TlsError wanted : order) {
+        for (QSslError::SslError e : errors) {
+            if (reason(e) == wanted)
+                return wanted;
+        }
+    }
+    return TlsError::Handshake;
+}
+
 } // namespace lum

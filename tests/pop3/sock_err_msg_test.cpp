@@ -89,5 +89,35 @@ INSTANTIATE_TEST_SUITE_P(
         QtCase{"unknown_is_parenthesised", QAbstractSocket::UnknownSocketError, "(-999)"}),
     [](const auto &info) { return std::string(info.param.name); });
 
+// Qt's certificate errors as the reason the user reads: the issuer first, the name last.
+struct TlsCase {
+    const char *name;
+    QList<QSslError::SslError> errors;
+    const char *text;
+};
+
+class TlsReason : public testing::TestWithParam<TlsCase> {};
+
+TEST_P(TlsReason, NamesTheCertificatesFault)
+{
+    EXPECT_EQ(TlsErrMsg(tlsErrorOf(GetParam().errors)), QString::fromUtf8(GetParam().text));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Certificates, TlsReason,
+    testing::Values(
+        TlsCase{"none", {}, "暗号化通信を開始できません"},
+        TlsCase{"self_signed_for_another_host",
+                {QSslError::HostNameMismatch, QSslError::SelfSignedCertificate}, "ｻｰﾊﾞｰ証明書が自己署名です"},
+        TlsCase{"unknown_ca", {QSslError::UnableToGetLocalIssuerCertificate, QSslError::UnableToVerifyFirstCertificate},
+                "ｻｰﾊﾞｰ証明書の発行者が信頼されていません"},
+        TlsCase{"expired_for_another_host", {QSslError::HostNameMismatch, QSslError::CertificateExpired},
+                "ｻｰﾊﾞｰ証明書の有効期限が切れています"},
+        TlsCase{"not_yet_valid", {QSslError::CertificateNotYetValid}, "ｻｰﾊﾞｰ証明書がまだ有効ではありません"},
+        TlsCase{"revoked", {QSslError::CertificateRevoked}, "ｻｰﾊﾞｰ証明書が失効しています"},
+        TlsCase{"host_name", {QSslError::HostNameMismatch}, "ｻｰﾊﾞｰ証明書のﾎｽﾄ名が一致しません"},
+        TlsCase{"other", {QSslError::InvalidPurpose}, "ｻｰﾊﾞｰ証明書を確認できません"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 } // namespace
 } // namespace lum

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <deque>
 #include <functional>
+#include <optional>
 
 namespace lum::test {
 
@@ -24,6 +25,10 @@ struct Mailbox {
     enum class Mode { Normal, Refuse, Silent, Greeting } mode = Mode::Normal;
     QByteArray greeting = "+OK POP3 ready\r\n";
     int chunk = 0; // reply chunk size; 0 = whole replies
+    // TLS: STLS is answered +OK when offered; a handshake fails with tlsFailure when set.
+    bool stls = true;
+    std::optional<TlsError> tlsFailure;
+    bool tlsSilent = false; // a handshake that never ends
     // A hook that may replace the reply to a command (return an empty array to keep it).
     std::function<QByteArray(const QByteArray &command)> override;
 };
@@ -41,14 +46,27 @@ public:
         bool closedByClient = false;
         QList<int> pendingDele;
         bool authed = false;
+        bool openedTls = false;
+        bool encrypted = false;
+        QStringList clearCommands; // those received before the connection was encrypted
     };
     QList<Conn> conns;
 
-    void open(ConnId id, const QString &host, quint16 port) override
+    void open(ConnId id, const QString &host, quint16 port) override { open(id, host, port, false); }
+    void openTls(ConnId id, const QString &host, quint16 port) override { open(id, host, port, true); }
+
+    void startTls(ConnId id) override
+    {
+        if (Conn *c = conn(id); c && !c->closedByClient)
+            handshake(*c);
+    }
+
+    void open(ConnId id, const QString &host, quint16 port, bool tls)
     {
         Conn c;
         c.id = id;
         c.host = host + QLatin1Char(':') + QString::number(port);
+        c.openedTls = tls;
         conns.append(c);
         Mailbox *mb = box(c.host);
         if (!mb || mb->mode == Mailbox::Mode::Refuse) {
@@ -56,6 +74,8 @@ public:
             return;
         }
         queue_.push_back({id, Ev::Connected, {}, 0});
+        if (tls && !handshake(conns.last()))
+            return;
         if (mb->mode != Mailbox::Mode::Silent)
             reply(id, mb->greeting);
     }
@@ -71,6 +91,8 @@ public:
                 line.chop(1);
             if (!line.isEmpty()) {
                 c->commands.append(QString::fromUtf8(line));
+                if (!c->encrypted)
+                    c->clearCommands.append(QString::fromUtf8(line));
                 answer(*c, line);
             }
         }
@@ -101,6 +123,12 @@ public:
             case Ev::Failed:
                 engine_.failed(e.id, e.code);
                 break;
+            case Ev::Encrypted:
+                engine_.encrypted(e.id);
+                break;
+            case Ev::TlsFailed:
+                engine_.tlsFailed(e.id, TlsError(e.code));
+                break;
             }
         }
     }
@@ -123,13 +151,27 @@ public:
     QList<QByteArray> rawSent;
 
 private:
-    enum class Ev { Connected, Bytes, Closed, Failed };
+    enum class Ev { Connected, Bytes, Closed, Failed, Encrypted, TlsFailed };
     struct Event {
         ConnId id;
         Ev kind;
         QByteArray bytes;
         qint32 code;
     };
+
+    bool handshake(Conn &c)
+    {
+        const Mailbox *mb = box(c.host);
+        if (mb && mb->tlsSilent)
+            return false;
+        if (mb && mb->tlsFailure) {
+            queue_.push_back({c.id, Ev::TlsFailed, {}, qint32(*mb->tlsFailure)});
+            return false;
+        }
+        c.encrypted = true;
+        queue_.push_back({c.id, Ev::Encrypted, {}, 0});
+        return true;
+    }
 
     Mailbox *box(const QString &host) { return hosts.contains(host) ? &hosts[host] : nullptr; }
     Conn *conn(ConnId id)
@@ -182,7 +224,9 @@ private:
         const auto exists = [&](int n) {
             return n >= 1 && n <= mb.messages.size() && !c.pendingDele.contains(n);
         };
-        if (cmd == "USER") {
+        if (cmd == "STLS" && mb.stls) {
+            reply(c.id, "+OK Begin TLS negotiation\r\n");
+        } else if (cmd == "USER") {
             reply(c.id, "+OK\r\n");
         } else if (cmd == "PASS") {
             c.authed = w.value(1) == mb.pass;

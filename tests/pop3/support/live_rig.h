@@ -68,6 +68,8 @@ private:
         void received(ConnId id, QByteArrayView b) override { engine->received(id, b); }
         void closed(ConnId id) override { engine->closed(id); }
         void failed(ConnId id, qint32 c) override { engine->failed(id, c); }
+        void encrypted(ConnId id) override { engine->encrypted(id); }
+        void tlsFailed(ConnId id, TlsError r) override { engine->tlsFailed(id, r); }
     } events_;
 };
 

@@ -76,6 +76,7 @@ struct TestAccount {
     QString user = QStringLiteral("user");
     QString pass = QStringLiteral("pass");
     int check = 1;
+    SslMode sslmode = SslMode::None;
 };
 
 using TestSettings = QList<std::pair<const char *, QString>>;
@@ -95,6 +96,7 @@ inline void writeTestSettings(SettingsStore &s, const QList<TestAccount> &accoun
         r.uname = a.user;
         r.passw = a.pass;
         r.check = qint16(a.check);
+        r.sslmode = a.sslmode;
         writeAccount(s, n, r);
         // As a number: the ports of test servers go beyond AccountRecord's 16 bits.
         s.writeSetting(numbered(key::portno, n), QString::number(a.port));
@@ -165,6 +167,8 @@ private:
         void received(ConnId id, QByteArrayView b) override { rig->engine->received(id, b); }
         void closed(ConnId id) override { rig->engine->closed(id); }
         void failed(ConnId id, qint32 c) override { rig->engine->failed(id, c); }
+        void encrypted(ConnId id) override { rig->engine->encrypted(id); }
+        void tlsFailed(ConnId id, TlsError r) override { rig->engine->tlsFailed(id, r); }
     } proxy_;
 };
 
