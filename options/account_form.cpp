@@ -5,6 +5,7 @@
 #include "platform/color_ref.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -12,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -65,6 +67,12 @@ void AccountForm::createFields()
     form->addRow(QStringLiteral("ﾎﾟｰﾄ番号:"), portRow);
     form->addRow(QStringLiteral("ﾕｰｻﾞｰ名:"), userName_);
     form->addRow(QStringLiteral("ﾊﾟｽﾜｰﾄﾞ:"), password_);
+    // After the password, so that the fields typed in one go keep their order.
+    sslmode_ = new QComboBox(this);
+    sslmode_->setObjectName(QStringLiteral("Sslmode"));
+    sslmode_->addItems({QStringLiteral("なし"), QStringLiteral("SSL/TLS"), QStringLiteral("STARTTLS")});
+    sslmode_->setToolTip(QStringLiteral("SSL/TLSは通常ﾎﾟｰﾄ995、STARTTLSは通常ﾎﾟｰﾄ110です"));
+    form->addRow(QStringLiteral("暗号化:"), sslmode_);
 
     check1_ = new QCheckBox(QStringLiteral("ﾁｪｯｸする"), this);
     check1_->setObjectName(QStringLiteral("Check1"));
@@ -74,6 +82,16 @@ void AccountForm::createFields()
 
     connect(hostName_, &QLineEdit::textChanged, this, &AccountForm::updateOk);
     connect(portBox_, &QLineEdit::textChanged, this, &AccountForm::updateOk);
+    connect(sslmode_, &QComboBox::currentIndexChanged, this, &AccountForm::proposePort);
+}
+
+// The usual port of the chosen encryption, when the port still holds the other usual one;
+// a port the user chose stays.
+void AccountForm::proposePort(int sslmode)
+{
+    const bool tls = SslMode(sslmode) == SslMode::Tls;
+    if (portBox_->text() == (tls ? u"110" : u"995"))
+        portBox_->setText(tls ? QStringLiteral("995") : QStringLiteral("110"));
 }
 
 void AccountForm::createColorGroup()
@@ -172,6 +190,10 @@ void AccountForm::intoform(int n)
     const AccountRecord &a = editor_.currentAccount;
     accountName_->setText(a.aname);
     hostName_->setText(a.hname);
+    {
+        const QSignalBlocker stored(sslmode_); // the stored port is shown as stored
+        sslmode_->setCurrentIndex(int(a.sslmode));
+    }
     portBox_->setText(QString::number(a.portno));
     userName_->setText(a.uname);
     password_->setText(a.passw);
@@ -219,6 +241,7 @@ void AccountForm::commit()
     a.uname = userName_->text();
     a.passw = password_->text();
     a.check = check1_->isChecked() ? 1 : 0;
+    a.sslmode = SslMode(sslmode_->currentIndex());
     a.display.scolor1 = colors_[0];
     a.display.scolor2 = colors_[1];
     a.display.wavmode = wavMode_[0]->isChecked() ? 0 : wavMode_[1]->isChecked() ? 1 : 2;

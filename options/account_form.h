@@ -1,5 +1,6 @@
 #pragma once
-// The account dialog "ｱｶｳﾝﾄ": edits one POP3 account. It starts empty (port 110, checked,
+// The account dialog "ｱｶｳﾝﾄ": edits one POP3 account. It starts empty (port 110, no
+// encryption, checked,
 // black on light cyan, common sound) or filled from a stored account by intoform(). On OK it
 // leaves the fields in the editor's currentAccount and accepts; the options window then
 // stores the record and updates its list. Cancel leaves currentAccount as it was.
@@ -11,6 +12,7 @@
 #include <array>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -36,6 +38,7 @@ private:
     void createButtons();
     void showColor(int which);
     void updateOk();
+    void proposePort(int sslmode);
     void chooseColor(int which);
     void chooseWav();
     void commit();
@@ -50,6 +53,7 @@ private:
     QLabel *portHint_ = nullptr;
     QLineEdit *userName_ = nullptr;
     QLineEdit *password_ = nullptr;
+    QComboBox *sslmode_ = nullptr; // index = SslMode
     QCheckBox *check1_ = nullptr;
     std::array<ColorField *, 2> colorBox_{};
     std::array<qint32, 2> colors_{0, 0xFFFF80};

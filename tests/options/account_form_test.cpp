@@ -3,6 +3,7 @@
 #include "settings/save_value.h"
 #include "widget_support.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QRadioButton>
@@ -76,6 +77,7 @@ TEST_F(AccountFormTest, OkCopiesEveryFieldIntoTheWorkingRecord)
     check(&form, "Check1")->setChecked(false);
     mode(1)->setChecked(true);
     edit(&form, "Wavbox")->setText("/snd/a.wav");
+    child<QComboBox>(&form, "Sslmode")->setCurrentIndex(2);
     ok()->click();
     EXPECT_EQ(form.result(), QDialog::Accepted);
     AccountRecord expected;
@@ -86,7 +88,38 @@ TEST_F(AccountFormTest, OkCopiesEveryFieldIntoTheWorkingRecord)
     expected.passw = "秘密";
     expected.check = 0;
     expected.display = {0, 0xFFFF80, 1, "/snd/a.wav"};
+    expected.sslmode = SslMode::Stls;
     EXPECT_EQ(editor.currentAccount, expected);
+}
+
+// The choice of encryption proposes its usual port only over the other usual one.
+TEST_F(AccountFormTest, EncryptionProposesTheUsualPort)
+{
+    auto *choice = child<QComboBox>(&form, "Sslmode");
+    EXPECT_EQ(choice->currentText(), "なし");
+    const struct {
+        const char *before;
+        int mode;
+        const char *after;
+    } rows[] = {{"110", 1, "995"}, {"995", 2, "110"}, {"110", 1, "995"}, {"995", 0, "110"},
+                {"1110", 1, "1110"}, {"995", 1, "995"}, {"2995", 2, "2995"}};
+    for (const auto &r : rows) {
+        edit(&form, "Portbox")->setText(r.before);
+        choice->setCurrentIndex(r.mode);
+        EXPECT_EQ(edit(&form, "Portbox")->text(), r.after) << r.before << " " << r.mode;
+    }
+}
+
+TEST_F(AccountFormTest, StoredEncryptionAndPortShowAsStored)
+{
+    AccountRecord stored;
+    stored.hname = "h";
+    stored.portno = 110;
+    stored.sslmode = SslMode::Tls;
+    writeAccount(store.store(), 1, stored);
+    form.intoform(1);
+    EXPECT_EQ(child<QComboBox>(&form, "Sslmode")->currentText(), "SSL/TLS");
+    EXPECT_EQ(edit(&form, "Portbox")->text(), "110");
 }
 
 TEST_F(AccountFormTest, EmptyNameBecomesUserAtHost)
