@@ -74,7 +74,7 @@ QString DovecotServer::writeConfig()
                 "log_path = @DIR@/dovecot.log\n"
                 "protocols = pop3\n"
                 "listen = 127.0.0.1\n"
-                "ssl = no\n"
+                "@SSL@"
                 "disable_plaintext_auth = no\n"
                 "auth_mechanisms = plain\n"
                 "default_login_user = dovenull\n"
@@ -84,8 +84,14 @@ QString DovecotServer::writeConfig()
                 "pop3_uidl_format = %08Xu%08Xv\n"
                 "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN username_format=%u @DIR@/passwd\n}\n"
                 "userdb {\n  driver = static\n  args = uid=@UID@ gid=@GID@ home=@DIR@/mail/%u\n}\n"
-                "service pop3-login {\n  chroot =\n  inet_listener pop3 {\n    port = @PORT@\n  }\n}\n"
+                "service pop3-login {\n  chroot =\n  inet_listener pop3 {\n    port = @PORT@\n  }\n@POP3S@}\n"
                 "service anvil {\n  chroot =\n}\n");
+    const bool tls = !certFile_.isEmpty();
+    text.replace(QStringLiteral("@SSL@"), tls ? QStringLiteral("ssl = yes\nssl_cert = <%1\nssl_key = <%2\n").arg(certFile_, keyFile_)
+                                              : QStringLiteral("ssl = no\n"))
+        .replace(QStringLiteral("@POP3S@"),
+                 tls ? QStringLiteral("  inet_listener pop3s {\n    port = %1\n    ssl = yes\n  }\n").arg(tlsPort_)
+                     : QString());
     text.replace(QStringLiteral("@DIR@"), t)
         .replace(QStringLiteral("@PORT@"), QString::number(port_))
         .replace(QStringLiteral("@UID@"), QString::number(mailUid))
@@ -98,7 +104,8 @@ bool DovecotServer::start()
 {
     for (int attempt = 0; attempt < 5; ++attempt) {
         port_ = freePort();
-        if (port_ == 0)
+        tlsPort_ = certFile_.isEmpty() ? 0 : freePort();
+        if (port_ == 0 || (!certFile_.isEmpty() && (tlsPort_ == 0 || tlsPort_ == port_)))
             continue;
         const QString conf = writeConfig();
         process_.setProcessChannelMode(QProcess::MergedChannels);
@@ -127,6 +134,12 @@ bool DovecotServer::start()
         }
     }
     return false;
+}
+
+void DovecotServer::useTls(const QString &certFile, const QString &keyFile)
+{
+    certFile_ = certFile;
+    keyFile_ = keyFile;
 }
 
 void DovecotServer::addUser(const QString &user, const QString &password)

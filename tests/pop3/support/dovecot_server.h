@@ -22,6 +22,11 @@ public:
     QString error() const { return error_; }
     quint16 port() const { return port_; }
 
+    // Before start(): TLS with this certificate and key (PEM files), as STLS on port() and
+    // POP3S on tlsPort().
+    void useTls(const QString &certFile, const QString &keyFile);
+    quint16 tlsPort() const { return tlsPort_; }
+
     void addUser(const QString &user, const QString &password);
     // Files one message in the user's maildir ("new"); returns its file name. Messages are
     // numbered by the server in the order of delivery.
@@ -40,6 +45,8 @@ private:
     QTemporaryDir dir_;
     QProcess process_;
     quint16 port_ = 0;
+    quint16 tlsPort_ = 0;
+    QString certFile_, keyFile_;
     QString error_;
     int delivered_ = 0;
 };
