@@ -108,6 +108,16 @@ TEST_P(TlsFailure, EndsTheSessionWithoutTheLogin)
 
 const char *const handshakeFailed = "暗号化通信を開始できません";
 
+// The STLS +OK followed at once by plain text, in chunks of the given size (0: whole).
+template <int chunk>
+void plainAfterStlsOk(Mailbox &m)
+{
+    m.chunk = chunk;
+    m.override = [](const QByteArray &c) -> QByteArray {
+        return c == "STLS" ? "+OK go ahead\r\n+OK logged in\r\n" : "";
+    };
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Faults, TlsFailure,
     testing::Values(
@@ -121,21 +131,9 @@ INSTANTIATE_TEST_SUITE_P(
                    "ｻｰﾊﾞｰが暗号化(STLS)に対応していません", {"STLS", "QUIT"}},
         FailureRow{"greeting_refused", SslMode::Stls, [](Mailbox &m) { m.greeting = "-ERR busy\r\n"; },
                    " busy\r\n", {"QUIT"}},
-        FailureRow{"plain_text_after_stls_ok", SslMode::Stls,
-                   [](Mailbox &m) {
-                       m.override = [](const QByteArray &c) -> QByteArray {
-                           return c == "STLS" ? "+OK go ahead\r\n+OK logged in\r\n" : "";
-                       };
-                   },
-                   handshakeFailed, {"STLS"}},
-        FailureRow{"plain_text_after_stls_ok_every_byte", SslMode::Stls,
-                   [](Mailbox &m) {
-                       m.chunk = 1;
-                       m.override = [](const QByteArray &c) -> QByteArray {
-                           return c == "STLS" ? "+OK go ahead\r\n+OK logged in\r\n" : "";
-                       };
-                   },
-                   handshakeFailed, {"STLS"}},
+        FailureRow{"plain_text_after_stls_ok", SslMode::Stls, plainAfterStlsOk<0>, handshakeFailed, {"STLS"}},
+        FailureRow{"plain_text_after_stls_ok_every_byte", SslMode::Stls, plainAfterStlsOk<1>, handshakeFailed,
+                   {"STLS"}},
         FailureRow{"stls_handshake_fails", SslMode::Stls,
                    [](Mailbox &m) { m.tlsFailure = TlsError::Handshake; }, handshakeFailed, {"STLS"}},
         FailureRow{"stls_expired", SslMode::Stls, [](Mailbox &m) { m.tlsFailure = TlsError::Expired; },
