@@ -55,6 +55,19 @@ TEST_P(DovecotTls, TrustedCertificateListsTheMailbox)
     EXPECT_EQ(rig.rec(1, 3).subject, QStringLiteral("テスト"));
 }
 
+// Trusted, but issued for "localhost" while the account names the address.
+TEST_P(DovecotTls, CertificateForAnotherNameIsRefusedBeforeTheLogin)
+{
+    TestAccount byAddress = account(QStringLiteral("ip"));
+    byAddress.host = QStringLiteral("127.0.0.1");
+    LiveRig rig({byAddress}, {{"Option3value", QStringLiteral("0")}});
+    rig.transport->addCaCertificates(QSslCertificate::fromPath(cert()));
+    ASSERT_TRUE(rig.runCheckCycle());
+    EXPECT_EQ(rig.view.messages, QStringList{QStringLiteral("ｻｰﾊﾞｰ証明書のﾎｽﾄ名が一致しません")});
+    EXPECT_EQ(rig.engine->total(), 0);
+    EXPECT_FALSE(server.log().contains(QStringLiteral("Login: user=<taro>"))) << server.log().toStdString();
+}
+
 // lumcheck as the user runs it: the system store alone, which doesn't know the certificate.
 TEST_P(DovecotTls, SelfSignedCertificateIsRefusedBeforeTheLogin)
 {
