@@ -54,7 +54,7 @@ public:
     void closed(ConnId id) override;
     void failed(ConnId id, qint32 code) override;
     void encrypted(ConnId id) override;
-    void tlsFailed(ConnId id, TlsError reason) override;
+    void tlsFailed(ConnId id, TlsError reason, const QByteArray &fingerprint) override;
 
     // A one-shot run (a command-line check) ends its cycle as soon as the last session has
     // closed instead of one second later.
@@ -87,6 +87,7 @@ private:
     bool logon(SessionKind kind);
     QString accountProblem(quint16 &port, SslMode &mode) const;
     void stlsAnswered(const ReplyReader::Reply &reply);
+    QByteArray pin() const;
     void sessionReply(const ReplyReader::Reply &reply);
     void subSend(const QString &command,
                  ReplyReader::Framing framing = ReplyReader::Framing::StatusLine,

@@ -33,8 +33,9 @@ public:
     // was accepted for the host; every byte from here on is encrypted.
     virtual void encrypted(ConnId id) = 0;
     // The TLS handshake failed or the certificate was refused. The connection is dead: no
-    // byte of id reaches the peer after this, and no event of id follows.
-    virtual void tlsFailed(ConnId id, TlsError reason) = 0;
+    // byte of id reaches the peer after this, and no event of id follows. fingerprint is
+    // the refused certificate's SHA-256 in lower-case hex, empty when none was received.
+    virtual void tlsFailed(ConnId id, TlsError reason, const QByteArray &fingerprint) = 0;
 };
 
 // A byte stream to a server. open() returns at once; the outcome arrives as an event.
@@ -43,11 +44,14 @@ public:
     virtual ~Transport() = default;
     virtual void open(ConnId id, const QString &host, quint16 port) = 0;
     // As open(), with TLS from the first byte (POP3S): connected() once the TCP connection
-    // stands, then encrypted() or tlsFailed(). The certificate is checked against host.
-    virtual void openTls(ConnId id, const QString &host, quint16 port) = 0;
+    // stands, then encrypted() or tlsFailed(). The certificate is checked against host;
+    // a non-empty pin (SHA-256, lower-case hex) accepts exactly the certificate with that
+    // fingerprint whatever its issuer, name or dates.
+    virtual void openTls(ConnId id, const QString &host, quint16 port, const QByteArray &pin) = 0;
     // Starts the TLS handshake on the open connection (STLS, RFC 2595 §4); encrypted() or
-    // tlsFailed() follows. The certificate is checked against the host given to open().
-    virtual void startTls(ConnId id) = 0;
+    // tlsFailed() follows. The certificate is checked against the host given to open(), or
+    // against pin as for openTls().
+    virtual void startTls(ConnId id, const QByteArray &pin) = 0;
     virtual void send(ConnId id, const QByteArray &bytes) = 0;
     // Closes after the bytes already sent have gone out; no event of id follows.
     virtual void close(ConnId id) = 0;

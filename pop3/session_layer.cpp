@@ -107,7 +107,7 @@ bool Pop3Engine::logon(SessionKind kind)
     sslmode_ = mode;
     if (mode == SslMode::Tls) {
         tls_ = TlsStep::Handshake;
-        transport_.openTls(conn_, host, port);
+        transport_.openTls(conn_, host, port, pin());
     } else {
         tls_ = TlsStep::Plain;
         transport_.open(conn_, host, port);
@@ -209,12 +209,21 @@ void Pop3Engine::encrypted(ConnId id)
     }
 }
 
-void Pop3Engine::tlsFailed(ConnId id, TlsError reason)
+void Pop3Engine::tlsFailed(ConnId id, TlsError reason, const QByteArray &fingerprint)
 {
     if (!current(id))
         return;
     dropConnection(); // not even QUIT goes out on a connection that failed its handshake
-    sessionError(TlsErrMsg(reason));
+    // The fingerprint lets the user pin exactly this certificate ("Sslpin").
+    sessionError(fingerprint.isEmpty() ? TlsErrMsg(reason)
+                                       : TlsErrMsg(reason) + QStringLiteral(" SHA-256:")
+                                             + QString::fromLatin1(fingerprint));
+}
+
+// The pinned certificate of the account, as the transport takes it.
+QByteArray Pop3Engine::pin() const
+{
+    return opt_.current.sslpin.toLatin1();
 }
 
 // The reply to STLS. Bytes after its +OK came before the handshake and are not from the
@@ -232,7 +241,7 @@ void Pop3Engine::stlsAnswered(const ReplyReader::Reply &reply)
     }
     tls_ = TlsStep::Handshake;
     reader_.reset();
-    transport_.startTls(conn_);
+    transport_.startTls(conn_, pin());
 }
 
 void Pop3Engine::closed(ConnId id)

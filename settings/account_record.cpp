@@ -39,6 +39,7 @@ void readAccount(const SettingsStore &store, int n, AccountRecord &r)
         r.display.wavdir2.clear();
     if (const auto mode = storedSslMode(store, n))
         r.sslmode = *mode;
+    r.sslpin = store.readSetting(k(key::sslpin), QString());
 }
 
 std::optional<quint16> storedPort(const SettingsStore &store, int n)
@@ -83,6 +84,7 @@ void writeAccount(SettingsStore &store, int n, const AccountRecord &r)
     saveValue(store, k(key::wavmode), r.display.wavmode, QString());
     saveValue(store, k(key::wavdir2), 0, r.display.wavdir2);
     saveValue(store, k(key::sslmode), qint32(r.sslmode), QString());
+    store.writeSetting(k(key::sslpin), r.sslpin);
 }
 
 } // namespace lum

@@ -37,6 +37,7 @@ struct AccountRecord {
     qint16 check = 1;    // non-zero: the account takes part in checking
     AccountDisplay display;
     SslMode sslmode = SslMode::None;
+    QString sslpin; // "Sslpin": SHA-256 of the one certificate trusted as it is, hex
 
     bool operator==(const AccountRecord &) const = default;
 };
@@ -57,6 +58,7 @@ std::optional<quint16> storedPort(const SettingsStore &store, int n);
 // is never visited in the clear by mistake.
 std::optional<SslMode> storedSslMode(const SettingsStore &store, int n);
 
+// "Sslpin" is read as stored, written as is (empty stays empty).
 // Writes record as account n, in key order, through saveValue: empty texts are stored as
 // "0" (the WAV path, a path, as ""), the password scrambled, colours as decimal 32-bit
 // numbers. Does not flush.

@@ -88,6 +88,8 @@ inline constexpr const char *wavmode = "Wavmode";
 inline constexpr const char *wavdir2 = "Wavdir2_";
 // Our own key beside the ten: the account's encryption, see SslMode.
 inline constexpr const char *sslmode = "Sslmode";
+// The one certificate trusted for the account whatever its issuer: SHA-256, lower-case hex.
+inline constexpr const char *sslpin = "Sslpin";
 
 } // namespace key
 

@@ -2,6 +2,7 @@
 
 #include "pop3/qt/socket_error_code.h"
 
+#include <QCryptographicHash>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTimer>
@@ -58,17 +59,22 @@ QSslSocket *QtTransport::openSocket(ConnId id)
     // Not ignored, so the handshake fails; the socket is cut here already, before anything
     // the engine might still write.
     connect(s, &QSslSocket::sslErrors, this, [this, id, s](const QList<QSslError> &errors) {
+        const QByteArray fingerprint = s->peerCertificate().digest(QCryptographicHash::Sha256).toHex();
+        if (!pin_.isEmpty() && fingerprint == pin_) {
+            s->ignoreSslErrors(); // exactly the certificate the user trusts
+            return;
+        }
         QList<QSslError::SslError> kinds;
         for (const QSslError &e : errors)
             kinds.append(e.error());
         cut(s);
-        events_.tlsFailed(id, tlsErrorOf(kinds));
+        events_.tlsFailed(id, tlsErrorOf(kinds), fingerprint);
     });
     connect(s, &QSslSocket::errorOccurred, this, [this, id, s](QAbstractSocket::SocketError e) {
         if (e == QAbstractSocket::SslHandshakeFailedError || e == QAbstractSocket::SslInternalError
             || e == QAbstractSocket::SslInvalidUserDataError) {
             cut(s);
-            events_.tlsFailed(id, TlsError::Handshake);
+            events_.tlsFailed(id, TlsError::Handshake, {});
             return;
         }
         // The end of stream is reported by disconnected(), after the last bytes.
@@ -87,16 +93,19 @@ void QtTransport::open(ConnId id, const QString &host, quint16 port)
     openSocket(id)->connectToHost(host, port);
 }
 
-void QtTransport::openTls(ConnId id, const QString &host, quint16 port)
+void QtTransport::openTls(ConnId id, const QString &host, quint16 port, const QByteArray &pin)
 {
+    pin_ = pin;
     // The host is the name sent for SNI and the name the certificate must carry.
     openSocket(id)->connectToHostEncrypted(host, port);
 }
 
-void QtTransport::startTls(ConnId id)
+void QtTransport::startTls(ConnId id, const QByteArray &pin)
 {
-    if (id == id_ && socket_)
+    if (id == id_ && socket_) {
+        pin_ = pin;
         socket_->startClientEncryption();
+    }
 }
 
 void QtTransport::send(ConnId id, const QByteArray &bytes)

@@ -24,8 +24,8 @@ public:
     ~QtTransport() override;
 
     void open(ConnId id, const QString &host, quint16 port) override;
-    void openTls(ConnId id, const QString &host, quint16 port) override;
-    void startTls(ConnId id) override;
+    void openTls(ConnId id, const QString &host, quint16 port, const QByteArray &pin) override;
+    void startTls(ConnId id, const QByteArray &pin) override;
     void send(ConnId id, const QByteArray &bytes) override;
 
     // Trusts these CAs as well as the system's (tests with a CA of their own).
@@ -42,6 +42,7 @@ private:
     ConnId id_ = 0;
     QSslSocket *socket_ = nullptr;
     QList<QSslCertificate> extraCas_;
+    QByteArray pin_; // of the current connection
 };
 
 } // namespace lum

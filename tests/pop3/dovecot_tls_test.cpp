@@ -4,6 +4,7 @@
 #include "support/dovecot_server.h"
 #include "support/live_rig.h"
 
+#include <QCryptographicHash>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QSslCertificate>
@@ -55,6 +56,32 @@ TEST_P(DovecotTls, TrustedCertificateListsTheMailbox)
     EXPECT_EQ(rig.rec(1, 3).subject, QStringLiteral("テスト"));
 }
 
+// Pinned by its fingerprint, the self-signed certificate is taken even for another name; a
+// pin of another certificate is refused, and the refusal tells the real fingerprint.
+TEST_P(DovecotTls, PinnedCertificateAndNoOther)
+{
+    const QByteArray real = QSslCertificate::fromPath(cert()).value(0).digest(QCryptographicHash::Sha256).toHex();
+    ASSERT_EQ(real.size(), 64);
+    QByteArray other = real;
+    other[0] = other[0] == '0' ? '1' : '0';
+    for (const QByteArray &pin : {real, other}) {
+        TestAccount byAddress = account(QStringLiteral("pinned"));
+        byAddress.host = QStringLiteral("127.0.0.1");
+        LiveRig rig({byAddress}, {{"Option3value", QStringLiteral("0")}});
+        rig.temp.store().writeSetting(QStringLiteral("Sslpin1"), QString::fromLatin1(pin));
+        ASSERT_TRUE(rig.runCheckCycle());
+        if (pin == real) {
+            EXPECT_EQ(rig.view.messages, QStringList());
+            EXPECT_EQ(rig.engine->total(), 3);
+        } else {
+            EXPECT_EQ(rig.view.messages,
+                      QStringList{QStringLiteral("ｻｰﾊﾞｰ証明書が自己署名です SHA-256:") + QString::fromLatin1(real)});
+            EXPECT_EQ(rig.engine->total(), 0);
+        }
+    }
+    EXPECT_EQ(server.log().count(QStringLiteral("Login: user=<taro>")), 1) << server.log().toStdString();
+}
+
 // Trusted, but issued for "localhost" while the account names the address.
 TEST_P(DovecotTls, CertificateForAnotherNameIsRefusedBeforeTheLogin)
 {
@@ -63,7 +90,9 @@ TEST_P(DovecotTls, CertificateForAnotherNameIsRefusedBeforeTheLogin)
     LiveRig rig({byAddress}, {{"Option3value", QStringLiteral("0")}});
     rig.transport->addCaCertificates(QSslCertificate::fromPath(cert()));
     ASSERT_TRUE(rig.runCheckCycle());
-    EXPECT_EQ(rig.view.messages, QStringList{QStringLiteral("ｻｰﾊﾞｰ証明書のﾎｽﾄ名が一致しません")});
+    ASSERT_EQ(rig.view.messages.size(), 1);
+    EXPECT_TRUE(rig.view.messages[0].startsWith(QStringLiteral("ｻｰﾊﾞｰ証明書のﾎｽﾄ名が一致しません SHA-256:")))
+        << rig.view.messages[0].toStdString();
     EXPECT_EQ(rig.engine->total(), 0);
     EXPECT_FALSE(server.log().contains(QStringLiteral("Login: user=<taro>"))) << server.log().toStdString();
 }

@@ -140,6 +140,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "ｻｰﾊﾞｰ証明書の有効期限が切れています", {"STLS"}},
         FailureRow{"pop3s_self_signed", SslMode::Tls,
                    [](Mailbox &m) { m.tlsFailure = TlsError::SelfSigned; }, "ｻｰﾊﾞｰ証明書が自己署名です", {}},
+        FailureRow{"pop3s_self_signed_tells_its_fingerprint", SslMode::Tls,
+                   [](Mailbox &m) {
+                       m.tlsFailure = TlsError::SelfSigned;
+                       m.refusedFingerprint = "0a1b";
+                   },
+                   "ｻｰﾊﾞｰ証明書が自己署名です SHA-256:0a1b", {}},
         FailureRow{"pop3s_host_name", SslMode::Tls, [](Mailbox &m) { m.tlsFailure = TlsError::HostName; },
                    "ｻｰﾊﾞｰ証明書のﾎｽﾄ名が一致しません", {}},
         FailureRow{"pop3s_handshake_never_ends", SslMode::Tls, [](Mailbox &m) { m.tlsSilent = true; },
@@ -147,6 +153,19 @@ INSTANTIATE_TEST_SUITE_P(
         FailureRow{"stls_handshake_never_ends", SslMode::Stls, [](Mailbox &m) { m.tlsSilent = true; },
                    "ｻｰﾊﾞｰから時間内に応答がありませんでした", {"STLS"}}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// The pinned certificate goes with each request for TLS.
+TEST(TlsSession, ThePinGoesWithTheHandshake)
+{
+    for (const SslMode mode : {SslMode::Tls, SslMode::Stls}) {
+        auto rig = accountsAB(mode);
+        rig->temp.store().writeSetting(QStringLiteral("Sslpin1"), QStringLiteral("0a1b"));
+        rig->engine->checkmail();
+        rig->settle();
+        EXPECT_EQ(rig->server->conns.first().pin, "0a1b");
+        EXPECT_EQ(rig->engine->total(), 1);
+    }
+}
 
 // A server that speaks plain POP3 on an account set to POP3S: its greeting arrives where
 // the handshake was due.

@@ -20,6 +20,7 @@ AccountRecord sample(const QString &name)
     r.check = 0;
     r.display = {0x0000FF, 0x00FF00, 1, "/snd/" + name + ".wav"};
     r.sslmode = name.size() % 2 ? SslMode::Tls : SslMode::Stls;
+    r.sslpin = name == "one" ? QString() : QString(64, name.at(0));
     return r;
 }
 

@@ -46,8 +46,8 @@ struct Server : Transport {
         queue.push_back({id, 0, {}});
         chunk(id);
     }
-    void openTls(ConnId id, const QString &host, quint16 port) override { open(id, host, port); }
-    void startTls(ConnId) override {}
+    void openTls(ConnId id, const QString &host, quint16 port, const QByteArray &) override { open(id, host, port); }
+    void startTls(ConnId, const QByteArray &) override {}
     void send(ConnId id, const QByteArray &) override { chunk(id); }
     void close(ConnId) override {}
 

@@ -29,6 +29,7 @@ struct Mailbox {
     bool stls = true;
     std::optional<TlsError> tlsFailure;
     bool tlsSilent = false; // a handshake that never ends
+    QByteArray refusedFingerprint; // told with tlsFailure
     // A hook that may replace the reply to a command (return an empty array to keep it).
     std::function<QByteArray(const QByteArray &command)> override;
 };
@@ -47,18 +48,25 @@ public:
         QList<int> pendingDele;
         bool authed = false;
         bool openedTls = false;
+        QByteArray pin; // given with the TLS request
         bool encrypted = false;
         QStringList clearCommands; // those received before the connection was encrypted
     };
     QList<Conn> conns;
 
     void open(ConnId id, const QString &host, quint16 port) override { open(id, host, port, false); }
-    void openTls(ConnId id, const QString &host, quint16 port) override { open(id, host, port, true); }
-
-    void startTls(ConnId id) override
+    void openTls(ConnId id, const QString &host, quint16 port, const QByteArray &pin) override
     {
-        if (Conn *c = conn(id); c && !c->closedByClient)
+        open(id, host, port, true);
+        conns.last().pin = pin;
+    }
+
+    void startTls(ConnId id, const QByteArray &pin) override
+    {
+        if (Conn *c = conn(id); c && !c->closedByClient) {
+            c->pin = pin;
             handshake(*c);
+        }
     }
 
     void open(ConnId id, const QString &host, quint16 port, bool tls)
@@ -127,7 +135,7 @@ public:
                 engine_.encrypted(e.id);
                 break;
             case Ev::TlsFailed:
-                engine_.tlsFailed(e.id, TlsError(e.code));
+                engine_.tlsFailed(e.id, TlsError(e.code), e.bytes);
                 break;
             }
         }
@@ -165,7 +173,7 @@ private:
         if (mb && mb->tlsSilent)
             return false;
         if (mb && mb->tlsFailure) {
-            queue_.push_back({c.id, Ev::TlsFailed, {}, qint32(*mb->tlsFailure)});
+            queue_.push_back({c.id, Ev::TlsFailed, mb->refusedFingerprint, qint32(*mb->tlsFailure)});
             return false;
         }
         c.encrypted = true;

@@ -69,7 +69,7 @@ private:
         void closed(ConnId id) override { engine->closed(id); }
         void failed(ConnId id, qint32 c) override { engine->failed(id, c); }
         void encrypted(ConnId id) override { engine->encrypted(id); }
-        void tlsFailed(ConnId id, TlsError r) override { engine->tlsFailed(id, r); }
+        void tlsFailed(ConnId id, TlsError r, const QByteArray &f) override { engine->tlsFailed(id, r, f); }
     } events_;
 };
 

@@ -168,7 +168,7 @@ private:
         void closed(ConnId id) override { rig->engine->closed(id); }
         void failed(ConnId id, qint32 c) override { rig->engine->failed(id, c); }
         void encrypted(ConnId id) override { rig->engine->encrypted(id); }
-        void tlsFailed(ConnId id, TlsError r) override { rig->engine->tlsFailed(id, r); }
+        void tlsFailed(ConnId id, TlsError r, const QByteArray &f) override { rig->engine->tlsFailed(id, r, f); }
     } proxy_;
 };
 
