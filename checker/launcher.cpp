@@ -86,11 +86,14 @@ OptionsProgram::OptionsProgram(QString path, QObject *parent)
 OptionsProgram::~OptionsProgram()
 {
     // An options window still open outlives the checker: destroying its QProcess would
-    // kill it and lose the user's edits, so the object is let go instead.
-    if (running())
+    // kill it and lose the user's edits, so the object is let go instead. A program still
+    // starting (or failing to) has no window yet and goes with the checker.
+    if (process_->state() == QProcess::Running) {
         process_->disconnect(this);
-    else
-        delete process_;
+        return;
+    }
+    process_->disconnect(this);
+    delete process_;
 }
 
 QString OptionsProgram::defaultPath()

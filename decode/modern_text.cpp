@@ -42,8 +42,11 @@ bool isJis(QByteArrayView charset)
     return charset.size() >= 11 && QByteArrayView(charset.first(11)).compare("iso-2022-jp", Qt::CaseInsensitive) == 0;
 }
 
-// Strict base64 of an encoded word: only the alphabet and trailing "=".
-std::optional<QByteArray> wordBase64(QByteArrayView text)
+enum class Base64 { Strict, Lenient };
+
+// Strict: only the alphabet and a trailing "=" (an encoded word). Lenient: anything outside
+// the alphabet is skipped (a body with line breaks, or damaged).
+std::optional<QByteArray> base64(QByteArrayView text, Base64 mode)
 {
     QByteArray out;
     out.reserve(text.size() * 3 / 4);
@@ -51,13 +54,18 @@ std::optional<QByteArray> wordBase64(QByteArrayView text)
     int bits = 0;
     bool padding = false;
     for (char c : text) {
-        if (c == '=') {
+        const int v = base64Value(c);
+        if (mode == Base64::Strict && (c == '=' || padding)) {
+            if (c != '=')
+                return std::nullopt;
             padding = true;
             continue;
         }
-        const int v = base64Value(c);
-        if (v < 0 || padding)
-            return std::nullopt;
+        if (v < 0) {
+            if (mode == Base64::Strict)
+                return std::nullopt;
+            continue;
+        }
         acc = (acc << 6) | quint32(v);
         bits += 6;
         if (bits >= 8) {
@@ -148,7 +156,7 @@ struct WordScanner {
         const char enc = v[q1 + 1];
         std::optional<QByteArray> bytes;
         if (enc == 'B' || enc == 'b')
-            bytes = wordBase64(body);
+            bytes = base64(body, Base64::Strict);
         else if (enc == 'Q' || enc == 'q')
             bytes = wordQ(body);
         if (!bytes)
@@ -246,22 +254,7 @@ QString decodeHeaderText(QByteArrayView raw)
 
 QByteArray decodeBase64Lenient(QByteArrayView text)
 {
-    QByteArray out;
-    out.reserve(text.size() * 3 / 4);
-    quint32 acc = 0;
-    int bits = 0;
-    for (char c : text) {
-        const int v = base64Value(c);
-        if (v < 0)
-            continue;
-        acc = (acc << 6) | quint32(v);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out += char((acc >> bits) & 0xFF);
-        }
-    }
-    return out;
+    return *base64(text, Base64::Lenient);
 }
 
 QByteArray decodeQuotedPrintable(QByteArrayView text)

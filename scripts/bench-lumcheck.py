@@ -13,84 +13,21 @@ Run as root from the repository after a build:  python3 scripts/bench-lumcheck.p
 import email.header
 import os
 import poplib
-import random
 import shutil
-import socket
 import subprocess
 import sys
 import tempfile
 import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
+from dovecot import Dovecot  # noqa: E402
 BUILD = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build")
 LUMCHECK = os.path.join(BUILD, "bin", "lumcheck")
 ROUNDS = 5
 
 NAMES = ["山田太郎", "佐藤花子", "鈴木一郎", "高橋美咲", "田中健太"]
 SUBJECTS = ["会議の件", "請求書の送付について", "こんにちは", "週報（第%d週）", "新製品のご案内", "テスト"]
-
-
-def free_port():
-    # Below 32768: account ports are kept as 16-bit signed numbers.
-    while True:
-        port = random.randint(20000, 32000)
-        with socket.socket() as s:
-            try:
-                s.bind(("127.0.0.1", port))
-                return port
-            except OSError:
-                continue
-
-
-def start_dovecot(tmp, users):
-    os.chmod(tmp, 0o755)
-    for d in ("run", "state", "mail"):
-        os.makedirs(os.path.join(tmp, d), exist_ok=True)
-    with open(os.path.join(tmp, "passwd"), "w") as f:
-        for u in users:
-            f.write(f"{u}:{{PLAIN}}pass\n")
-    port = free_port()
-    conf = os.path.join(tmp, "dovecot.conf")
-    with open(conf, "w") as f:
-        f.write(f"""base_dir = {tmp}/run
-state_dir = {tmp}/state
-log_path = {tmp}/dovecot.log
-protocols = pop3
-listen = 127.0.0.1
-ssl = no
-disable_plaintext_auth = no
-default_login_user = dovenull
-default_internal_user = dovecot
-first_valid_uid = 0
-mail_location = maildir:{tmp}/mail/%u
-passdb {{
-  driver = passwd-file
-  args = scheme=PLAIN username_format=%u {tmp}/passwd
-}}
-userdb {{
-  driver = static
-  args = uid=65534 gid=65534 home={tmp}/mail/%u
-}}
-service pop3-login {{
-  chroot =
-  inet_listener pop3 {{
-    port = {port}
-  }}
-}}
-service anvil {{
-  chroot =
-}}
-""")
-    proc = subprocess.Popen(["/usr/sbin/dovecot", "-F", "-c", conf])
-    for _ in range(200):
-        try:
-            with socket.create_connection(("127.0.0.1", port), timeout=1) as s:
-                if s.recv(100).startswith(b"+OK"):
-                    return proc, port
-        except OSError:
-            time.sleep(0.05)
-    proc.terminate()
-    sys.exit("dovecot did not start")
 
 
 def encoded(text):
@@ -110,16 +47,6 @@ def message(i, body):
             f"MIME-Version: 1.0\r\n"
             f"Content-Type: text/plain; charset=ISO-2022-JP\r\n\r\n").encode("ascii")
     return head + body
-
-
-def fill_maildir(tmp, user, messages):
-    cur = os.path.join(tmp, "mail", user, "cur")
-    for sub in ("cur", "new", "tmp"):
-        os.makedirs(os.path.join(tmp, "mail", user, sub), exist_ok=True)
-    for i, m in enumerate(messages, 1):
-        with open(os.path.join(cur, f"{1700000000 + i}.M{i}P1.bench:2,"), "wb") as f:
-            f.write(m)
-    subprocess.run(["chown", "-R", "65534:65534", os.path.join(tmp, "mail")], check=True)
 
 
 def write_settings(cfg, port, user, extra=""):
@@ -188,17 +115,19 @@ def best(samples):
 def main():
     if not os.path.exists(LUMCHECK):
         sys.exit(f"{LUMCHECK} is missing: build first (bash scripts/build.sh build)")
-    tmp = tempfile.mkdtemp(prefix="lumbench-")
     cfg = tempfile.mkdtemp(prefix="lumbench-cfg-")
-    random.seed(1)
     line = "本日は晴天なり。メールの性能を測っています。".encode("iso-2022-jp") + b"\r\n"
     many = [message(i, line * 3) for i in range(1, 2001)]
     big_body = b""
     big_line = ("二十メガバイトの本文です。" * 2).encode("iso-2022-jp") + b"\r\n"
     big_body = big_line * (20 * 1024 * 1024 // len(big_line))
-    fill_maildir(tmp, "many", many)
-    fill_maildir(tmp, "big", [message(1, big_body)])
-    proc, port = start_dovecot(tmp, ["many", "big"])
+    server = Dovecot()
+    for user, messages in (("many", many), ("big", [message(1, big_body)])):
+        server.add_user(user, "pass")
+        for m in messages:
+            server.deliver(user, m)
+    server.start()
+    port = server.port
     try:
         # Warm the server's caches once for each client.
         poplib_check(port, "many")
@@ -226,9 +155,7 @@ def main():
         py_r = best([poplib_retrieve(port, "big")[0] for _ in range(3)])
         print(f"RETR of a 20 MB message: lumcheck {lum_r:.3f} s, poplib {py_r:.3f} s, ratio {lum_r / py_r:.2f} (target <= 1.2)")
     finally:
-        proc.terminate()
-        proc.wait()
-        shutil.rmtree(tmp, ignore_errors=True)
+        server.stop()
         shutil.rmtree(cfg, ignore_errors=True)
 
 

@@ -9,7 +9,9 @@ void loadadata(const SettingsStore &store, int n, Options &o)
 {
     if (n < 1 || n > int(o.accounts.size()))
         return;
-    AccountRecord r = o.current;
+    // Every account starts from the defaults: a field missing from the store must never
+    // carry the previous account's host, user or password over to this one.
+    AccountRecord r;
     r.display = o.accounts[size_t(n - 1)];
     readAccount(store, n, r);
     o.accounts[size_t(n - 1)] = r.display;

@@ -119,6 +119,24 @@ TEST(LoadOptions, AccountsFillTablesAndLastIsCurrent)
     EXPECT_EQ(o.current.sslmode, SslMode::None) << "no mode carried over from account 1";
 }
 
+TEST(LoadOptions, NoAccountInheritsTheCredentialsOfTheOneBefore)
+{
+    TempStore t;
+    SettingsStore &s = t.store();
+    s.writeSetting("accountno", "2");
+    s.writeSetting("Hname1", "pop.one");
+    s.writeSetting("Uname1", "taro");
+    s.writeSetting("Passw1", "97 98 ");
+    s.writeSetting("Hname2", "pop.two"); // written by hand: no user, no password
+    Options o;
+    loadOptions(s, o);
+    loadadata(s, 1, o);
+    loadadata(s, 2, o);
+    EXPECT_EQ(o.current.hname, "pop.two");
+    EXPECT_EQ(o.current.uname, "");
+    EXPECT_EQ(o.current.passw, "");
+}
+
 TEST(LoadOptions, ReloadWithFewerAccountsKeepsTheRemainingEntries)
 {
     TempStore t;
