@@ -91,7 +91,7 @@ def expected_store():
     account = {
         "Aname1": "taro@pop.example.jp", "Hname1": "pop.example.jp", "Portno1": "110",
         "Uname1": "taro", "Passw1": "97 98 99 ", "Check1": "1", "Scolor11": "0",
-        "Scolor21": "16777088", "Wavmode1": "0", "Wavdir2_1": "",
+        "Scolor21": "16777088", "Wavmode1": "0", "Wavdir2_1": "", "Sslmode1": "0", "Sslpin1": "",
     }
     return {**options, **account}
 
