@@ -1,0 +1,26 @@
+#pragma once
+// A CertificateProbe over the network (QtTransport) with its time limit.
+
+#include "pop3/certificate_probe.h"
+#include "pop3/qt/qt_transport.h"
+
+#include <QTimer>
+
+namespace lum {
+
+class QtCertificateProbe : public QObject {
+public:
+    explicit QtCertificateProbe(CertificateProbe::Done done, QObject *parent = nullptr);
+
+    // done follows within limitMs, once.
+    void start(const QString &host, quint16 port, SslMode mode, const QByteArray &pin, int limitMs = 60000);
+    QtTransport &transport() { return transport_; }
+
+private:
+    CertificateProbe::Done done_;
+    CertificateProbe probe_;
+    QtTransport transport_;
+    QTimer limit_;
+};
+
+} // namespace lum
