@@ -1,6 +1,7 @@
 // lumcheck: runs one check cycle over the enabled accounts of the checker's settings and
 // prints the mail list; optionally retrieves or deletes messages afterwards.
 #include "lumcheck/runner.h"
+#include "lumcheck/trust.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -16,7 +17,9 @@ int main(int argc, char *argv[])
         "Lumoraのアカウントを一度チェックし、メール1通につき1行を表示します:\n"
         "アカウント番号、メール番号、添付(0/1)、From、Subject (TAB区切り)。\n"
         "一覧はチェックのたびに表示されます。終了コード: 0 チェックを実行した、\n"
-        "1 設定を読めない・アカウントが無い、2 引数の誤り。"));
+        "1 設定を読めない・アカウントが無い、2 引数の誤り。\n"
+        "--trust A はアカウントAのサーバー証明書を表示し、信頼されていなければ\n"
+        "登録するか尋ねます(終了コード 3: 登録しなかった)。"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("この説明を表示します。"));
     parser.addOption(help);
@@ -33,7 +36,10 @@ int main(int argc, char *argv[])
                                     QStringLiteral("A:M,..."));
     const QCommandLineOption log(QStringLiteral("log"),
                                  QStringLiteral("最後に通信ログを表示します(パスワードは伏せ字)。"));
-    parser.addOptions({json, retrieve, remove, log});
+    const QCommandLineOption trust(QStringLiteral("trust"),
+                                   QStringLiteral("アカウントAのサーバー証明書を確認し、信頼する証明書として登録します。"),
+                                   QStringLiteral("A"));
+    parser.addOptions({json, retrieve, remove, log, trust});
     QTextStream err(stderr);
     if (!parser.parse(app.arguments())) {
         err << "lumcheck: 指定が正しくありません: " << app.arguments().mid(1).join(' ')
@@ -83,6 +89,23 @@ int main(int argc, char *argv[])
     if (options.accountno <= 0) {
         err << "lumcheck: ｱｶｳﾝﾄが設定されていません: " << store.filePath() << '\n';
         return 1;
+    }
+    if (parser.isSet(trust)) {
+        if (request.json || request.log || !request.retrieve.isEmpty() || !request.remove.isEmpty()) {
+            err << "lumcheck: --trust は他の指定と一緒には使えません\n";
+            return 2;
+        }
+        bool number = false;
+        const int account = parser.value(trust).toInt(&number);
+        if (!number || account < 1 || account > options.accountno) {
+            err << "lumcheck: --trust " << parser.value(trust) << ": ｱｶｳﾝﾄ番号は1から" << options.accountno
+                << "で指定してください\n";
+            return 2;
+        }
+        QTextStream answer(stdin);
+        lum::TrustRun run(store, account, answer);
+        run.start();
+        return app.exec();
     }
     lum::Runner runner(options, store, request);
     runner.start();

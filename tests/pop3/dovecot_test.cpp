@@ -2,10 +2,9 @@
 // real sockets where a test needs to change the mailbox or the clock between steps.
 #include "support/dovecot_server.h"
 #include "support/live_rig.h"
+#include "support/lumcheck_run.h"
 
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <gtest/gtest.h>
@@ -49,23 +48,8 @@ protected:
         writeTestSettings(s, accounts, settings);
     }
 
-    struct Run {
-        int exitCode = -1;
-        QString out;
-        QString err;
-    };
-
-    Run lumcheck(const QStringList &args)
-    {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-        p.setProcessEnvironment(env);
-        p.start(QStringLiteral(LUMCHECK_PATH), args);
-        p.waitForFinished(120000);
-        return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                QString::fromUtf8(p.readAllStandardOutput()), QString::fromUtf8(p.readAllStandardError())};
-    }
+    using Run = LumcheckRun;
+    Run lumcheck(const QStringList &args) { return runLumcheck(config.path(), args); }
 };
 
 TEST_F(Dovecot, LumcheckListsDecodedJapaneseMessages)
