@@ -1,5 +1,6 @@
 #include "options/account_form.h"
 
+#include "options/certificate_row.h"
 #include "options/color_field.h"
 #include "options/form_values.h"
 #include "platform/color_ref.h"
@@ -73,6 +74,8 @@ void AccountForm::createFields()
     sslmode_->addItems({QStringLiteral("なし"), QStringLiteral("SSL/TLS"), QStringLiteral("STARTTLS")});
     sslmode_->setToolTip(QStringLiteral("SSL/TLSは通常ﾎﾟｰﾄ995、STARTTLSは通常ﾎﾟｰﾄ110です"));
     form->addRow(QStringLiteral("暗号化:"), sslmode_);
+    certificate_ = new CertificateRow(hooks_, [this] { return server(); }, this);
+    form->addRow(QStringLiteral("証明書:"), certificate_);
 
     check1_ = new QCheckBox(QStringLiteral("ﾁｪｯｸする"), this);
     check1_->setObjectName(QStringLiteral("Check1"));
@@ -82,7 +85,10 @@ void AccountForm::createFields()
 
     connect(hostName_, &QLineEdit::textChanged, this, &AccountForm::updateOk);
     connect(portBox_, &QLineEdit::textChanged, this, &AccountForm::updateOk);
+    for (QLineEdit *field : {hostName_, portBox_})
+        connect(field, &QLineEdit::textChanged, certificate_, &CertificateRow::serverChanged);
     connect(sslmode_, &QComboBox::currentIndexChanged, this, &AccountForm::proposePort);
+    connect(sslmode_, &QComboBox::currentIndexChanged, certificate_, &CertificateRow::serverChanged);
 }
 
 // The usual port of the chosen encryption, when the port still holds the other usual one;
@@ -92,6 +98,15 @@ void AccountForm::proposePort(int sslmode)
     const bool tls = SslMode(sslmode) == SslMode::Tls;
     if (portBox_->text() == (tls ? u"110" : u"995"))
         portBox_->setText(tls ? QStringLiteral("995") : QStringLiteral("110"));
+}
+
+std::optional<CertificateQuery> AccountForm::server() const
+{
+    const SslMode mode = SslMode(sslmode_->currentIndex());
+    const auto port = portValue(portBox_->text());
+    if (mode == SslMode::None || hostName_->text().isEmpty() || !port)
+        return std::nullopt;
+    return CertificateQuery{hostName_->text(), quint16(*port), mode, {}};
 }
 
 void AccountForm::createColorGroup()
@@ -205,6 +220,7 @@ void AccountForm::intoform(int n)
     const int mode = a.display.wavmode == 0 || a.display.wavmode == 1 ? a.display.wavmode : 2;
     wavMode_[mode]->setChecked(true);
     wavBox_->setText(a.display.wavdir2);
+    certificate_->setPin(a.sslpin);
     updateOk();
 }
 
@@ -242,6 +258,7 @@ void AccountForm::commit()
     a.passw = password_->text();
     a.check = check1_->isChecked() ? 1 : 0;
     a.sslmode = SslMode(sslmode_->currentIndex());
+    a.sslpin = certificate_->pin();
     a.display.scolor1 = colors_[0];
     a.display.scolor2 = colors_[1];
     a.display.wavmode = wavMode_[0]->isChecked() ? 0 : wavMode_[1]->isChecked() ? 1 : 2;

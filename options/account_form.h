@@ -1,15 +1,19 @@
 #pragma once
 // The account dialog "ｱｶｳﾝﾄ": edits one POP3 account. It starts empty (port 110, no
-// encryption, checked,
-// black on light cyan, common sound) or filled from a stored account by intoform(). On OK it
-// leaves the fields in the editor's currentAccount and accepts; the options window then
-// stores the record and updates its list. Cancel leaves currentAccount as it was.
+// encryption, no trusted certificate, checked, black on light cyan, common sound) or filled
+// from a stored account by intoform(). On OK it leaves the fields in the editor's
+// currentAccount and accepts; the options window then stores the record and updates its
+// list. Cancel leaves currentAccount as it was.
+//
+// For an encrypted account the user may look at the server's certificate; one the checker
+// would refuse is shown with its fingerprint, and the user may trust exactly that one.
 
 #include "options/dialog_hooks.h"
 #include "settings/account_editor.h"
 
 #include <QDialog>
 #include <array>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -21,6 +25,7 @@ class QVBoxLayout;
 
 namespace lum {
 
+class CertificateRow;
 class ColorField;
 
 class AccountForm : public QDialog {
@@ -39,6 +44,7 @@ private:
     void showColor(int which);
     void updateOk();
     void proposePort(int sslmode);
+    std::optional<CertificateQuery> server() const;
     void chooseColor(int which);
     void chooseWav();
     void commit();
@@ -54,6 +60,7 @@ private:
     QLineEdit *userName_ = nullptr;
     QLineEdit *password_ = nullptr;
     QComboBox *sslmode_ = nullptr; // index = SslMode
+    CertificateRow *certificate_ = nullptr;
     QCheckBox *check1_ = nullptr;
     std::array<ColorField *, 2> colorBox_{};
     std::array<qint32, 2> colors_{0, 0xFFFF80};

@@ -1,6 +1,7 @@
 #include "options/dialog_hooks.h"
 
 #include "options/account_form.h"
+#include "pop3/qt/qt_certificate_probe.h"
 
 #include <QMessageBox>
 
@@ -13,6 +14,19 @@ DialogHooks standardDialogHooks()
     hooks.pickColor = &pickColor;
     hooks.warn = [](QWidget *owner, const QString &title, const QString &text) {
         QMessageBox::warning(owner, title, text, QMessageBox::Ok);
+    };
+    hooks.ask = [](QWidget *owner, const QString &title, const QString &text) {
+        return QMessageBox::question(owner, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+               == QMessageBox::Yes;
+    };
+    hooks.probeCertificate = [](QWidget *owner, const CertificateQuery &q, CertificateProbe::Done done) {
+        // Owned by the dialog, so it goes with it; else it goes once it has answered.
+        auto *probe = new QtCertificateProbe({}, owner);
+        probe->setDone([probe, done](const ProbeOutcome &outcome) {
+            probe->deleteLater();
+            done(outcome);
+        });
+        probe->start(q.host, q.port, q.mode, q.pin);
     };
     hooks.runAccountDialog = [](AccountForm &form) { return form.exec(); };
     return hooks;

@@ -122,6 +122,85 @@ TEST_F(AccountFormTest, StoredEncryptionAndPortShowAsStored)
     EXPECT_EQ(edit(&form, "Portbox")->text(), "110");
 }
 
+// The look at the server's certificate: what the dialog says, whether it asks, and the pin
+// OK stores.
+TEST_F(AccountFormTest, LookingAtTheCertificateOffersARefusedOneForTrust)
+{
+    using K = ProbeOutcome::Kind;
+    const struct {
+        const char *name;
+        ProbeOutcome outcome;
+        bool yes;
+        const char *status;
+        bool asked;
+        const char *pin; // stored on OK
+    } rows[] = {
+        {"trusted", {K::Trusted, {}, {}}, false, "ｻｰﾊﾞｰ証明書は信頼されています", false, "old"},
+        {"failed", {K::Failed, "接続が拒否されました", {}}, false, "証明書を確認できませんでした: 接続が拒否されました",
+         false, "old"},
+        {"refused_no", {K::Refused, "ｻｰﾊﾞｰ証明書が自己署名です", "c0ffee"}, false,
+         "ｻｰﾊﾞｰ証明書が自己署名です\nSHA-256:c0ffee", true, "old"},
+        {"refused_yes", {K::Refused, "ｻｰﾊﾞｰ証明書が自己署名です", "c0ffee"}, true,
+         "この証明書を信頼します(OKで保存されます)", true, "c0ffee"},
+    };
+    for (const auto &row : rows) {
+        AccountRecord stored;
+        stored.hname = "home.example";
+        stored.portno = 995;
+        stored.sslmode = SslMode::Tls;
+        stored.sslpin = "old";
+        writeAccount(store.store(), 1, stored);
+        AccountForm f{editor, user.hooks()};
+        f.intoform(1);
+        user.questions.clear();
+        user.answerYes = row.yes;
+        push(&f, "LookCert")->click();
+        ASSERT_TRUE(user.pendingLook) << row.name;
+        EXPECT_EQ(user.looks.back().host, "home.example");
+        EXPECT_EQ(user.looks.back().port, 995);
+        EXPECT_EQ(user.looks.back().mode, SslMode::Tls);
+        EXPECT_EQ(user.looks.back().pin, "old");
+        EXPECT_FALSE(push(&f, "LookCert")->isEnabled()) << "one look at a time";
+        std::exchange(user.pendingLook, {})(row.outcome);
+        EXPECT_TRUE(push(&f, "LookCert")->isEnabled());
+        EXPECT_EQ(child<QLabel>(&f, "CertStatus")->text(), QString::fromUtf8(row.status)) << row.name;
+        ASSERT_EQ(user.questions.size(), row.asked ? 1u : 0u) << row.name;
+        if (row.asked)
+            EXPECT_EQ(user.questions[0].second,
+                      "ｻｰﾊﾞｰ証明書が自己署名です\n\nSHA-256:c0ffee\n\nこの証明書を信頼しますか？\n"
+                      "信頼すると、証明書が変わるまではこのｻｰﾊﾞｰに接続します。");
+        push(&f, "Command1")->click();
+        EXPECT_EQ(editor.currentAccount.sslpin, row.pin) << row.name;
+    }
+}
+
+// The look needs an encrypted account with a server; "解除" drops the pin.
+TEST_F(AccountFormTest, CertificateButtonsFollowTheFields)
+{
+    auto *look = push(&form, "LookCert");
+    EXPECT_EQ(child<QLabel>(&form, "Sslpin")->text(), "認証局で確認します");
+    EXPECT_FALSE(push(&form, "ClearPin")->isEnabled());
+    EXPECT_FALSE(look->isEnabled());
+    edit(&form, "Hostname")->setText("h");
+    EXPECT_FALSE(look->isEnabled()) << "no encryption";
+    child<QComboBox>(&form, "Sslmode")->setCurrentIndex(2);
+    EXPECT_TRUE(look->isEnabled());
+    edit(&form, "Portbox")->setText("0");
+    EXPECT_FALSE(look->isEnabled());
+
+    AccountRecord stored;
+    stored.hname = "h";
+    stored.sslmode = SslMode::Stls;
+    stored.sslpin = "0123456789abcdef0123";
+    writeAccount(store.store(), 1, stored);
+    form.intoform(1);
+    EXPECT_EQ(child<QLabel>(&form, "Sslpin")->text(), "登録した証明書 SHA-256:0123456789abcdef…");
+    push(&form, "ClearPin")->click();
+    EXPECT_EQ(child<QLabel>(&form, "Sslpin")->text(), "認証局で確認します");
+    ok()->click();
+    EXPECT_EQ(editor.currentAccount.sslpin, "");
+}
+
 TEST_F(AccountFormTest, EmptyNameBecomesUserAtHost)
 {
     edit(&form, "Hostname")->setText("pop.x");

@@ -43,6 +43,10 @@ struct FakeUser {
     std::vector<FileRequest> fileRequests;
     QString fileAnswer;             // "" = cancelled
     std::vector<qint32> colorAnswers; // taken in order; -1 = cancelled
+    std::vector<std::pair<QString, QString>> questions; // title, text
+    bool answerYes = false;
+    std::vector<CertificateQuery> looks; // at server certificates
+    CertificateProbe::Done pendingLook;  // answered by the test
     // Acts in the account dialog; the dialog's result is returned to the window.
     std::function<void(AccountForm &)> inAccountDialog = [](AccountForm &f) {
         push(&f, QStringLiteral("Command2"))->click();
@@ -65,6 +69,14 @@ struct FakeUser {
         };
         h.warn = [this](QWidget *, const QString &title, const QString &text) {
             warnings.emplace_back(title, text);
+        };
+        h.ask = [this](QWidget *, const QString &title, const QString &text) {
+            questions.emplace_back(title, text);
+            return answerYes;
+        };
+        h.probeCertificate = [this](QWidget *, const CertificateQuery &q, CertificateProbe::Done done) {
+            looks.push_back(q);
+            pendingLook = std::move(done);
         };
         h.runAccountDialog = [this](AccountForm &form) {
             inAccountDialog(form);
