@@ -8,7 +8,7 @@ packages=(
   libgtest-dev
   libx11-dev libxcb1-dev libxcb-xkb-dev libxcb-keysyms1-dev libxkbcommon-dev
   clang libclang-rt-14-dev
-  dovecot-pop3d
+  dovecot-pop3d openssl ca-certificates
   xvfb xauth xdotool xclip trayer fonts-noto-cjk imagemagick x11-utils
   pulseaudio pulseaudio-utils
   librsvg2-bin desktop-file-utils dpkg-dev

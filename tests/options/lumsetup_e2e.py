@@ -2,16 +2,20 @@
 """Drives the real lumsetup on a virtual X display with an empty settings store.
 
 From the keyboard alone (no window manager, no coordinates): switch to the account page,
-press "追加", fill server, user and password in the account dialog, OK there, then OK in the
-options window. Afterwards the store must hold that account exactly as the account writer
+press "追加", fill server, port, user and password in the account dialog, choose SSL/TLS,
+look at the server's certificate (a self-signed one, on a TLS server of the test's own),
+trust it in the question that shows its fingerprint, OK there, then OK in the options
+window. Afterwards the store must hold that account exactly as the account writer
 stores it and every option with its default, readable by its owner alone (file 600, folder
 700) although the program ran with umask 000. A second copy started meanwhile must end at
 once without a window. A copy whose lock can't be made (a file where its folder should be)
 must say so in a message box "Lumora" and end with a non-zero status.
 
-usage: lumsetup_e2e.py path/to/lumsetup
+usage: lumsetup_e2e.py path/to/lumsetup [screenshot of the account dialog.png]
 """
+import hashlib
 import os
+import ssl
 import stat
 import subprocess
 import sys
@@ -20,6 +24,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from lumstore import read_store  # noqa: E402
+from dovecot import free_port  # noqa: E402
 
 DEADLINE = 30  # seconds for any one step; guards against hangs only
 
@@ -74,7 +79,24 @@ def type_text(env, text):
     time.sleep(0.2)
 
 
-def expected_store():
+def start_tls_server(folder):
+    """A TLS server with a fresh self-signed certificate for "localhost" on a free port;
+    returns (process, port, the certificate's SHA-256 in lower-case hex)."""
+    cert, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                    "-nodes", "-days", "2", "-subj", "/CN=localhost", "-keyout", key, "-out", cert],
+                   check=True, capture_output=True, timeout=DEADLINE)
+    with open(cert) as f:
+        fingerprint = hashlib.sha256(ssl.PEM_cert_to_DER_cert(f.read())).hexdigest()
+    port = free_port()
+    # s_server ends at the end of its input: the pipe stays open while the test runs.
+    server = subprocess.Popen(["openssl", "s_server", "-quiet", "-accept", str(port), "-cert", cert,
+                               "-key", key], stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL)
+    return server, port, fingerprint
+
+
+def expected_store(port, fingerprint):
     options = {
         "accountno": "1",
         "Option1value": "0", "Option2value": "0", "Option3value": "1", "Option4value": "1",
@@ -89,9 +111,10 @@ def expected_store():
     for n in range(6):
         options["Hotkeynum%d" % n] = str(113 + n)
     account = {
-        "Aname1": "taro@pop.example.jp", "Hname1": "pop.example.jp", "Portno1": "110",
+        "Aname1": "taro@localhost", "Hname1": "localhost", "Portno1": str(port),
         "Uname1": "taro", "Passw1": "97 98 99 ", "Check1": "1", "Scolor11": "0",
-        "Scolor21": "16777088", "Wavmode1": "0", "Wavdir2_1": "", "Sslmode1": "0", "Sslpin1": "",
+        "Scolor21": "16777088", "Wavmode1": "0", "Wavdir2_1": "", "Sslmode1": "1",
+        "Sslpin1": fingerprint,
     }
     return {**options, **account}
 
@@ -121,13 +144,15 @@ def check_lock_failure(program, display, home):
 
 
 def main():
-    if len(sys.argv) != 2:
-        fail("usage: lumsetup_e2e.py path/to/lumsetup")
+    if len(sys.argv) not in (2, 3):
+        fail("usage: lumsetup_e2e.py path/to/lumsetup [screenshot.png]")
     program = os.path.abspath(sys.argv[1])
     xvfb, display = start_xvfb()
     app = None
+    tls = None
     try:
         with tempfile.TemporaryDirectory() as home:
+            tls, port, fingerprint = start_tls_server(home)
             runtime = os.path.join(home, "run")
             os.mkdir(runtime, 0o700)
             env = dict(os.environ, DISPLAY=display, XDG_CONFIG_HOME=os.path.join(home, "config"),
@@ -150,13 +175,30 @@ def main():
             keys(env, "Right", "Tab", "Tab", "space")
             dialog = wait_for_window(env, "ｱｶｳﾝﾄ")
             focus(env, dialog)
-            # Name (left empty), server, port (kept), user, password; Return is OK.
+            # Name (left empty), server, port, user, password, SSL/TLS (the port typed
+            # stays), then "確認".
             keys(env, "Tab")
-            type_text(env, "pop.example.jp")
-            keys(env, "Tab", "Tab")
+            type_text(env, "localhost")
+            keys(env, "Tab", "ctrl+a")
+            type_text(env, str(port))
+            keys(env, "Tab")
             type_text(env, "taro")
             keys(env, "Tab")
             type_text(env, "abc")
+            keys(env, "Tab", "Down", "Tab", "space")
+            question = wait_for_window(env, "証明書")
+            focus(env, question)
+            # Its text is pinned by the widget tests; the store shows which certificate it
+            # offered.
+            keys(env, "alt+y")
+            end = time.monotonic() + DEADLINE
+            while xdotool(env, "search", "--name", "^証明書$").stdout.split():
+                if time.monotonic() > end:
+                    fail("the question did not close on Yes")
+                time.sleep(0.1)
+            focus(env, dialog)
+            if len(sys.argv) > 2:
+                subprocess.run(["import", "-window", dialog, sys.argv[2]], env=env, check=True)
             keys(env, "Return")
 
             end = time.monotonic() + DEADLINE
@@ -174,7 +216,7 @@ def main():
                 fail("lumsetup ended with %d" % code)
 
             actual = read_store(store)
-            expected = expected_store()
+            expected = expected_store(port, fingerprint)
             if actual != expected:
                 for k in sorted(set(actual) | set(expected)):
                     if actual.get(k) != expected.get(k):
@@ -191,6 +233,9 @@ def main():
     finally:
         if app and app.poll() is None:
             app.kill()
+        if tls:
+            tls.kill()
+            tls.wait()
         xvfb.terminate()
         xvfb.wait()
 
