@@ -55,7 +55,7 @@ QSslSocket *QtTransport::openSocket(ConnId id)
         if (!bytes.isEmpty())
             events_.received(id, bytes);
     });
-    connect(s, &QSslSocket::disconnected, this, [this, id] { events_.closed(id); });
+    connect(s, &QSslSocket::disconnected, this, [this, id, s] { peerClosed(id, s); });
     // Not ignored, so the handshake fails; the socket is cut here already, before anything
     // the engine might still write.
     connect(s, &QSslSocket::sslErrors, this, [this, id, s](const QList<QSslError> &errors) {
@@ -81,7 +81,7 @@ QSslSocket *QtTransport::openSocket(ConnId id)
         if (e == QAbstractSocket::RemoteHostClosedError && s->state() != QAbstractSocket::UnconnectedState)
             return;
         if (e == QAbstractSocket::RemoteHostClosedError)
-            events_.closed(id);
+            peerClosed(id, s);
         else
             events_.failed(id, socketErrorCode(e));
     });
@@ -124,6 +124,17 @@ void QtTransport::close(ConnId id)
         forget(socket_);
         socket_ = nullptr;
     }
+}
+
+void QtTransport::peerClosed(ConnId id, QSslSocket *s)
+{
+    // Gone in the middle of the handshake: the handshake failed, whatever the socket says.
+    if (s->mode() != QSslSocket::UnencryptedMode && !s->isEncrypted()) {
+        cut(s);
+        events_.tlsFailed(id, TlsError::Handshake, {});
+        return;
+    }
+    events_.closed(id);
 }
 
 void QtTransport::cut(QSslSocket *s)

@@ -35,6 +35,8 @@ public:
 private:
     QSslSocket *openSocket(ConnId id);
     void forget(QSslSocket *socket);
+    // The end of stream: closed(), or tlsFailed() when it came during a handshake.
+    void peerClosed(ConnId id, QSslSocket *socket);
     // Aborts at once: nothing more goes out, nothing more is reported.
     void cut(QSslSocket *socket);
 

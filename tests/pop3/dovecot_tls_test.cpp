@@ -1,105 +1,117 @@
-// TLS against a private Dovecot with a throwaway self-signed certificate for "localhost":
-// refused as the system store doesn't know it, accepted once the test trusts it, both as
-// POP3S on the second listener and as STLS on the plain one.
+// TLS against a private Dovecot ("ssl = required"), both as POP3S on the second listener and
+// as STLS on the plain one. Certificates come from a CA made for the run, which the test
+// trusts through the transport; the system's store is left alone.
 #include "support/dovecot_server.h"
 #include "support/live_rig.h"
+#include "support/test_pki.h"
 
-#include <QCryptographicHash>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QSslCertificate>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace lum::test {
 namespace {
 
-class DovecotTls : public testing::TestWithParam<SslMode> {
+// What the server shows and what the account expects of it.
+enum class Shown { Leaf, ExpiredLeaf, SelfSignedA, SelfSignedB };
+
+struct TlsRow {
+    const char *name;
+    Shown shown;
+    const char *host;
+    bool pinA;              // "Sslpin1" holds the fingerprint of the self-signed certificate A
+    const char *refusal;    // nullptr: the mailbox is listed; else the message, before the fingerprint
+};
+
+void PrintTo(const TlsRow &r, std::ostream *os) { *os << r.name; }
+
+const TlsRow tlsRows[] = {
+    {"trusted_leaf", Shown::Leaf, "localhost", false, nullptr},
+    {"trusted_leaf_for_another_name", Shown::Leaf, "127.0.0.1", false, "ｻｰﾊﾞｰ証明書のﾎｽﾄ名が一致しません"},
+    {"expired_leaf", Shown::ExpiredLeaf, "localhost", false, "ｻｰﾊﾞｰ証明書の有効期限が切れています"},
+    // The pin takes exactly that certificate, whatever its issuer or name...
+    {"pinned_self_signed", Shown::SelfSignedA, "127.0.0.1", true, nullptr},
+    // ...and no other certificate of the same name.
+    {"other_self_signed_than_pinned", Shown::SelfSignedB, "localhost", true, "ｻｰﾊﾞｰ証明書が自己署名です"},
+};
+
+class DovecotTls : public testing::TestWithParam<std::tuple<TlsRow, SslMode>> {
 protected:
-    QTemporaryDir files;
+    TestPki pki;
     DovecotServer server;
 
-    QString cert() const { return files.filePath(QStringLiteral("cert.pem")); }
-
-    void SetUp() override
+    void start(const TestPki::Issued &shown)
     {
-        QProcess openssl;
-        openssl.start(
-            QStringLiteral("openssl"),
-            {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2",
-             "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost", "-keyout",
-             files.filePath(QStringLiteral("key.pem")), "-out", cert()});
-        ASSERT_TRUE(openssl.waitForFinished(60000));
-        ASSERT_EQ(openssl.exitCode(), 0) << openssl.readAllStandardError().toStdString();
-        server.useTls(cert(), files.filePath(QStringLiteral("key.pem")));
+        server.useTls(shown.certFile, shown.keyFile);
         server.addUser(QStringLiteral("taro"), QStringLiteral("secret"));
         ASSERT_TRUE(server.start()) << server.error().toStdString();
         for (const char *id : {"t1@x", "t2@x", "t3@x"})
             server.deliver(QStringLiteral("taro"), jpMessage(wYamada, wTest, id));
     }
 
-    TestAccount account(const QString &name)
+    TestAccount account(const QString &name, const QString &host = QStringLiteral("localhost"))
     {
-        const SslMode mode = GetParam();
-        return {name, QStringLiteral("localhost"), mode == SslMode::Tls ? server.tlsPort() : server.port(),
+        const SslMode mode = std::get<SslMode>(GetParam());
+        return {name, host, mode == SslMode::Tls ? server.tlsPort() : server.port(),
                 QStringLiteral("taro"), QStringLiteral("secret"), 1, mode};
     }
 };
 
-TEST_P(DovecotTls, TrustedCertificateListsTheMailbox)
+TEST_P(DovecotTls, ChecksOnlyWithTheRightCertificate)
 {
-    LiveRig rig({account(QStringLiteral("tls"))}, {{"Option3value", QStringLiteral("0")}});
-    rig.transport->addCaCertificates(QSslCertificate::fromPath(cert()));
-    ASSERT_TRUE(rig.runCheckCycle());
-    EXPECT_EQ(rig.view.messages, QStringList()) << server.log().toStdString();
-    EXPECT_EQ(rig.engine->total(), 3);
-    EXPECT_EQ(rig.rec(1, 3).subject, QStringLiteral("テスト"));
-}
-
-// Pinned by its fingerprint, the self-signed certificate is taken even for another name; a
-// pin of another certificate is refused, and the refusal tells the real fingerprint.
-TEST_P(DovecotTls, PinnedCertificateAndNoOther)
-{
-    const QByteArray real = QSslCertificate::fromPath(cert()).value(0).digest(QCryptographicHash::Sha256).toHex();
-    ASSERT_EQ(real.size(), 64);
-    QByteArray other = real;
-    other[0] = other[0] == '0' ? '1' : '0';
-    for (const QByteArray &pin : {real, other}) {
-        TestAccount byAddress = account(QStringLiteral("pinned"));
-        byAddress.host = QStringLiteral("127.0.0.1");
-        LiveRig rig({byAddress}, {{"Option3value", QStringLiteral("0")}});
-        rig.temp.store().writeSetting(QStringLiteral("Sslpin1"), QString::fromLatin1(pin));
-        ASSERT_TRUE(rig.runCheckCycle());
-        if (pin == real) {
-            EXPECT_EQ(rig.view.messages, QStringList());
-            EXPECT_EQ(rig.engine->total(), 3);
-        } else {
-            EXPECT_EQ(rig.view.messages,
-                      QStringList{QStringLiteral("ｻｰﾊﾞｰ証明書が自己署名です SHA-256:") + QString::fromLatin1(real)});
-            EXPECT_EQ(rig.engine->total(), 0);
-        }
+    const TlsRow &row = std::get<TlsRow>(GetParam());
+    const TestPki::Issued a = pki.selfSigned(QStringLiteral("localhost"));
+    TestPki::Issued shown;
+    switch (row.shown) {
+    case Shown::Leaf:
+        shown = pki.leaf(QStringLiteral("localhost"));
+        break;
+    case Shown::ExpiredLeaf:
+        shown = pki.leaf(QStringLiteral("localhost"), true);
+        break;
+    case Shown::SelfSignedA:
+        shown = a;
+        break;
+    case Shown::SelfSignedB:
+        shown = pki.selfSigned(QStringLiteral("localhost"));
+        break;
     }
-    EXPECT_EQ(server.log().count(QStringLiteral("Login: user=<taro>")), 1) << server.log().toStdString();
-}
+    ASSERT_EQ(shown.fingerprint().size(), 64);
+    ASSERT_NO_FATAL_FAILURE(start(shown));
 
-// Trusted, but issued for "localhost" while the account names the address.
-TEST_P(DovecotTls, CertificateForAnotherNameIsRefusedBeforeTheLogin)
-{
-    TestAccount byAddress = account(QStringLiteral("ip"));
-    byAddress.host = QStringLiteral("127.0.0.1");
-    LiveRig rig({byAddress}, {{"Option3value", QStringLiteral("0")}});
-    rig.transport->addCaCertificates(QSslCertificate::fromPath(cert()));
+    LiveRig rig({account(QStringLiteral("tls"), QString::fromLatin1(row.host))}, {{"Option3value", QStringLiteral("0")}});
+    rig.transport->addCaCertificates(pki.ca());
+    if (row.pinA)
+        rig.temp.store().writeSetting(QStringLiteral("Sslpin1"), QString::fromLatin1(a.fingerprint()));
     ASSERT_TRUE(rig.runCheckCycle());
-    ASSERT_EQ(rig.view.messages.size(), 1);
-    EXPECT_TRUE(rig.view.messages[0].startsWith(QStringLiteral("ｻｰﾊﾞｰ証明書のﾎｽﾄ名が一致しません SHA-256:")))
-        << rig.view.messages[0].toStdString();
+    if (!row.refusal) {
+        EXPECT_EQ(rig.view.messages, QStringList()) << server.log().toStdString();
+        EXPECT_EQ(rig.engine->total(), 3);
+        EXPECT_EQ(rig.rec(1, 3).subject, QStringLiteral("テスト"));
+        EXPECT_EQ(server.log().count(QStringLiteral("Login: user=<taro>")), 1) << server.log().toStdString();
+        return;
+    }
+    EXPECT_EQ(rig.view.messages, QStringList{QString::fromUtf8(row.refusal) + QStringLiteral(" SHA-256:")
+                                             + QString::fromLatin1(shown.fingerprint())});
     EXPECT_EQ(rig.engine->total(), 0);
     EXPECT_FALSE(server.log().contains(QStringLiteral("Login: user=<taro>"))) << server.log().toStdString();
 }
 
+INSTANTIATE_TEST_SUITE_P(Certificates, DovecotTls,
+                         testing::Combine(testing::ValuesIn(tlsRows), testing::Values(SslMode::Tls, SslMode::Stls)),
+                         [](const auto &info) {
+                             return std::string(std::get<TlsRow>(info.param).name)
+                                    + (std::get<SslMode>(info.param) == SslMode::Tls ? "_pop3s" : "_stls");
+                         });
+
 // lumcheck as the user runs it: the system store alone, which doesn't know the certificate.
-TEST_P(DovecotTls, SelfSignedCertificateIsRefusedBeforeTheLogin)
+// The plain account beside it still logs in, as Dovecot counts 127.0.0.1 as secured.
+class DovecotTlsLumcheck : public DovecotTls {};
+
+TEST_P(DovecotTlsLumcheck, SelfSignedCertificateIsRefusedBeforeTheLogin)
 {
+    ASSERT_NO_FATAL_FAILURE(start(pki.selfSigned(QStringLiteral("localhost"))));
     QTemporaryDir config;
     {
         SettingsStore s(config.filePath(QStringLiteral("lumwatch/lumwatch.ini")));
@@ -117,14 +129,16 @@ TEST_P(DovecotTls, SelfSignedCertificateIsRefusedBeforeTheLogin)
     const QString out = QString::fromUtf8(p.readAllStandardOutput());
     const QString err = QString::fromUtf8(p.readAllStandardError());
     EXPECT_TRUE(err.contains(QStringLiteral("lumcheck: home: ｻｰﾊﾞｰ証明書が自己署名です"))) << err.toStdString();
-    EXPECT_EQ(out.contains(QStringLiteral("STLS\r\n")), GetParam() == SslMode::Stls) << out.toStdString();
+    const bool stls = std::get<SslMode>(GetParam()) == SslMode::Stls;
+    EXPECT_EQ(out.contains(QStringLiteral("STLS\r\n")), stls) << out.toStdString();
     EXPECT_FALSE(out.contains(QStringLiteral("secret")));
     EXPECT_EQ(out.count(QStringLiteral("USER taro")), 1) << "only the plain account logs in";
     EXPECT_EQ(server.log().count(QStringLiteral("Login: user=<taro>")), 1) << server.log().toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, DovecotTls, testing::Values(SslMode::Tls, SslMode::Stls),
-                         [](const auto &info) { return info.param == SslMode::Tls ? "pop3s" : "stls"; });
+INSTANTIATE_TEST_SUITE_P(Modes, DovecotTlsLumcheck,
+                         testing::Combine(testing::Values(tlsRows[0]), testing::Values(SslMode::Tls, SslMode::Stls)),
+                         [](const auto &info) { return std::get<SslMode>(info.param) == SslMode::Tls ? "pop3s" : "stls"; });
 
 } // namespace
 } // namespace lum::test

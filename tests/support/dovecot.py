@@ -67,10 +67,13 @@ def jis_word(text):
 
 
 class Dovecot:
-    def __init__(self, parent=None, binary="/usr/sbin/dovecot"):
+    def __init__(self, parent=None, binary="/usr/sbin/dovecot", tls=None):
         """parent: the folder to hold the server's own folder (default: the system's temporary
-        folder); it must be open to the mail user."""
+        folder); it must be open to the mail user. tls: (certificate file, key file), PEM, for
+        a POP3S listener on tls_port beside the plain one; without it there is no TLS at all."""
         self.binary = binary
+        self.tls = tls
+        self.tls_port = 0
         self.dir = tempfile.mkdtemp(prefix="lumdovecot-", dir=parent)
         os.chmod(self.dir, 0o755)
         for sub in ("run", "state", "mail"):
@@ -103,8 +106,17 @@ class Dovecot:
     def start(self, timeout=20, port=None):
         self.port = port or free_port()
         conf = os.path.join(self.dir, "dovecot.conf")
+        text = CONFIG.format(dir=self.dir, port=self.port, uid=MAIL_UID, gid=MAIL_GID)
+        if self.tls:
+            self.tls_port = free_port()
+            while self.tls_port == self.port:
+                self.tls_port = free_port()
+            text = text.replace("ssl = no\n", "ssl = yes\nssl_cert = <%s\nssl_key = <%s\n" % self.tls)
+            text = text.replace("    port = %d\n  }\n" % self.port,
+                                "    port = %d\n  }\n  inet_listener pop3s {\n    port = %d\n    ssl = yes\n  }\n"
+                                % (self.port, self.tls_port))
         with open(conf, "w") as f:
-            f.write(CONFIG.format(dir=self.dir, port=self.port, uid=MAIL_UID, gid=MAIL_GID))
+            f.write(text)
         self.proc = subprocess.Popen([self.binary, "-F", "-c", conf],
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         end = time.monotonic() + timeout

@@ -87,7 +87,7 @@ QString DovecotServer::writeConfig()
                 "service pop3-login {\n  chroot =\n  inet_listener pop3 {\n    port = @PORT@\n  }\n@POP3S@}\n"
                 "service anvil {\n  chroot =\n}\n");
     const bool tls = !certFile_.isEmpty();
-    text.replace(QStringLiteral("@SSL@"), tls ? QStringLiteral("ssl = yes\nssl_cert = <%1\nssl_key = <%2\n").arg(certFile_, keyFile_)
+    text.replace(QStringLiteral("@SSL@"), tls ? QStringLiteral("ssl = required\nssl_cert = <%1\nssl_key = <%2\n").arg(certFile_, keyFile_)
                                               : QStringLiteral("ssl = no\n"))
         .replace(QStringLiteral("@POP3S@"),
                  tls ? QStringLiteral("  inet_listener pop3s {\n    port = %1\n    ssl = yes\n  }\n").arg(tlsPort_)

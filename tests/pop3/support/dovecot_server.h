@@ -22,8 +22,10 @@ public:
     QString error() const { return error_; }
     quint16 port() const { return port_; }
 
-    // Before start(): TLS with this certificate and key (PEM files), as STLS on port() and
-    // POP3S on tlsPort().
+    // Before start(): TLS with this certificate and key (PEM files; the certificate file may
+    // hold its chain after it), as STLS on port() and POP3S on tlsPort(). "ssl = required":
+    // no login in the clear, except that Dovecot counts a client on its own address as
+    // secured, so a plain login from 127.0.0.1 still works.
     void useTls(const QString &certFile, const QString &keyFile);
     quint16 tlsPort() const { return tlsPort_; }
 
