@@ -3,10 +3,9 @@
 // trusts through the transport; the system's store is left alone.
 #include "support/dovecot_server.h"
 #include "support/live_rig.h"
+#include "support/lumcheck_run.h"
 #include "support/test_pki.h"
 
-#include <QProcess>
-#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -105,35 +104,92 @@ INSTANTIATE_TEST_SUITE_P(Certificates, DovecotTls,
                                     + (std::get<SslMode>(info.param) == SslMode::Tls ? "_pop3s" : "_stls");
                          });
 
-// lumcheck as the user runs it: the system store alone, which doesn't know the certificate.
-// The plain account beside it still logs in, as Dovecot counts 127.0.0.1 as secured.
-class DovecotTlsLumcheck : public DovecotTls {};
-
-TEST_P(DovecotTlsLumcheck, SelfSignedCertificateIsRefusedBeforeTheLogin)
-{
-    ASSERT_NO_FATAL_FAILURE(start(pki.selfSigned(QStringLiteral("localhost"))));
+// lumcheck as the user runs it: the system store alone, which doesn't know the self-signed
+// certificate. The plain account beside it still logs in, as Dovecot counts 127.0.0.1 as
+// secured.
+class DovecotTlsLumcheck : public DovecotTls {
+protected:
     QTemporaryDir config;
+    TestPki::Issued shown;
+
+    void SetUp() override
     {
-        SettingsStore s(config.filePath(QStringLiteral("lumwatch/lumwatch.ini")));
+        shown = pki.selfSigned(QStringLiteral("localhost"));
+        ASSERT_NO_FATAL_FAILURE(start(shown));
+        SettingsStore s(storePath());
         TestAccount plain = account(QStringLiteral("plain"));
         plain.port = server.port();
         plain.sslmode = SslMode::None;
         writeTestSettings(s, {account(QStringLiteral("home")), plain});
     }
-    QProcess p;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(LUMCHECK_PATH), {QStringLiteral("--log")});
-    ASSERT_TRUE(p.waitForFinished(120000));
-    const QString out = QString::fromUtf8(p.readAllStandardOutput());
-    const QString err = QString::fromUtf8(p.readAllStandardError());
-    EXPECT_TRUE(err.contains(QStringLiteral("lumcheck: home: ｻｰﾊﾞｰ証明書が自己署名です"))) << err.toStdString();
+
+    QString storePath() const { return config.filePath(QStringLiteral("lumwatch/lumwatch.ini")); }
+    QString storedPin() const { return SettingsStore(storePath()).readSetting(QStringLiteral("Sslpin1"), {}); }
+    LumcheckRun lumcheck(const QStringList &args, const QByteArray &input = {})
+    {
+        return runLumcheck(config.path(), args, input);
+    }
+    int logins() const { return int(server.log().count(QStringLiteral("Login: user=<taro>"))); }
+};
+
+TEST_P(DovecotTlsLumcheck, SelfSignedCertificateIsRefusedBeforeTheLogin)
+{
+    const LumcheckRun r = lumcheck({QStringLiteral("--log")});
+    EXPECT_TRUE(r.err.contains(QStringLiteral("lumcheck: home: ｻｰﾊﾞｰ証明書が自己署名です"))) << r.err.toStdString();
     const bool stls = std::get<SslMode>(GetParam()) == SslMode::Stls;
-    EXPECT_EQ(out.contains(QStringLiteral("STLS\r\n")), stls) << out.toStdString();
-    EXPECT_FALSE(out.contains(QStringLiteral("secret")));
-    EXPECT_EQ(out.count(QStringLiteral("USER taro")), 1) << "only the plain account logs in";
-    EXPECT_EQ(server.log().count(QStringLiteral("Login: user=<taro>")), 1) << server.log().toStdString();
+    EXPECT_EQ(r.out.contains(QStringLiteral("STLS\r\n")), stls) << r.out.toStdString();
+    EXPECT_FALSE(r.out.contains(QStringLiteral("secret")));
+    EXPECT_EQ(r.out.count(QStringLiteral("USER taro")), 1) << "only the plain account logs in";
+    EXPECT_EQ(logins(), 1) << server.log().toStdString();
+}
+
+// lumcheck --trust: the user sees the certificate, says no and nothing is stored, says yes
+// and the next check goes through. The look never logs in.
+TEST_P(DovecotTlsLumcheck, TrustShowsTheCertificateAndStoresItOnlyOnYes)
+{
+    const QString fingerprint = QString::fromLatin1(shown.fingerprint());
+    const QString asked = QStringLiteral("home: ｻｰﾊﾞｰ証明書が自己署名です\nSHA-256:") + fingerprint
+                          + QStringLiteral("\nこの証明書を信頼しますか? [y/N] ");
+    LumcheckRun r = lumcheck({QStringLiteral("--trust"), QStringLiteral("1")}, "n\n");
+    EXPECT_EQ(r.exitCode, 3) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(asked + QStringLiteral("登録しませんでした\n"))) << r.out.toStdString();
+    EXPECT_EQ(storedPin(), QString());
+
+    r = lumcheck({QStringLiteral("--trust"), QStringLiteral("1")}, "y\n");
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(asked + QStringLiteral("信頼する証明書として登録しました\n"))) << r.out.toStdString();
+    EXPECT_EQ(storedPin(), fingerprint);
+
+    r = lumcheck({QStringLiteral("--trust"), QStringLiteral("1")});
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.endsWith(QStringLiteral("home: ｻｰﾊﾞｰ証明書は信頼されています\n"))) << r.out.toStdString();
+    EXPECT_EQ(logins(), 0) << "a look, not a login";
+
+    r = lumcheck({});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out.count(QStringLiteral("\tテスト\n")), 6) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+}
+
+// What --trust refuses before it connects anywhere.
+TEST_P(DovecotTlsLumcheck, TrustRefusesWhatItCannotLookAt)
+{
+    const struct {
+        QStringList args;
+        QString err;
+    } rows[] = {
+        {{"--trust", "2"}, "lumcheck: plain: 暗号化を使わないｱｶｳﾝﾄです。先に暗号化を設定してください\n"},
+        {{"--trust", "3"}, "lumcheck: --trust 3: ｱｶｳﾝﾄ番号は1から2で指定してください\n"},
+        {{"--trust", "x"}, "lumcheck: --trust x: ｱｶｳﾝﾄ番号は1から2で指定してください\n"},
+        {{"--trust", "1", "--json"}, "lumcheck: --trust は他の指定と一緒には使えません\n"},
+    };
+    for (const auto &row : rows) {
+        const LumcheckRun r = lumcheck(row.args);
+        EXPECT_EQ(r.exitCode, 2) << row.args.join(' ').toStdString();
+        EXPECT_EQ(r.err, row.err);
+    }
+    EXPECT_EQ(storedPin(), QString());
+    EXPECT_EQ(logins(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, DovecotTlsLumcheck,
