@@ -1,6 +1,5 @@
 #include "support/scripted_server.h"
 
-#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -13,50 +12,22 @@
 namespace lum::test {
 
 ScriptedServer::ScriptedServer(QList<QByteArray> messages, Style style, Hook hook)
-    : messages_(std::move(messages)), style_(style), hook_(std::move(hook))
+    : messages_(std::move(messages)), style_(style), hook_(std::move(hook)),
+      listener_([this](int fd) {
+          int one = 1;
+          ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+          session(fd);
+          ::close(fd);
+      })
 {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    int one = 1;
-    ::setsockopt(listenFd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    addr.sin_port = 0;
-    ::bind(listenFd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-    ::listen(listenFd_, 4);
-    socklen_t len = sizeof addr;
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr *>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
-    thread_ = std::thread([this] { serve(); });
 }
 
-ScriptedServer::~ScriptedServer()
-{
-    stop_ = true;
-    thread_.join();
-    ::close(listenFd_);
-}
+ScriptedServer::~ScriptedServer() = default;
 
 QList<QByteArray> ScriptedServer::commands() const
 {
     std::lock_guard lock(mutex_);
     return commands_;
-}
-
-void ScriptedServer::serve()
-{
-    while (!stop_) {
-        pollfd p{listenFd_, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0)
-            continue;
-        const int fd = ::accept(listenFd_, nullptr, nullptr);
-        if (fd < 0)
-            continue;
-        int one = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-        session(fd);
-        ::close(fd);
-    }
 }
 
 void ScriptedServer::write(int fd, const QByteArray &bytes)
@@ -121,7 +92,7 @@ void ScriptedServer::session(int fd)
         return;
     QByteArray in;
     char buf[4096];
-    while (!stop_) {
+    while (!listener_.stopping()) {
         pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, 50) <= 0)
             continue;

@@ -4,12 +4,12 @@
 // mailbox; each reply passes through the write style of the script (split, drip, ...), and
 // a hook may replace the reply to any command or cut the connection.
 
+#include "support/loopback_listener.h"
+
 #include <QByteArray>
 #include <QList>
-#include <atomic>
 #include <functional>
 #include <mutex>
-#include <thread>
 
 namespace lum::test {
 
@@ -27,11 +27,10 @@ public:
     ScriptedServer(QList<QByteArray> messages, Style style, Hook hook = {});
     ~ScriptedServer();
 
-    quint16 port() const { return port_; }
+    quint16 port() const { return listener_.port(); }
     QList<QByteArray> commands() const;
 
 private:
-    void serve();
     void session(int fd);
     void write(int fd, const QByteArray &bytes);
     QByteArray normalAnswer(const QByteArray &command, bool &quit);
@@ -39,12 +38,9 @@ private:
     QList<QByteArray> messages_;
     Style style_;
     Hook hook_;
-    int listenFd_ = -1;
-    quint16 port_ = 0;
-    std::atomic<bool> stop_{false};
     mutable std::mutex mutex_;
     QList<QByteArray> commands_;
-    std::thread thread_;
+    LoopbackListener listener_; // last: its thread ends first
 };
 
 } // namespace lum::test

@@ -3,34 +3,21 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 namespace lum::test {
 
-TlsScriptedServer::TlsScriptedServer(Script script) : script_(std::move(script))
+TlsScriptedServer::TlsScriptedServer(Script script)
+    : script_(std::move(script)), listener_([this](int fd) {
+          ++connections_;
+          session(fd); // closes fd
+      })
 {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(listenFd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr);
-    ::listen(listenFd_, 4);
-    socklen_t len = sizeof addr;
-    ::getsockname(listenFd_, reinterpret_cast<sockaddr *>(&addr), &len);
-    port_ = ntohs(addr.sin_port);
-    thread_ = std::thread([this] { serve(); });
 }
 
-TlsScriptedServer::~TlsScriptedServer()
-{
-    stop_ = true;
-    thread_.join();
-    ::close(listenFd_);
-}
+TlsScriptedServer::~TlsScriptedServer() = default;
 
 QByteArray TlsScriptedServer::received() const
 {
@@ -44,24 +31,10 @@ void TlsScriptedServer::keep(const QByteArray &bytes)
     received_ += bytes;
 }
 
-void TlsScriptedServer::serve()
-{
-    while (!stop_) {
-        pollfd p{listenFd_, POLLIN, 0};
-        if (::poll(&p, 1, 50) <= 0)
-            continue;
-        const int fd = ::accept(listenFd_, nullptr, nullptr);
-        if (fd < 0)
-            continue;
-        ++connections_;
-        session(fd); // closes fd
-    }
-}
-
 // Until fd has bytes to read (true) or the server stops.
 bool TlsScriptedServer::waitReadable(int fd)
 {
-    while (!stop_) {
+    while (!listener_.stopping()) {
         pollfd p{fd, POLLIN, 0};
         if (::poll(&p, 1, 50) > 0)
             return true;
@@ -109,12 +82,12 @@ void TlsScriptedServer::session(int fd)
             return;
         }
         s.startServerEncryption();
-        while (!stop_ && !s.isEncrypted() && s.state() == QAbstractSocket::ConnectedState)
+        while (!listener_.stopping() && !s.isEncrypted() && s.state() == QAbstractSocket::ConnectedState)
             s.waitForEncrypted(50);
         if (s.isEncrypted() && !script_.stls)
             s.write("+OK scripted TLS ready\r\n");
         QByteArray in;
-        while (!stop_ && s.isEncrypted() && s.state() == QAbstractSocket::ConnectedState) {
+        while (!listener_.stopping() && s.isEncrypted() && s.state() == QAbstractSocket::ConnectedState) {
             s.waitForBytesWritten(50);
             // What came with the end of the handshake is already buffered and signals nothing.
             if (s.bytesAvailable() == 0 && !s.waitForReadyRead(50))

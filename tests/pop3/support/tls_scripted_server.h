@@ -5,13 +5,14 @@
 // comes then is the script's. Everything the server receives is kept: raw bytes until a
 // handshake completes, the decrypted ones after it.
 
+#include "support/loopback_listener.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QSslCertificate>
 #include <QSslKey>
 #include <atomic>
 #include <mutex>
-#include <thread>
 
 namespace lum::test {
 
@@ -36,27 +37,23 @@ public:
     TlsScriptedServer(const TlsScriptedServer &) = delete;
     TlsScriptedServer &operator=(const TlsScriptedServer &) = delete;
 
-    quint16 port() const { return port_; }
+    quint16 port() const { return listener_.port(); }
     int connections() const { return connections_; }
     // Some bytes arrived after the STLS +OK (or, for POP3S, at all).
     bool tlsBytesSeen() const { return tlsBytesSeen_; }
     QByteArray received() const;
 
 private:
-    void serve();
     void session(int fd);
     bool waitReadable(int fd);
     void keep(const QByteArray &bytes);
 
     Script script_;
-    int listenFd_ = -1;
-    quint16 port_ = 0;
-    std::atomic<bool> stop_{false};
     std::atomic<int> connections_{0};
     std::atomic<bool> tlsBytesSeen_{false};
     mutable std::mutex mutex_;
     QByteArray received_;
-    std::thread thread_;
+    LoopbackListener listener_; // last: its thread ends first
 };
 
 } // namespace lum::test
