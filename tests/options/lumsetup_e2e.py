@@ -64,6 +64,14 @@ def wait_for_window(env, title):
     fail("no window titled " + title)
 
 
+def wait_gone(env, title, failure):
+    end = time.monotonic() + DEADLINE
+    while xdotool(env, "search", "--name", "^" + title + "$").stdout.split():
+        if time.monotonic() > end:
+            fail(failure)
+        time.sleep(0.1)
+
+
 def focus(env, window):
     xdotool(env, "windowfocus", "--sync", window)
     time.sleep(0.3)
@@ -191,21 +199,13 @@ def main():
             # Its text is pinned by the widget tests; the store shows which certificate it
             # offered.
             keys(env, "alt+y")
-            end = time.monotonic() + DEADLINE
-            while xdotool(env, "search", "--name", "^証明書$").stdout.split():
-                if time.monotonic() > end:
-                    fail("the question did not close on Yes")
-                time.sleep(0.1)
+            wait_gone(env, "証明書", "the question did not close on Yes")
             focus(env, dialog)
             if len(sys.argv) > 2:
                 subprocess.run(["import", "-window", dialog, sys.argv[2]], env=env, check=True)
             keys(env, "Return")
 
-            end = time.monotonic() + DEADLINE
-            while xdotool(env, "search", "--name", "^ｱｶｳﾝﾄ$").stdout.split():
-                if time.monotonic() > end:
-                    fail("the account dialog did not close")
-                time.sleep(0.1)
+            wait_gone(env, "ｱｶｳﾝﾄ", "the account dialog did not close")
             focus(env, window)
             keys(env, "Return")  # OK of the options window
             try:
