@@ -99,6 +99,8 @@ INSTANTIATE_TEST_SUITE_P(
         BlockCase{"err_text_in_data_is_data", "+OK\r\n-ERR x\r\n.\r\n", "+OK\r\n-ERR x\r\n.\r\n"},
         BlockCase{"bare_lf_lines", "+OK\nS: x\n.\n", "+OK\r\nS: x\r\n.\r\n"},
         BlockCase{"empty_reply", "+OK\r\n.\r\n", "+OK\r\n.\r\n"},
+        BlockCase{"changed_lines_between_unchanged_ones", "+OK\r\na\r\nb\r\n..c\r\nd\ne\r\n\r\nf\r\n.\r\n",
+                  "+OK\r\na\r\nb\r\n.c\r\nd\r\ne\r\n\r\nf\r\n.\r\n"},
         BlockCase{"nul_bytes_pass_through", QByteArray("+OK\r\na\0b\r\n.\r\n", 13),
                   QByteArray("+OK\r\na\0b\r\n.\r\n", 13)}),
     [](const auto &info) { return std::string(info.param.name); });
@@ -118,10 +120,12 @@ TEST(ReplyReader, NegativeStatusEndsMultiLineReplyAtOnce)
 // whole input (after h11's chunk boundary tests).
 TEST(ReplyReader, SplitAtEveryByteGivesSameReplies)
 {
-    const QByteArray input = "+OK 120 octets\r\nSubject: x\r\n..stuffed\r\n\r\nbody\r\n.\r\n"
+    const QByteArray input = "+OK 120 octets\r\nSubject: x\r\nTo: y\r\n..stuffed\r\nbare\n\r\nbody\r\nend\r\n.\r\n"
                              "+OK bye\r\n";
     const Collected whole = run(Framing::MultiLine, {input});
     ASSERT_EQ(whole.replies.size(), 2);
+    EXPECT_EQ(whole.replies[0].block,
+              "+OK 120 octets\r\nSubject: x\r\nTo: y\r\n.stuffed\r\nbare\r\n\r\nbody\r\nend\r\n.\r\n");
     for (qsizetype cut = 0; cut <= input.size(); ++cut) {
         const Collected split = run(Framing::MultiLine, {input.first(cut), input.sliced(cut)});
         ASSERT_EQ(split.replies.size(), 2) << "cut at " << cut;
