@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QTimer>
 
+#include <cstdio>
+
 namespace lum {
 
 Runner::Runner(Options &options, const SettingsStore &store, const RunRequest &request)
@@ -62,7 +64,13 @@ void Runner::retrieveCycleEnded()
                  << ": ﾒｰﾙを取得できませんでした" << Qt::endl;
             continue;
         }
-        out_ << "--- " << ref.account << ':' << ref.message << " ---\n" << visibleText(viewerText(*r), true);
+        out_ << "--- " << ref.account << ':' << ref.message << " ---\n";
+        // A message may be large: one conversion and one write rather than the stream's
+        // chunked conversion.
+        out_.flush();
+        const QByteArray text = visibleText(viewerText(*r), true).toUtf8();
+        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+        std::fflush(stdout);
         if (!r->body.endsWith(QLatin1Char('\n')))
             out_ << '\n';
     }
