@@ -18,7 +18,6 @@ can be seen.
 Run as root from the repository after a build:  python3 scripts/bench-lumcheck.py [build]
 """
 import email.header
-import hashlib
 import os
 import poplib
 import shutil
@@ -30,7 +29,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
-from dovecot import Dovecot  # noqa: E402
+from dovecot import Dovecot, self_signed  # noqa: E402
 BUILD = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build")
 LUMCHECK = os.path.join(BUILD, "bin", "lumcheck")
 ROUNDS = 5
@@ -119,17 +118,6 @@ def poplib_retrieve(port, user):
 
 def best(samples):
     return min(samples)
-
-
-def self_signed(folder):
-    """A throwaway certificate and key for "localhost" (EC P-256) and its SHA-256 in hex."""
-    cert, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
-    subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                    "-nodes", "-days", "2", "-subj", "/CN=localhost", "-addext", "subjectAltName=DNS:localhost",
-                    "-keyout", key, "-out", cert], check=True, capture_output=True)
-    with open(cert) as f:
-        der = ssl.PEM_cert_to_DER_cert(f.read())
-    return cert, key, hashlib.sha256(der).hexdigest()
 
 
 def main():

@@ -13,9 +13,7 @@ must say so in a message box "Lumora" and end with a non-zero status.
 
 usage: lumsetup_e2e.py path/to/lumsetup [screenshot of the account dialog.png]
 """
-import hashlib
 import os
-import ssl
 import stat
 import subprocess
 import sys
@@ -24,7 +22,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from lumstore import read_store  # noqa: E402
-from dovecot import free_port  # noqa: E402
+from dovecot import free_port, self_signed  # noqa: E402
 
 DEADLINE = 30  # seconds for any one step; guards against hangs only
 
@@ -90,12 +88,7 @@ def type_text(env, text):
 def start_tls_server(folder):
     """A TLS server with a fresh self-signed certificate for "localhost" on a free port;
     returns (process, port, the certificate's SHA-256 in lower-case hex)."""
-    cert, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
-    subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                    "-nodes", "-days", "2", "-subj", "/CN=localhost", "-keyout", key, "-out", cert],
-                   check=True, capture_output=True, timeout=DEADLINE)
-    with open(cert) as f:
-        fingerprint = hashlib.sha256(ssl.PEM_cert_to_DER_cert(f.read())).hexdigest()
+    cert, key, fingerprint = self_signed(folder)
     port = free_port()
     # s_server ends at the end of its input: the pipe stays open while the test runs.
     server = subprocess.Popen(["openssl", "s_server", "-quiet", "-accept", str(port), "-cert", cert,

@@ -4,10 +4,12 @@ Configuration, passwd file and maildirs live in a temporary folder that stop() r
 Run as root: the login processes run as dovenull and the mail as nobody.
 """
 import base64
+import hashlib
 import os
 import random
 import shutil
 import socket
+import ssl
 import subprocess
 import tempfile
 import time
@@ -59,6 +61,18 @@ def free_port():
             except OSError:
                 continue
     raise RuntimeError("no free port")
+
+
+def self_signed(folder, name="localhost"):
+    """A throwaway certificate for name (EC P-256) and its key, made by openssl in folder;
+    returns (certificate file, key file, the certificate's SHA-256 in lower-case hex)."""
+    cert, key = os.path.join(folder, "cert.pem"), os.path.join(folder, "key.pem")
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                    "-nodes", "-days", "2", "-subj", "/CN=" + name, "-addext", "subjectAltName=DNS:" + name,
+                    "-keyout", key, "-out", cert], check=True, capture_output=True, timeout=60)
+    with open(cert) as f:
+        der = ssl.PEM_cert_to_DER_cert(f.read())
+    return cert, key, hashlib.sha256(der).hexdigest()
 
 
 def jis_word(text):

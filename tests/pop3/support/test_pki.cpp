@@ -121,8 +121,9 @@ TestPki::Issued TestPki::longChain(const QString &name, int certificates)
     // One key signs them all: the chain is long, not costly.
     const QString stem = next("chain");
     const Issued leaf{stem + ".pem", stem + ".key"};
-    openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-days", "2",
-             "-subj", "/CN=Chain 0", "-extensions", "ca_ext", "-keyout", leaf.keyFile, "-out", stem + "-0.pem"});
+    openssl(QStringList{"req", "-x509"} + newKey
+            + QStringList{"-days", "2", "-subj", "/CN=Chain 0", "-extensions", "ca_ext", "-keyout", leaf.keyFile, "-out",
+                          stem + "-0.pem"});
     for (int i = 1; i < certificates; ++i) {
         const bool last = i == certificates - 1;
         QStringList args{"req", "-x509", "-key", leaf.keyFile, "-CA", stem + QStringLiteral("-%1.pem").arg(i - 1),
