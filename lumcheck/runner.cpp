@@ -46,7 +46,7 @@ void Runner::checkCycleEnded(const CheckCycleResult &)
 {
     clearMarks();
     const QList<ListRow> rows = listRows(
-        table_, opt_.accountno, [this](int a) { return int(engine_.previousCount(a)); },
+        table_, opt_.accountno, [this](int a) { return int(engine_.listedCount(a)); },
         [this](int a) { return store_.readSetting(numbered(key::aname, a), QString()); },
         opt_.newestFirst);
     out_ << (req_.json ? formatJson(rows) : formatTsv(rows));
@@ -83,7 +83,7 @@ bool Runner::mark(const QList<MessageRef> &refs)
 {
     bool any = false;
     for (const MessageRef &ref : refs) {
-        MailRecord *r = ref.message <= engine_.previousCount(ref.account)
+        MailRecord *r = ref.message <= engine_.listedCount(ref.account)
             ? table_.record(ref.account, ref.message)
             : nullptr;
         if (!r) {

@@ -38,8 +38,19 @@ void Pop3Engine::growTables()
     if (prevCount_.size() < n) {
         prevCount_.resize(n, 0);
         prevSize_.resize(n, 0);
+        listed_.resize(n, 0);
         newMail_.resize(n, false);
     }
+}
+
+void Pop3Engine::forgetListedRows()
+{
+    listed_.assign(listed_.size(), 0);
+}
+
+qint32 Pop3Engine::listedCount(int a) const
+{
+    return a >= 0 && size_t(a) < listed_.size() ? listed_[size_t(a)] : 0;
 }
 
 qint32 Pop3Engine::previousCount(int a) const
@@ -153,11 +164,18 @@ void Pop3Engine::CycleReset()
     total_ = 0;
     index_ = 0;
     log_.clear();
-    hostlessShown_ = false;
     retrieveOrDeleteRunning_ = false;
 }
 
+// A retrieve or delete, and the check that follows a delete, visit accounts the last check
+// has already visited: an account without a host is told once, from one check to the next.
 void Pop3Engine::checkmail()
+{
+    hostlessShown_ = false;
+    startCheckCycle();
+}
+
+void Pop3Engine::startCheckCycle()
 {
     CycleReset();
     newMail_.assign(newMail_.size(), false);
@@ -283,7 +301,7 @@ void Pop3Engine::DelNext()
     suppress_ = true;
     newMail_.assign(newMail_.size(), false);
     retrieveOrDeleteRunning_ = false;
-    checkmail();
+    startCheckCycle();
 }
 
 void Pop3Engine::timerTick(TimerId id)

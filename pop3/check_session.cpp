@@ -105,21 +105,27 @@ void Pop3Engine::evaluateStat(const QByteArray &statusLine)
     msgCount_ = stat->count;
     if (stat->count == 0) {
         prevCount_[a] = 0;
+        listed_[a] = 0;
         subDisConn();
         return;
     }
-    if (opt_.onlyNewer && stat->count == prevCount_[a] && stat->size == prevSize_[a]) {
-        // Unchanged: the rows of the last check stay.
+    const bool unchanged =
+        opt_.onlyNewer && stat->count == prevCount_[a] && stat->size == prevSize_[a];
+    if (unchanged && listed_[a] == stat->count) {
+        // The rows of the last check stay.
         total_ = saturatingAdd(total_, stat->count);
         subDisConn();
         return;
     }
-    if (!opt_.onlyNewer || !suppress_)
+    // An unchanged mailbox whose rows are gone (the mail table was made anew) is fetched
+    // again, but its messages are no news.
+    if (!unchanged && (!opt_.onlyNewer || !suppress_))
         newMail_[a] = true;
     total_ = saturatingAdd(total_, stat->count);
     // Taken as the account's previous count and size only once the last TOP is filed: an
     // interrupted check must be repeated in full, not taken as "unchanged" next time.
     statSize_ = stat->size;
+    listed_[a] = 0;
     headerIndex_ = 1;
     step_ = 5;
     subSend(QStringLiteral("TOP 1 5\r\n"), ReplyReader::Framing::MultiLine);
@@ -133,6 +139,8 @@ void Pop3Engine::topCollected(QByteArray block)
     table_.ensureMessages(index_, headerIndex_);
     subListSet(block, table_, index_, headerIndex_,
                opt_.modernDecoding ? Decoding::Modern : Decoding::Classic);
+    // Rows filed so far are listed even when the check breaks off before the last one.
+    listed_[size_t(index_)] = headerIndex_;
     if (headerIndex_ < msgCount_) {
         ++headerIndex_;
         subSend(QStringLiteral("TOP %1 5\r\n").arg(headerIndex_), ReplyReader::Framing::MultiLine);

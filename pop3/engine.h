@@ -33,7 +33,9 @@ namespace lum {
 class Pop3Engine : public TransportEvents {
 public:
     // All references must outlive the engine. options.current is overwritten with each
-    // account the engine visits; the store is read for account records only.
+    // account the engine visits; the store is read for account records only. A session
+    // works on its own copy of its account, taken when it opens: options reloaded while it
+    // runs change nothing for it.
     Pop3Engine(Options &options, const SettingsStore &store, MailTable &table,
                Transport &transport, Timers &timers, EngineView &view);
 
@@ -68,6 +70,12 @@ public:
     qint32 total() const { return total_; }
     qint32 previousCount(int account) const;
     qint64 previousSize(int account) const;
+    // Messages of the account whose header the last check filed, 1..listedCount: the
+    // previous count, or fewer when that check broke off before its last TOP.
+    qint32 listedCount(int account) const;
+    // The mail table was made anew: the next check fetches every header again, even of a
+    // mailbox that has not changed ("Option6value"), without taking it for new mail.
+    void forgetListedRows();
     bool newMail(int account) const;
     bool anyNewMail() const;
     bool suppress() const { return suppress_; }
@@ -120,6 +128,7 @@ private:
 
     // Cycles.
     void CycleReset();
+    void startCheckCycle();
     void CheckNext();
     void RetrNext();
     void DelNext();
@@ -157,6 +166,7 @@ private:
     qint32 msgCount_ = 0;  // of the STAT reply
     qint64 statSize_ = 0;  // of the STAT reply
     int headerIndex_ = 0;  // TOP in progress
+    AccountRecord account_; // the session's account, as loaded when it opened
     SslMode sslmode_ = SslMode::None;
     // Where the connection is on its way to encryption.
     enum class TlsStep { Plain, StlsSent, Handshake, Encrypted } tls_ = TlsStep::Plain;
@@ -171,11 +181,12 @@ private:
     QString caption_ = QStringLiteral("Lumora");
     QString savedCaption_;
     bool busy_ = false;
-    bool hostlessShown_ = false; // "相手先が指定されていません" shown in this cycle
+    bool hostlessShown_ = false; // "相手先が指定されていません" shown since checkmail
     bool retrieveOrDeleteRunning_ = false;
     bool checkDue_ = false; // a periodic check waits for the retrieve or delete to end
     std::vector<qint32> prevCount_;
     std::vector<qint64> prevSize_;
+    std::vector<qint32> listed_;
     std::vector<bool> newMail_;
 
     bool pauseAtEnd_ = true;

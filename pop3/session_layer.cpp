@@ -74,7 +74,7 @@ QString Pop3Engine::accountProblem(quint16 &port, SslMode &mode) const
     port = *p;
     // A line break would end the command early and let the rest reach the server as a
     // command of its own (RFC 1939 §3: commands are lines); NUL cuts it on many servers.
-    if (breaksCommandLine(opt_.current.uname) || breaksCommandLine(opt_.current.passw))
+    if (breaksCommandLine(account_.uname) || breaksCommandLine(account_.passw))
         return QStringLiteral("ﾕｰｻﾞｰ名かﾊﾟｽﾜｰﾄﾞに改行などの使えない文字が含まれています");
     return {};
 }
@@ -84,7 +84,8 @@ bool Pop3Engine::logon(SessionKind kind)
     kind_ = kind;
     step_ = 0;
     dropConnection();
-    const QString host = trimBlanks(opt_.current.hname);
+    account_ = opt_.current;
+    const QString host = trimBlanks(account_.hname);
     if (host.isEmpty()) {
         // Unused account numbers (a hand-edited "accountno") are common: one message for
         // the cycle, not one per number.
@@ -130,12 +131,12 @@ void Pop3Engine::subSend(const QString &command, ReplyReader::Framing framing, q
 // USER and PASS, RFC 1939 §7: the login shared by the three sessions.
 void Pop3Engine::sendUser()
 {
-    subSend(QStringLiteral("USER ") + opt_.current.uname + QStringLiteral("\r\n"));
+    subSend(QStringLiteral("USER ") + account_.uname + QStringLiteral("\r\n"));
 }
 
 void Pop3Engine::sendPass()
 {
-    subSend(QStringLiteral("PASS ") + opt_.current.passw + QStringLiteral("\r\n"));
+    subSend(QStringLiteral("PASS ") + account_.passw + QStringLiteral("\r\n"));
 }
 
 void Pop3Engine::subDisConn()
@@ -223,7 +224,7 @@ void Pop3Engine::tlsFailed(ConnId id, TlsError reason, const QByteArray &fingerp
 // The pinned certificate of the account, as the transport takes it.
 QByteArray Pop3Engine::pin() const
 {
-    return opt_.current.sslpin.toLatin1();
+    return account_.sslpin.toLatin1();
 }
 
 // The reply to STLS. Bytes after its +OK came before the handshake and are not from the

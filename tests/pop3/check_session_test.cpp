@@ -73,12 +73,16 @@ TEST(CheckSession, InterruptedCheckIsRepeatedInFull)
     };
     rig.engine->checkmail();
     rig.settle();
+    // The row filed is listed; the caption counts what the server has.
+    EXPECT_EQ(rig.engine->listedCount(1), 1);
+    EXPECT_EQ(rig.engine->caption(), QStringLiteral("3通のメールが届いています!"));
     rig.box(1).override = {};
     rig.engine->checkmail();
     rig.settle();
     EXPECT_EQ(rig.server->commands(1), (login + QStringList{"STAT", "TOP 1 5", "TOP 2 5", "TOP 3 5", "QUIT"}));
     EXPECT_EQ(rig.rec(1, 3).subject, QStringLiteral("会議の件"));
     EXPECT_EQ(rig.engine->previousCount(1), 3);
+    EXPECT_EQ(rig.engine->listedCount(1), 3);
 }
 
 TEST(CheckSession, SameCountOtherSizeCountsAsChanged)

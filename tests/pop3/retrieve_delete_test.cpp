@@ -297,5 +297,36 @@ TEST(DeleteSession, FollowingCheckRaisesNoNewMailWithOnlyNewer)
     EXPECT_EQ(rig->view.checkEnds.last().total, 16);
 }
 
+// The options program closing while a session waits for the server reloads every account
+// into the options: the session still logs in with its own account only.
+TEST(Sessions, KeepTheirOwnCredentialsWhenOptionsAreReloaded)
+{
+    const std::pair<const char *, std::function<void(Rig &)>> rows[] = {
+        {"check", [](Rig &r) { r.engine->checkmail(); }},
+        {"retrieve", [](Rig &r) { r.rec(1, 2).mark = true; r.engine->retrieveMarked(); }},
+        {"delete", [](Rig &r) { r.rec(1, 2).mark = true; r.engine->deleteMarked(); }},
+    };
+    for (const auto &[name, run] : rows) {
+        QList<TestAccount> accounts = accounts3();
+        accounts[0].user = QStringLiteral("alice");
+        accounts[0].pass = QStringLiteral("alice-pw");
+        accounts[2].pass = QStringLiteral("carol-pw");
+        Rig rig(accounts);
+        rig.box(1).messages = messages(2, "m");
+        rig.engine->checkmail();
+        rig.settle();
+        rig.server->conns.clear();
+        rig.box(1).override = [&rig](const QByteArray &command) {
+            if (command.startsWith("USER"))
+                loadOptions(rig.temp.store(), rig.options); // leaves the last account current
+            return QByteArray();
+        };
+        run(rig);
+        rig.settle();
+        ASSERT_FALSE(rig.server->conns.isEmpty()) << name;
+        EXPECT_EQ(rig.server->commands(0).mid(0, 2), (QStringList{"USER alice", "PASS alice-pw"})) << name;
+    }
+}
+
 } // namespace
 } // namespace lum::test
