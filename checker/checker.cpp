@@ -62,6 +62,8 @@ void Checker::connectCommands()
         else
             form_->hide();
     });
+    // Whenever the rows are made anew, the buttons follow the marks that are left.
+    connect(&model_, &QAbstractItemModel::modelReset, this, &Checker::updateMarkButtons);
     connect(f->list(), &MailList::rowToggled, this, &Checker::rowToggled);
     connect(f->list(), &MailList::rowDoubleClicked, this, &Checker::rowDoubleClicked);
     connect(f->list(), &MailList::rowOpened, this,
@@ -275,7 +277,7 @@ void Checker::checkCycleEnded(const CheckCycleResult &result)
     listTotal_ = result.total;
     if (result.total != 0) {
         model_.buildList(
-            opt_.accountno, [this](int a) { return int(engine_.previousCount(a)); },
+            opt_.accountno, [this](int a) { return int(engine_.listedCount(a)); },
             opt_.newestFirst, engine_.suppress());
     } else {
         model_.clearRows();

@@ -21,9 +21,12 @@
 #include "platform/scroll_led.h"
 #include "platform/sound_player.h"
 
+#include <QMessageBox>
 #include <QObject>
+#include <QPointer>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
 namespace lum {
 
@@ -104,8 +107,10 @@ signals:
 private:
     void connectCommands();
     void firstRunPass();
+    void firstRunOptions();
+    void offerToQuit();
     void finishStartup();
-    void optionsEnded(qint16 accountsBefore);
+    void optionsEnded(bool started, qint16 accountsBefore);
     void resetMailTable();
     void askToClose();
     void hideWindow();
@@ -140,6 +145,10 @@ private:
     int listTotal_ = 0;  // messages in the list, for the scroll bar test
     bool trayMissing_ = false;
     bool closing_ = false;
+    bool startedUp_ = false;          // the first-run loop is over
+    bool firstRunAfterClose_ = false; // the first run waits for the answer to "終了しますか？"
+    QPointer<QMessageBox> firstRunBox_;
+    std::optional<Tray::Picture> iconBeforeEnd_; // the exit command took the icon away
     bool permissionWarned_ = false; // the store others can read: said once
     bool ended_ = false;
 };

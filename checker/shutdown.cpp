@@ -16,8 +16,10 @@ constexpr int ledSettleMs = 300;
 void Checker::mnu_end()
 {
     turnoff();
-    if (opt_.trayIcon)
+    if (opt_.trayIcon && !closing_) {
+        iconBeforeEnd_ = tray_.picture();
         tray_.tuskicon(Tray::Remove);
+    }
     requestClose();
 }
 
@@ -47,6 +49,11 @@ void Checker::askToClose()
                 }
                 closing_ = false;
                 hideWindow();
+                // The program goes on, so it must stay within reach.
+                if (const auto picture = std::exchange(iconBeforeEnd_, std::nullopt))
+                    tray_.restore(*picture);
+                if (std::exchange(firstRunAfterClose_, false))
+                    firstRunOptions();
             });
 }
 

@@ -24,37 +24,50 @@ void Checker::firstRunPass()
         finishStartup();
         return;
     }
-    showBox(form_.get(), QMessageBox::Information, QStringLiteral("Lumora"),
-            QStringLiteral("最初に設定をしてください"), QMessageBox::Ok, QMessageBox::Ok,
-            [this](QMessageBox::StandardButton) {
-                if (closing_ || ended_)
-                    return;
-                const bool startedNow = optionsProgram_.start([this](bool started) {
-                    if (ended_)
-                        return;
-                    if (started) {
-                        firstRunPass();
-                        return;
-                    }
-                    // A program that can never start must not hold the user in a loop of boxes.
-                    showBox(form_.get(), QMessageBox::Warning, QStringLiteral("Lumora"),
-                            QStringLiteral("設定プログラムを起動できません。\n%1\n\n終了しますか？")
-                                .arg(optionsProgram_.path()),
-                            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes,
-                            [this](QMessageBox::StandardButton answer) {
-                                if (answer == QMessageBox::Yes)
-                                    exitNow();
-                                else if (!ended_)
-                                    firstRunPass();
-                            });
-                });
-                if (!startedNow)
+    if (firstRunBox_)
+        return; // still open from the pass before: one question is enough
+    firstRunBox_ = showBox(form_.get(), QMessageBox::Information, QStringLiteral("Lumora"),
+                           QStringLiteral("最初に設定をしてください"), QMessageBox::Ok,
+                           QMessageBox::Ok, [this](QMessageBox::StandardButton) {
+                               firstRunBox_ = nullptr;
+                               firstRunOptions();
+                           });
+}
+
+// The answer to "最初に設定をしてください".
+void Checker::firstRunOptions()
+{
+    if (ended_ || startedUp_)
+        return;
+    if (closing_) {
+        // "終了しますか？" is open: a No there comes back here.
+        firstRunAfterClose_ = true;
+        return;
+    }
+    // Started already (the question after a failed exit key): its end runs the next pass.
+    if (!optionsProgram_.running())
+        OpenOption();
+}
+
+// A program that can never start must not hold the user in a loop of boxes.
+void Checker::offerToQuit()
+{
+    showBox(form_.get(), QMessageBox::Warning, QStringLiteral("Lumora"),
+            QStringLiteral("設定プログラムを起動できません。\n%1\n\n終了しますか？").arg(optionsProgram_.path()),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes,
+            [this](QMessageBox::StandardButton answer) {
+                if (answer == QMessageBox::Yes)
+                    exitNow();
+                else if (!ended_)
                     firstRunPass();
             });
 }
 
 void Checker::finishStartup()
 {
+    startedUp_ = true;
+    if (firstRunBox_)
+        firstRunBox_->close(); // an account came through another way in
     setCaption(QStringLiteral("Lumora"));
     SetupColumns();
     notifier_.setScrollLed(false);
@@ -72,8 +85,9 @@ void Checker::resetMailTable()
 {
     listTotal_ = 0;
     table_.reset(opt_.accountno);
+    engine_.forgetListedRows();
     model_.clearRows();
-    model_.resizeAccounts(0);
+    // What each account had in the list stays, so its messages don't come back as "N".
     model_.resizeAccounts(opt_.accountno);
 }
 
@@ -109,17 +123,25 @@ void Checker::mnu_opt()
 }
 
 // Starts the options program; the reload follows when it ends (or at once when it can't
-// be started). While it is open a second request has nothing to add.
+// be started). While it is open a second request has nothing to add: one options program
+// at a time, and the first run goes on from its end.
 void Checker::OpenOption()
 {
     const qint16 before = opt_.accountno;
-    optionsProgram_.start([this, before](bool) { optionsEnded(before); });
+    optionsProgram_.start([this, before](bool started) { optionsEnded(started, before); });
 }
 
-void Checker::optionsEnded(qint16 accountsBefore)
+void Checker::optionsEnded(bool started, qint16 accountsBefore)
 {
     if (ended_)
         return;
+    if (!startedUp_) {
+        if (started)
+            firstRunPass();
+        else
+            offerToQuit();
+        return;
+    }
     loadoption();
     if (opt_.accountno != accountsBefore) {
         resetMailTable();

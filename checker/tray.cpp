@@ -60,6 +60,12 @@ void Tray::setTip(const QString &caption)
     icon_.setToolTip(caption);
 }
 
+void Tray::restore(Picture picture)
+{
+    tuskicon(Add);
+    tuskicon(picture + ShowNormal - Normal);
+}
+
 void Tray::tuskicon(int op)
 {
     current_ = op == ShowWorking ? Working : op == ShowArrival ? Arrival : Normal;

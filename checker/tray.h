@@ -27,6 +27,8 @@ public:
     // falls back to the built-in one and is set to the built-in marker (for this run).
     void loadPictures(std::array<QString, 3> &paths);
     void tuskicon(int op);
+    // Adds the icon again, showing picture.
+    void restore(Picture picture);
     void setTip(const QString &caption);
 
     bool present() const { return icon_.isVisible(); }
