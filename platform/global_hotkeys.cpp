@@ -8,24 +8,10 @@
 #include <map>
 #include <vector>
 
-#include <X11/keysym.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
 namespace lum {
-
-quint32 keysymForVirtualKey(int vk)
-{
-    if (vk >= 'A' && vk <= 'Z')
-        return quint32(XK_a + (vk - 'A'));
-    if (vk >= '0' && vk <= '9')
-        return quint32(XK_0 + (vk - '0'));
-    if (vk == 32)
-        return XK_space;
-    if (vk >= 112 && vk <= 135)
-        return quint32(XK_F1 + (vk - 112));
-    return 0;
-}
 
 namespace {
 

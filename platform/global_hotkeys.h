@@ -13,10 +13,6 @@ struct KeyCombo {
     bool shift = false;
 };
 
-// The X keysym of a virtual key number as stored in the hotkey codes: A..Z (65..90) as
-// the letter keys, 0..9 (48..57), the space bar (32) and F1..F24 (112..135); 0 for any other.
-quint32 keysymForVirtualKey(int virtualKey);
-
 class GlobalHotkeys : public QObject {
     Q_OBJECT
 public:
