@@ -101,16 +101,19 @@ private:
     }
 
     // Grabs g's keys as the keyboard map has them now, as key index; false, with nothing
-    // grabbed, when no key gives its keysym or another client holds one of them (BadAccess).
-    bool take(int, Grab &g)
+    // grabbed, when no key gives its keysym, one of our other keys has the same key and
+    // modifiers, or another client holds one of them (BadAccess).
+    bool take(int index, Grab &g)
     {
         g.keycodes = keymap_.keycodes(g.combo.keysym);
         const quint16 num = keymap_.numLockMask();
         g.locks = {0, XCB_MOD_MASK_LOCK};
         if (num != 0 && num != XCB_MOD_MASK_LOCK)
             g.locks.insert(g.locks.end(), {num, quint16(num | XCB_MOD_MASK_LOCK)});
-        if (g.keycodes.empty())
+        if (g.keycodes.empty() || sharedWithAnother(index, g)) {
+            g.keycodes.clear(); // an ungrab would take the other key's grab away
             return false;
+        }
         std::vector<xcb_void_cookie_t> cookies;
         for (xcb_keycode_t code : g.keycodes) {
             for (quint16 lock : g.locks)
@@ -129,6 +132,22 @@ private:
             g.keycodes.clear();
         }
         return ok;
+    }
+
+    // X lets a client grab one combination twice, the second grab silently replacing the
+    // first; so one of our keys on the key and modifiers of another counts as taken, as by
+    // another program. Asked before grabbing, so the other key keeps its grab.
+    bool sharedWithAnother(int index, const Grab &g) const
+    {
+        for (const auto &[other, held] : grabs_) {
+            if (other == index || held.modifiers != g.modifiers)
+                continue;
+            for (xcb_keycode_t code : g.keycodes) {
+                if (contains(held.keycodes, code))
+                    return true;
+            }
+        }
+        return false;
     }
 
     void ungrab(const Grab &g)

@@ -19,8 +19,9 @@ public:
     // False where the system has no global keys (no X11 display): nothing is grabbed and
     // nothing is reported as failed.
     virtual bool supported() const = 0;
-    // Grabs combo as key index; false when another client holds it or the key is unknown.
-    // A key index grabbed before is released first.
+    // Grabs combo as key index; false when another client holds it, another key index has
+    // the same key and modifiers, or the key is unknown. A key index grabbed before is
+    // released first.
     virtual bool grab(int index, const KeyCombo &combo) = 0;
     virtual void release(int index) = 0;
 
