@@ -4,9 +4,9 @@ PulseAudio server (a null sink) and a private Dovecot.
 
 1. Another client holds Ctrl+F7, and the store gives メーラー2 the check's Ctrl+F3 too.
    lumwatchd starts: "メーラー2の起動キーCtrl+F3の設定に失敗しました" and
-   "終了の起動キーCtrl+F7の設定に失敗しました", then the question to set the keys again; Yes
-   opens lumsetup, and once that has closed (the other client gone) the exit key is
-   registered.
+   "終了の起動キーCtrl+F7の設定に失敗しました", then the question to set the keys again, whose
+   window has a blank title; Yes opens lumsetup, and once that has closed (the other
+   client gone) the exit key is registered.
 2. Ctrl+F3 checks (a login on the server) and finds the message: the window pops up, a
    three-second sound goes to the null sink, and the window hides after its one second
    while the sound still plays: nothing waits for the sound. The sink is suspended, so the
@@ -118,9 +118,13 @@ def story(x, bindir, grab_key, home, server):
                     return w
             return None
         end = time.monotonic() + DEADLINE
-        while not question():
+        while not (asked := question()):
             if time.monotonic() > end:
                 raise Failure("no question to set the keys again")
+        names = subprocess.run(["xprop", "-id", asked, "_NET_WM_NAME", "WM_NAME"], env=x.env(),
+                               capture_output=True, text=True).stdout.splitlines()
+        if len(names) != 2 or not all(n.split("=")[-1].strip(' "') == "" for n in names):
+            raise Failure("the question has a title: %r" % names)
         holder.terminate()
         holder.wait()
         x.keys("y")  # Yes: the options program
