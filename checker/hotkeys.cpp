@@ -3,6 +3,7 @@
 #include "checker/checker.h"
 
 #include "checker/message_box.h"
+#include "platform/virtual_keys.h"
 #include "settings/hotkey_code.h"
 
 namespace lum {

@@ -10,7 +10,10 @@ QMessageBox *showBox(QWidget *parent, QMessageBox::Icon icon, const QString &tit
                      const QString &text, QMessageBox::StandardButtons buttons,
                      QMessageBox::StandardButton defaultButton, BoxAnswer done)
 {
-    auto *box = new QMessageBox(icon, title, text, buttons, parent);
+    // An empty title would not stay empty: Qt hands the window system the program's name
+    // instead, and window managers show a truly empty one as "Untitled" or the like.
+    auto *box = new QMessageBox(icon, title.isEmpty() ? QStringLiteral(" ") : title, text,
+                                buttons, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
     // Ctrl+C copies the text, so a message can be passed on as it stands.

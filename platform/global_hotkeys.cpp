@@ -1,31 +1,18 @@
 #include "platform/global_hotkeys.h"
 
 #include "platform/scroll_led.h"
+#include "platform/x_keymap.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
-#include <array>
+#include <algorithm>
 #include <map>
 #include <vector>
 
-#include <X11/keysym.h>
+#include <X11/Xlib.h>
 #include <xcb/xcb.h>
-#include <xcb/xcb_keysyms.h>
 
 namespace lum {
-
-quint32 keysymForVirtualKey(int vk)
-{
-    if (vk >= 'A' && vk <= 'Z')
-        return quint32(XK_a + (vk - 'A'));
-    if (vk >= '0' && vk <= '9')
-        return quint32(XK_0 + (vk - '0'));
-    if (vk == 32)
-        return XK_space;
-    if (vk >= 112 && vk <= 135)
-        return quint32(XK_F1 + (vk - 112));
-    return 0;
-}
 
 namespace {
 
@@ -36,13 +23,12 @@ public:
     void release(int) override {}
 };
 
-// Each combination is grabbed four times, with and without Num Lock and Caps Lock, so the
-// locks never hide a key press.
+// Each combination is grabbed on every key that gives its keysym, and on each of those with
+// and without Num Lock and Caps Lock, so the locks never hide a key press. A change of the
+// keyboard map (another layout) grabs them all again on the keys of the new map.
 class XcbHotkeys : public GlobalHotkeys, public QAbstractNativeEventFilter {
 public:
-    explicit XcbHotkeys(xcb_connection_t *c)
-        : conn_(c), root_(xcb_setup_roots_iterator(xcb_get_setup(c)).data->root),
-          symbols_(xcb_key_symbols_alloc(c))
+    XcbHotkeys(xcb_connection_t *c, xcb_window_t root) : conn_(c), root_(root), keymap_(c)
     {
         qGuiApp->installNativeEventFilter(this);
     }
@@ -52,7 +38,6 @@ public:
             ungrab(grab);
         xcb_flush(conn_);
         qGuiApp->removeNativeEventFilter(this);
-        xcb_key_symbols_free(symbols_);
     }
 
     bool supported() const override { return true; }
@@ -60,35 +45,14 @@ public:
     bool grab(int index, const KeyCombo &combo) override
     {
         release(index);
-        if (combo.keysym == 0)
-            return false;
-        xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols_, combo.keysym);
-        if (!codes)
-            return false;
-        const xcb_keycode_t code = codes[0];
-        free(codes);
-        if (code == XCB_NO_SYMBOL)
-            return false;
-        Grab g{code, quint16((combo.control ? XCB_MOD_MASK_CONTROL : 0)
-                             | (combo.shift ? XCB_MOD_MASK_SHIFT : 0))};
-        std::vector<xcb_void_cookie_t> cookies;
-        for (quint16 locks : lockVariants)
-            cookies.push_back(xcb_grab_key_checked(conn_, 0, root_, g.modifiers | locks, code,
-                                                   XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-        bool ok = true;
-        for (xcb_void_cookie_t cookie : cookies) {
-            if (xcb_generic_error_t *e = xcb_request_check(conn_, cookie)) {
-                ok = false; // BadAccess: another client holds it
-                free(e);
-            }
-        }
-        if (!ok) {
-            ungrab(g);
-            xcb_flush(conn_);
-            return false;
-        }
-        grabs_[index] = g;
-        return true;
+        Grab g{combo,
+               quint16((combo.control ? XCB_MOD_MASK_CONTROL : 0) | (combo.shift ? XCB_MOD_MASK_SHIFT : 0)),
+               {}, {}};
+        const bool ok = take(index, g);
+        xcb_flush(conn_);
+        if (ok)
+            grabs_[index] = g;
+        return ok;
     }
 
     void release(int index) override
@@ -106,12 +70,16 @@ public:
         if (type != "xcb_generic_event_t")
             return false;
         auto *event = static_cast<xcb_generic_event_t *>(message);
+        if (keymap_.isChange(event)) {
+            regrabAll();
+            return false; // Qt reads the new map too
+        }
         if ((event->response_type & ~0x80) != XCB_KEY_PRESS)
             return false;
         auto *key = reinterpret_cast<xcb_key_press_event_t *>(event);
         const quint16 mods = key->state & (XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT);
         for (const auto &[index, g] : grabs_) {
-            if (g.keycode == key->detail && g.modifiers == mods) {
+            if (g.modifiers == mods && contains(g.keycodes, key->detail)) {
                 emit pressed(index);
                 return true;
             }
@@ -121,23 +89,106 @@ public:
 
 private:
     struct Grab {
-        xcb_keycode_t keycode;
+        KeyCombo combo;
         quint16 modifiers;
+        std::vector<xcb_keycode_t> keycodes; // grabbed
+        std::vector<quint16> locks;          // lock masks each key code was grabbed with
     };
-    static constexpr std::array<quint16, 4> lockVariants{
-        0, XCB_MOD_MASK_LOCK, XCB_MOD_MASK_2, XCB_MOD_MASK_LOCK | XCB_MOD_MASK_2};
+
+    static bool contains(const std::vector<xcb_keycode_t> &codes, xcb_keycode_t code)
+    {
+        return std::find(codes.begin(), codes.end(), code) != codes.end();
+    }
+
+    // Grabs g's keys as the keyboard map has them now, as key index; false, with nothing
+    // grabbed, when no key gives its keysym, one of our other keys has the same key and
+    // modifiers, or another client holds one of them (BadAccess).
+    bool take(int index, Grab &g)
+    {
+        g.keycodes = keymap_.keycodes(g.combo.keysym);
+        const quint16 num = keymap_.numLockMask();
+        g.locks = {0, XCB_MOD_MASK_LOCK};
+        if (num != 0 && num != XCB_MOD_MASK_LOCK)
+            g.locks.insert(g.locks.end(), {num, quint16(num | XCB_MOD_MASK_LOCK)});
+        if (g.keycodes.empty() || sharedWithAnother(index, g)) {
+            g.keycodes.clear(); // an ungrab would take the other key's grab away
+            return false;
+        }
+        std::vector<xcb_void_cookie_t> cookies;
+        for (xcb_keycode_t code : g.keycodes) {
+            for (quint16 lock : g.locks)
+                cookies.push_back(xcb_grab_key_checked(conn_, 0, root_, g.modifiers | lock, code,
+                                                       XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        }
+        bool ok = true;
+        for (xcb_void_cookie_t cookie : cookies) {
+            if (xcb_generic_error_t *e = xcb_request_check(conn_, cookie)) {
+                ok = false;
+                free(e);
+            }
+        }
+        if (!ok) {
+            ungrab(g); // ours only: X leaves another client's grab alone
+            g.keycodes.clear();
+        }
+        return ok;
+    }
+
+    // X lets a client grab one combination twice, the second grab silently replacing the
+    // first; so one of our keys on the key and modifiers of another counts as taken, as by
+    // another program. Asked before grabbing, so the other key keeps its grab.
+    bool sharedWithAnother(int index, const Grab &g) const
+    {
+        for (const auto &[other, held] : grabs_) {
+            if (other == index || held.modifiers != g.modifiers)
+                continue;
+            for (xcb_keycode_t code : g.keycodes) {
+                if (contains(held.keycodes, code))
+                    return true;
+            }
+        }
+        return false;
+    }
 
     void ungrab(const Grab &g)
     {
-        for (quint16 locks : lockVariants)
-            xcb_ungrab_key(conn_, g.keycode, root_, g.modifiers | locks);
+        for (xcb_keycode_t code : g.keycodes) {
+            for (quint16 lock : g.locks)
+                xcb_ungrab_key(conn_, code, root_, g.modifiers | lock);
+        }
+    }
+
+    // After a keyboard map change: every key is grabbed again where the new map puts it.
+    // A key that can no longer be had is dropped without a message.
+    void regrabAll()
+    {
+        for (auto &[index, g] : grabs_)
+            ungrab(g);
+        keymap_.reload();
+        std::map<int, Grab> old;
+        old.swap(grabs_);
+        for (auto &[index, g] : old) {
+            if (take(index, g))
+                grabs_[index] = g;
+        }
+        xcb_flush(conn_);
     }
 
     xcb_connection_t *conn_;
     xcb_window_t root_;
-    xcb_key_symbols_t *symbols_;
+    XKeymap keymap_;
     std::map<int, Grab> grabs_;
 };
+
+// The root window of the screen the program was started on (the display name's screen).
+xcb_window_t defaultRoot(xcb_connection_t *c, Display *display)
+{
+    int screen = display ? DefaultScreen(display) : 0;
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (; it.rem > 1 && screen > 0; --screen)
+        xcb_screen_next(&it);
+    return it.data->root;
+}
 
 } // namespace
 
@@ -146,7 +197,7 @@ std::unique_ptr<GlobalHotkeys> makeGlobalHotkeys()
     if (onX11()) {
         if (auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
             if (xcb_connection_t *c = x11->connection())
-                return std::make_unique<XcbHotkeys>(c);
+                return std::make_unique<XcbHotkeys>(c, defaultRoot(c, x11->display()));
         }
     }
     return std::make_unique<NoHotkeys>();

@@ -13,18 +13,15 @@ struct KeyCombo {
     bool shift = false;
 };
 
-// The X keysym of a virtual key number as stored in the hotkey codes: A..Z (65..90) as
-// the letter keys, 0..9 (48..57), the space bar (32) and F1..F24 (112..135); 0 for any other.
-quint32 keysymForVirtualKey(int virtualKey);
-
 class GlobalHotkeys : public QObject {
     Q_OBJECT
 public:
     // False where the system has no global keys (no X11 display): nothing is grabbed and
     // nothing is reported as failed.
     virtual bool supported() const = 0;
-    // Grabs combo as key index; false when another client holds it or the key is unknown.
-    // A key index grabbed before is released first.
+    // Grabs combo as key index; false when another client holds it, another key index has
+    // the same key and modifiers, or the key is unknown. A key index grabbed before is
+    // released first.
     virtual bool grab(int index, const KeyCombo &combo) = 0;
     virtual void release(int index) = 0;
 

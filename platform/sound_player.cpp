@@ -1,25 +1,34 @@
 #include "platform/sound_player.h"
 
+#include "platform/wav_length.h"
+
 #include <QApplication>
+#include <QAudioDevice>
+#include <QMediaDevices>
 #include <QSoundEffect>
 #include <QTimer>
 #include <QUrl>
+
+#include <climits>
 
 namespace lum {
 
 namespace {
 
 // QSoundEffect plays through the desktop's sound server. It reports the end of a sound
-// through playingChanged, but stays silent when there is no audio device, so a watch
-// checks twice a second that something still loads (for three seconds at most) or plays.
+// through playingChanged, but not always: a file that is no sound at all can stay
+// "loading" for good, and with no sound server (or one that has stopped taking sound) a
+// sound stays "playing" for good. So a sound still going at its own length plus a margin
+// counts as over, and with no audio output at all it is over at once: the next sound
+// always follows.
 class EffectPlayer : public SoundPlayer {
 public:
     EffectPlayer()
     {
-        watch_.setInterval(500);
-        connect(&watch_, &QTimer::timeout, this, [this] {
-            ++watchTicks_;
-            check();
+        end_.setSingleShot(true);
+        connect(&end_, &QTimer::timeout, this, [this] {
+            stop();
+            emit finished();
         });
     }
     ~EffectPlayer() override { stop(); }
@@ -27,6 +36,10 @@ public:
     void play(const QString &path) override
     {
         stop();
+        if (QMediaDevices::defaultAudioOutput().isNull()) {
+            end_.start(0);
+            return;
+        }
         effect_ = new QSoundEffect(this);
         connect(effect_, &QSoundEffect::statusChanged, this, [this] {
             if (effect_ && effect_->status() == QSoundEffect::Ready && !started_) {
@@ -37,10 +50,10 @@ public:
         });
         connect(effect_, &QSoundEffect::playingChanged, this, [this] { check(); });
         started_ = false;
-        watchTicks_ = 0;
+        const qint64 length = qBound(qint64(0), wavLengthMs(path), qint64(INT_MAX - margin));
+        end_.start(int(length + margin));
         effect_->setSource(QUrl::fromLocalFile(path));
-        watch_.start();
-        if (effect_->status() == QSoundEffect::Ready && !started_) {
+        if (effect_ && effect_->status() == QSoundEffect::Ready && !started_) {
             started_ = true;
             effect_->play();
         }
@@ -50,7 +63,7 @@ public:
 
     void stop() override
     {
-        watch_.stop();
+        end_.stop();
         if (effect_) {
             effect_->disconnect(this);
             effect_->stop();
@@ -65,21 +78,19 @@ private:
         if (!effect_)
             return;
         const QSoundEffect::Status s = effect_->status();
-        // A file that is no sound at all can stay "loading" for good.
-        const bool stuck = s == QSoundEffect::Loading && watchTicks_ > maxLoadingTicks;
-        const bool over = s == QSoundEffect::Error || s == QSoundEffect::Null || stuck
+        const bool over = s == QSoundEffect::Error || s == QSoundEffect::Null
             || (s == QSoundEffect::Ready && started_ && !effect_->isPlaying());
         if (!over)
             return;
         // Finish on the next turn of the event loop, never inside the effect's own signal.
         stop();
-        QTimer::singleShot(0, this, [this] { emit finished(); });
+        end_.start(0);
     }
 
+    // Time a sound server takes beyond the sound itself: opening the stream, its buffer.
+    static constexpr int margin = 3000;
     QSoundEffect *effect_ = nullptr;
-    static constexpr int maxLoadingTicks = 6;
-    QTimer watch_;
-    int watchTicks_ = 0;
+    QTimer end_; // finished() when it fires
     bool started_ = false;
 };
 

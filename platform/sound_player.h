@@ -1,6 +1,7 @@
 #pragma once
 // Plays one WAV file at a time without blocking: finished() follows when the sound has
-// ended, or at once when the file can't be played (missing, not a WAV, no audio device).
+// ended, at once when it can't be played (missing, not a WAV, no audio output), and at the
+// latest a few seconds after the sound's own length, whatever the sound server says.
 
 #include <QObject>
 #include <memory>
