@@ -213,7 +213,7 @@ TEST(Launcher, MailCommandsOnRealFiles)
 {
     QTemporaryDir dir;
     const QString marker = dir.filePath("started");
-    const QString prog = dir.filePath("my mail");
+    const QString prog = dir.filePath("my \\\\mail"); // the quoted path is taken as it is
     QFile f(prog);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("#!/bin/sh\necho \"$@\" > '" + marker.toUtf8() + "'\n");
