@@ -8,7 +8,7 @@ namespace lum {
 
 // The program a mail-program text names: the whole text, or, when the text starts with a
 // double quote, the text up to the next double quote, taken as it is (what follows it are
-// the program's arguments). Empty for an opening quote that is never closed.
+// the program's arguments). No program for an opening quote that is never closed.
 std::optional<QString> mailerProgram(const QString &text);
 
 // The caption of the menu item that starts a mail program: "未登録" for an empty text,

@@ -143,9 +143,8 @@ def ctrl_c_and_second_start(base, bindir):
         if not any("dovecot" in p for p in running) or not any("lumwatchd" in p for p in running):
             raise Failure("the running demo's server and checker are not seen:\n%s" % running)
         store = first.out.split("デモの設定ファイル: ")[1].split(" ")[0]
-        modes = [os.stat(p).st_mode & 0o777 for p in (store, os.path.dirname(store))]
-        if modes != [0o600, 0o700]:
-            raise Failure("the demo's store is open to others: %o, its folder %o" % tuple(modes))
+        if [os.stat(p).st_mode & 0o777 for p in (store, os.path.dirname(store))] != [0o600, 0o700]:
+            raise Failure("the demo's store or its folder is open to others: " + store)
         os.killpg(first.proc.pid, signal.SIGINT)  # as Ctrl+C in its terminal
         code, out, err = first.finish()
         if code != 0 or "デモを終了しました" not in out or "X11 connection broke" in err:
