@@ -1,5 +1,7 @@
 #include "checker/launcher.h"
 
+#include "settings/mailer_caption.h"
+
 #include <QCoreApplication>
 #include <QFileInfo>
 
@@ -47,21 +49,12 @@ QStringList splitCommandLine(const QString &text)
 
 std::optional<MailCommand> mailCommand(const QString &text)
 {
-    if (text.isEmpty())
+    const std::optional<QString> program = mailerProgram(text);
+    if (!program || !QFileInfo(*program).isFile()) // an empty text names no file
         return std::nullopt;
-    if (!text.startsWith(QLatin1Char('"'))) {
-        if (!QFileInfo(text).isFile())
-            return std::nullopt;
+    if (!text.startsWith(QLatin1Char('"')))
         return MailCommand{text, {}};
-    }
-    const qsizetype close = text.indexOf(QLatin1Char('"'), 1);
-    if (close < 0 || !QFileInfo(text.mid(1, close - 1)).isFile())
-        return std::nullopt;
-    QStringList words = splitCommandLine(text);
-    if (words.isEmpty())
-        return std::nullopt;
-    const QString program = words.takeFirst();
-    return MailCommand{program, words};
+    return MailCommand{*program, splitCommandLine(text.mid(program->size() + 2))};
 }
 
 LaunchResult execMailapp(const QString &text)

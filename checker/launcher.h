@@ -20,8 +20,9 @@ struct MailCommand {
 // What a mail-program text starts, or nothing:
 //   - a text not starting with a double quote must name an existing file as a whole and
 //     starts it without arguments (a path followed by arguments names no file);
-//   - "path" args...: the quoted path must name an existing file; the whole text is then
-//     split into program and arguments as a shell would, without running a shell;
+//   - "path" args...: the quoted path, as it is, must name an existing file and is the
+//     program (mailerProgram, as for its caption); the text after the closing quote is
+//     split into arguments as a shell would, without running a shell;
 //   - an empty text, or an opening quote without its closing one, starts nothing.
 std::optional<MailCommand> mailCommand(const QString &text);
 

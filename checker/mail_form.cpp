@@ -19,6 +19,11 @@ constexpr int bottomMargin = 4;
 // Below these inner sizes (twips) the layout is left as it is.
 constexpr int minLayoutHeightTwips = 1500;
 constexpr int minLayoutWidthTwips = 1000;
+// The smallest stored size that is used; no window is narrower, so that a labelled log
+// button fits whole.
+constexpr QSize smallestWindow(160, 120);
+// The log button's right edge stays this far from the window's.
+constexpr int logRightMargin = 6;
 
 struct ButtonPlace {
     int textLeft, textWidth, pictureLeft, pictureWidth;
@@ -64,6 +69,7 @@ MailForm::MailForm(MailListModel *model, QWidget *parent) : QWidget(parent)
     trayNote_->hide();
     list_ = new MailList(model, this);
     list_->setFocus();
+    setMinimumWidth(smallestWindow.width());
     layoutButtons(false);
 }
 
@@ -99,7 +105,7 @@ void MailForm::setSizeTwips(int widthTwips, int heightTwips)
     QSize limit(4096, 4096);
     if (const QScreen *s = screen() ? screen() : QGuiApplication::primaryScreen())
         limit = s->availableSize();
-    size = size.expandedTo(QSize(160, 120)).boundedTo(limit.expandedTo(QSize(160, 120)));
+    size = size.expandedTo(smallestWindow).boundedTo(limit.expandedTo(smallestWindow));
     resize(size);
     layoutControls();
 }
@@ -132,9 +138,11 @@ void MailForm::resizeEvent(QResizeEvent *event)
     layoutControls();
 }
 
-// Grid below the tool buttons, OK under the grid, the log button at the right edge.
+// The log button at the right edge, whole at every width (with labels it may cover the
+// other tool buttons of a narrow window); grid below the tool buttons, OK under the grid.
 void MailForm::layoutControls()
 {
+    logBt_->move(std::max(width() - logRightMargin - logBt_->width(), 0), logBt_->y());
     if (pixelsToTwips(height(), logicalDpiY()) <= minLayoutHeightTwips
         || pixelsToTwips(width(), logicalDpiX()) <= minLayoutWidthTwips)
         return;
@@ -142,7 +150,6 @@ void MailForm::layoutControls()
     const int gridHeight = height() - gridTop - okHeight - 3 - bottomMargin;
     list_->setGeometry(gridLeft, gridTop, gridWidth, gridHeight);
     okBt_->setGeometry(gridLeft, gridTop + gridHeight + 3, gridWidth - 18, okHeight);
-    logBt_->move(width() - 30 + 4, logBt_->y());
     const int noteLeft = (textButtons_ ? places[3].textLeft + places[3].textWidth
                                        : places[3].pictureLeft + places[3].pictureWidth) + 8;
     trayNote_->setGeometry(noteLeft, 0, std::max(logBt_->x() - noteLeft - 4, 0), buttonHeight);

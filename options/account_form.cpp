@@ -106,7 +106,7 @@ std::optional<CertificateQuery> AccountForm::server() const
     const auto port = portValue(portBox_->text());
     if (mode == SslMode::None || hostName_->text().isEmpty() || !port)
         return std::nullopt;
-    return CertificateQuery{hostName_->text(), quint16(*port), mode, {}};
+    return CertificateQuery{hostName_->text(), *port, mode, {}};
 }
 
 void AccountForm::createColorGroup()

@@ -12,12 +12,12 @@ std::optional<qint16> timerValue(const QString &text)
     return v;
 }
 
-std::optional<qint16> portValue(const QString &text)
+std::optional<quint16> portValue(const QString &text)
 {
-    const auto v = toInt16(text);
-    if (!v || *v < 1)
+    const auto v = toInt32(text);
+    if (!v || *v < 1 || *v > 65535)
         return std::nullopt;
-    return v;
+    return quint16(*v);
 }
 
 QString accountRowText(const AccountRecord &account)

@@ -13,11 +13,11 @@ namespace lum {
 std::optional<qint16> timerValue(const QString &text);
 inline bool timerTextValid(const QString &text) { return timerValue(text).has_value(); }
 
-// A port box holds a whole number from 1 to 32767 (the account keeps a 16-bit number).
-std::optional<qint16> portValue(const QString &text);
+// A port box holds a TCP port, a whole number from 1 to 65535, as a connection takes it.
+std::optional<quint16> portValue(const QString &text);
 
 // Shown beside a port box whose text is refused.
-inline const QString portHint = QStringLiteral("1～32767の数字を入れてください");
+inline const QString portHint = QStringLiteral("1～65535の数字を入れてください");
 
 // Column 0 of the account list: the name followed by the server in parentheses.
 QString accountRowText(const AccountRecord &account);

@@ -24,7 +24,7 @@ void readAccount(const SettingsStore &store, int n, AccountRecord &r)
     const AccountRecord defaults;
     r.aname = store.readSetting(k(key::aname), QString());
     r.hname = store.readSetting(k(key::hname), QString());
-    readInto(store, k(key::portno), defaults.portno, r.portno, toInt16);
+    readInto(store, k(key::portno), defaults.portno, r.portno, toUInt16);
     r.uname = store.readSetting(k(key::uname), QString());
     const QString stored = store.readSetting(k(key::passw), QString());
     if (!stored.isEmpty())

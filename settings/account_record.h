@@ -31,7 +31,7 @@ enum class SslMode : qint16 {
 struct AccountRecord {
     QString aname;       // display name
     QString hname;       // POP3 server: host name or dotted IPv4 address
-    qint16 portno = 110;
+    quint16 portno = 110; // a TCP port; a connection takes only 1..65535 (storedPort)
     QString uname;
     QString passw;       // plain in memory, scrambled in the store
     qint16 check = 1;    // non-zero: the account takes part in checking
@@ -49,8 +49,8 @@ struct AccountRecord {
 void readAccount(const SettingsStore &store, int n, AccountRecord &record);
 
 // The TCP port of account n as a connection uses it: 110 when "Portno" is missing, the
-// stored number when it is one of 1..65535 (40000 is a port even though AccountRecord holds
-// 16 bits), else empty: a port that can't be used as stored is never replaced by another.
+// stored number when it is one of 1..65535, else empty: a port that can't be used as
+// stored is never replaced by another.
 std::optional<quint16> storedPort(const SettingsStore &store, int n);
 
 // The encryption of account n as a connection uses it: None when "Sslmode" is missing, the

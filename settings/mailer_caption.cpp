@@ -2,10 +2,22 @@
 
 namespace lum {
 
-QString mailerCaption(const QString &path)
+std::optional<QString> mailerProgram(const QString &text)
 {
-    if (path.isEmpty())
+    if (!text.startsWith(u'"'))
+        return text;
+    const qsizetype close = text.indexOf(u'"', 1);
+    if (close < 0)
+        return std::nullopt;
+    return text.mid(1, close - 1);
+}
+
+QString mailerCaption(const QString &text)
+{
+    if (text.isEmpty())
         return QStringLiteral("未登録");
+    const std::optional<QString> program = mailerProgram(text);
+    const QString path = program && !program->isEmpty() ? *program : text;
     const qsizetype slash = path.lastIndexOf(u'/');
     if (slash >= 0 && slash + 1 < path.size()) {
         // A path of this system: the file name, without its extension when it has one.

@@ -44,6 +44,11 @@ std::optional<qint16> toInt16(const QString &text)
     return inRange<qint16>(text);
 }
 
+std::optional<quint16> toUInt16(const QString &text)
+{
+    return inRange<quint16>(text);
+}
+
 std::optional<qint32> toInt32(const QString &text)
 {
     return inRange<qint32>(text);

@@ -164,6 +164,8 @@ TEST_F(CheckerFixture, ResizeAtOrBelowTheMinimumLeavesTheLayout)
     form.resize(500, twipsToPixels(1500, dpi) + 2);
     EXPECT_NE(grid()->geometry(), laidOut);
     EXPECT_EQ(form.okBt()->width(), grid()->width() - 18);
+    form.resize(1, 300);
+    EXPECT_EQ(form.width(), 160) << "wide enough for the labelled log button";
 }
 
 TEST_F(CheckerFixture, MenuAndButtonsFollowTheMailPrograms)
@@ -190,8 +192,9 @@ TEST_F(CheckerFixture, OddStoredValuesGiveAUsableWindow)
         QSize min, max; // window size bounds in pixels
     };
     const Row rows[] = {
-        {{"frmWidth=0", "frmHeight=0", "grdWidth3=-5"}, {160, 120}, {160, 120}},
+        {{"frmWidth=0", "frmHeight=0", "grdWidth3=-5", "Option12value=1"}, {160, 120}, {160, 120}},
         {{"frmWidth=99999", "frmHeight=99999", "accountno=32767"}, {160, 120}, {4096, 4096}},
+        {{"frmWidth=8640", "Option12value=1"}, {160, 120}, {4096, 4096}},
     };
     for (const Row &row : rows) {
         open(twoAccounts + row.lines);
@@ -200,6 +203,7 @@ TEST_F(CheckerFixture, OddStoredValuesGiveAUsableWindow)
         EXPECT_GE(size.height(), row.min.height());
         EXPECT_LE(size.width(), row.max.width());
         EXPECT_LE(size.height(), row.max.height());
+        EXPECT_TRUE(QRect({}, size).contains(checker->form().logBt()->geometry())) << "cut off";
         EXPECT_GE(grid()->columnWidth(MailListModel::FromCol), 0);
         checker->checkCycleEnded({0, false});
         EXPECT_EQ(checker->model().rowCount(), 0);
@@ -214,7 +218,7 @@ TEST(Launcher, MailCommandsOnRealFiles)
 {
     QTemporaryDir dir;
     const QString marker = dir.filePath("started");
-    const QString prog = dir.filePath("my mail");
+    const QString prog = dir.filePath("my \\\\mail"); // the quoted path is taken as it is
     QFile f(prog);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("#!/bin/sh\necho \"$@\" > '" + marker.toUtf8() + "'\n");

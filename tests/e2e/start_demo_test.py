@@ -65,7 +65,7 @@ class Run:
         environment.update(env or {})
         self.proc = subprocess.Popen(
             [sys.executable, DEMO, bindir, "--shots", self.shots, *args], env=environment,
-            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+            stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, process_group=0)
         self.out = ""
 
     def wait_line(self, text):
@@ -112,7 +112,7 @@ def refused(run, message):
 def headless_once(base, bindir):
     run = Run(base, "once", bindir, "--once", "--port", str(free_port()))
     code, out, err = run.finish()
-    if code != 0:
+    if code != 0 or "警告" in err:
         raise Failure("the demo ended with %d:\n%s%s" % (code, out, err))
     lines = [line for line in out.splitlines() if line.count("\t") == 4]
     if len(lines) != 12:
@@ -142,9 +142,12 @@ def ctrl_c_and_second_start(base, bindir):
         running = strays(first.tmp)
         if not any("dovecot" in p for p in running) or not any("lumwatchd" in p for p in running):
             raise Failure("the running demo's server and checker are not seen:\n%s" % running)
-        first.proc.send_signal(signal.SIGINT)
+        store = first.out.split("デモの設定ファイル: ")[1].split(" ")[0]
+        if [os.stat(p).st_mode & 0o777 for p in (store, os.path.dirname(store))] != [0o600, 0o700]:
+            raise Failure("the demo's store or its folder is open to others: " + store)
+        os.killpg(first.proc.pid, signal.SIGINT)  # as Ctrl+C in its terminal
         code, out, err = first.finish()
-        if code != 0 or "デモを終了しました" not in out:
+        if code != 0 or "デモを終了しました" not in out or "X11 connection broke" in err:
             raise Failure("Ctrl+C ended the demo with %d:\n%s%s" % (code, out, err))
         first.check_clean()
     finally:

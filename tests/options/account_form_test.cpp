@@ -51,16 +51,16 @@ TEST_F(AccountFormTest, OkOnlyWithAHost)
     EXPECT_FALSE(ok()->isEnabled());
 }
 
-TEST_F(AccountFormTest, PortOutsideOneTo32767KeepsOkDisabledWithAHint)
+TEST_F(AccountFormTest, PortOutsideOneTo65535KeepsOkDisabledWithAHint)
 {
     edit(&form, "Hostname")->setText("p");
-    for (const char *bad : {"", "0", "-1", "abc", "32768", "65535", "11 0"}) {
+    for (const char *bad : {"", "0", "-1", "abc", "65536", "11 0"}) {
         edit(&form, "Portbox")->setText(bad);
         EXPECT_FALSE(ok()->isEnabled()) << "'" << bad << "'";
         EXPECT_FALSE(portHint()->isHidden()) << "'" << bad << "'";
-        EXPECT_EQ(portHint()->text(), "1～32767の数字を入れてください");
+        EXPECT_EQ(portHint()->text(), "1～65535の数字を入れてください");
     }
-    for (const char *good : {"1", "995", "32767"}) {
+    for (const char *good : {"1", "995", "32768", "65535"}) {
         edit(&form, "Portbox")->setText(good);
         EXPECT_TRUE(ok()->isEnabled()) << good;
         EXPECT_TRUE(portHint()->isHidden()) << good;
@@ -275,7 +275,7 @@ TEST_F(AccountFormTest, IntoformShowsTheStoredAccount)
     AccountRecord r;
     r.aname = "n";
     r.hname = "h";
-    r.portno = 995;
+    r.portno = 65535;
     r.uname = "u";
     r.passw = "pw";
     r.check = 0;
@@ -286,7 +286,7 @@ TEST_F(AccountFormTest, IntoformShowsTheStoredAccount)
     EXPECT_EQ(editor.currentAccount, r);
     EXPECT_EQ(edit(&form, "Accountname")->text(), "n");
     EXPECT_EQ(edit(&form, "Hostname")->text(), "h");
-    EXPECT_EQ(edit(&form, "Portbox")->text(), "995");
+    EXPECT_EQ(edit(&form, "Portbox")->text(), "65535");
     EXPECT_EQ(edit(&form, "UserName")->text(), "u");
     EXPECT_EQ(edit(&form, "MailPassWord")->text(), "pw");
     EXPECT_FALSE(check(&form, "Check1")->isChecked());

@@ -13,7 +13,7 @@ struct NumberCase {
     const char *name;
     const char *text;
     std::optional<qint16> timer;
-    std::optional<qint16> port;
+    std::optional<quint16> port;
 };
 
 void PrintTo(const NumberCase &c, std::ostream *os) { *os << c.name; }
@@ -34,7 +34,9 @@ INSTANTIATE_TEST_SUITE_P(
                     NumberCase{"One", "1", 1, 1},
                     NumberCase{"Usual", "110", 110, 110},
                     NumberCase{"Largest", "32767", 32767, 32767},
-                    NumberCase{"BeyondSixteenBits", "32768", std::nullopt, std::nullopt},
+                    NumberCase{"BeyondSixteenBits", "32768", std::nullopt, 32768},
+                    NumberCase{"LargestPort", "65535", std::nullopt, 65535},
+                    NumberCase{"BeyondPorts", "65536", std::nullopt, std::nullopt},
                     NumberCase{"Negative", "-1", std::nullopt, std::nullopt},
                     NumberCase{"Letters", "abc", std::nullopt, std::nullopt},
                     NumberCase{"Empty", "", std::nullopt, std::nullopt},

@@ -131,7 +131,8 @@ class Dovecot:
                                 % (self.port, self.tls_port))
         with open(conf, "w") as f:
             f.write(text)
-        self.proc = subprocess.Popen([self.binary, "-F", "-c", conf],
+        # A session of its own: a Ctrl+C in the terminal leaves it to stop().
+        self.proc = subprocess.Popen([self.binary, "-F", "-c", conf], start_new_session=True,
                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         end = time.monotonic() + timeout
         while time.monotonic() < end and self.proc.poll() is None:

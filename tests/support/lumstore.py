@@ -10,10 +10,13 @@ def store_path(config):
 
 
 def write_store(config, lines):
-    """lines: "key=value" texts. Returns the file's path."""
+    """lines: "key=value" texts. Returns the file's path. Kept from other users as the
+    programs keep it: a new folder is made with mode 700, the file with mode 600."""
     path = store_path(config)
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    with open(path, "w", encoding="utf-8") as f:
+    os.makedirs(os.path.dirname(path), mode=0o700, exist_ok=True)
+    fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o600)
+    os.fchmod(fd, 0o600)
+    with open(fd, "w", encoding="utf-8") as f:
         f.write("[setting]\n" + "\n".join(lines) + "\n")
     return path
 

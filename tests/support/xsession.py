@@ -15,11 +15,15 @@ class Failure(Exception):
 
 
 class XSession:
+    """The display and the tray host run in sessions of their own, out of reach of a Ctrl+C
+    in the terminal: the programs on the display are ended before close() ends them."""
+
     def __init__(self, size="1024x768x24", xvfb="Xvfb"):
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
             [xvfb, "-displayfd", str(write_fd), "-screen", "0", size, "-nolisten", "tcp"],
-            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            start_new_session=True)
         os.close(write_fd)
         with os.fdopen(read_fd) as r:
             number = r.readline().strip()
@@ -37,7 +41,8 @@ class XSession:
         self.tray = subprocess.Popen(
             ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel",
              "--width", "120", "--height", "24", "--transparent", "false"],
-            env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            start_new_session=True)
         self.wait_for_window("panel", exact=False)
 
     def position(self, window):
