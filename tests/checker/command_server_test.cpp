@@ -1,0 +1,41 @@
+// The command socket: a known name with its line end is a command, anything else is not,
+// and the server closes every connection by itself, one that sends too much at once.
+#include "checker/command_server.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLocalSocket>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace lum {
+namespace {
+
+TEST(CommandServer, RunsAKnownLineAndClosesEveryConnection)
+{
+    const QString path = QDir::tempPath()
+        + QStringLiteral("/lum-command-test-%1").arg(QCoreApplication::applicationPid());
+    CommandServer server;
+    ASSERT_TRUE(server.listen(path)) << server.errorString().toStdString();
+    QSignalSpy received(&server, &CommandServer::commandReceived);
+    const std::pair<QByteArray, QList<int>> table[] = {
+        {"check\n", {1}}, {"exit\nshow\n", {5}}, {"nosuch\n", {}}, {"check\r\n", {}},
+        {QByteArray(200, 'x') + "\ncheck\n", {}},
+    };
+    for (const auto &[sent, expected] : table) {
+        QLocalSocket client;
+        QSignalSpy closed(&client, &QLocalSocket::disconnected);
+        client.connectToServer(path);
+        ASSERT_TRUE(client.waitForConnected(1000));
+        client.write(sent);
+        EXPECT_TRUE(closed.wait(CommandServer::lineTimeoutMs / 2)) << sent.constData();
+        QList<int> got;
+        for (const QList<QVariant> &signal : received)
+            got << signal.at(0).toInt();
+        received.clear();
+        EXPECT_EQ(got, expected) << sent.constData();
+    }
+}
+
+} // namespace
+} // namespace lum
