@@ -73,6 +73,9 @@ public:
     void SetupColumns();
     bool SaveLayout();
 
+    // The command of system-wide key index (0..5), also when lumwatchd --command asks for it.
+    void hotkeyPressed(int index);
+
     // Ending.
     void requestClose(); // every close of the main window that is not a mere hide
     void exitNow();      // SIGTERM, SIGINT, end of the desktop session: no question
@@ -124,7 +127,6 @@ private:
     // Registers (on) or releases (off) the six system-wide keys.
     void setHotkeys(bool on);
     void hotkeyFailed(int index, const QString &label);
-    void hotkeyPressed(int index);
 
     SettingsStore &store_;
     CheckerPlatform platform_;

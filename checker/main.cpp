@@ -1,5 +1,7 @@
 // The resident checker lumwatchd: one copy per user, living in the notification area.
 #include "checker/checker.h"
+#include "checker/command_client.h"
+#include "checker/command_server.h"
 #include "platform/builtin_icons.h"
 #include "platform/qt_translations.h"
 #include "platform/quit_signals.h"
@@ -16,19 +18,28 @@
 namespace {
 
 const char helpText[] =
-    "使い方: lumwatchd [--help | --version]\n"
+    "使い方: lumwatchd [--help | --version | --command 名前]\n"
     "Lumoraの常駐チェッカーです。通知領域に常駐し、設定したPOP3アカウントを\n"
     "一定の間隔でチェックして、新着メールの差出人と件名を一覧に表示します。\n"
     "アカウントとオプションは lumsetup で設定します(設定ファイル:\n"
     "$XDG_CONFIG_HOME/lumwatch/lumwatch.ini)。引数なしで起動します。\n"
     "\n"
     "  -h, --help     この説明を表示します。\n"
-    "  -v, --version  バージョンを表示します。\n";
+    "  -v, --version  バージョンを表示します。\n"
+    "  --command 名前 起動しているチェッカーに、起動キーと同じコマンドを送ります。\n"
+    "                 名前は options(設定)、check(メールチェック)、show(ポップアップ)、\n"
+    "                 mailer1(メーラー1)、mailer2(メーラー2)、exit(終了)のどれかです。\n"
+    "                 X11 でないデスクトップでは、これをショートカットキーに割り当てます。\n"
+    "                 チェッカーがなければ 1、名前が違えば 2 で終わります。\n";
 
-// --help and --version are answered before the window system starts, so they need no
-// display. Returns the exit status, or -1 when neither was asked for.
+// --help, --version and --command are answered before the window system starts, so they
+// need no display. Returns the exit status, or -1 when none was asked for.
 int answerInfo(int argc, char *argv[])
 {
+    if (argc > 1 && !std::strcmp(argv[1], "--command")) {
+        QCoreApplication app(argc, argv);
+        return lum::sendCommand(argc - 2, argv + 2);
+    }
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "-h") || !std::strcmp(argv[i], "--help")) {
             std::fputs(helpText, stdout);
@@ -80,6 +91,14 @@ int main(int argc, char *argv[])
 
     lum::SettingsStore store;
     lum::Checker checker(store);
+    // Only this copy holds the lock, so a socket file found here is left from one that ended.
+    lum::CommandServer commands;
+    if (!commands.listen(lum::commandSocketPath())) {
+        std::fprintf(stderr, "lumwatchd: --command の受け口 %s を開けません: %s\n",
+                     qPrintable(lum::commandSocketPath()), qPrintable(commands.errorString()));
+    }
+    QObject::connect(&commands, &lum::CommandServer::commandReceived, &checker,
+                     &lum::Checker::hotkeyPressed);
     lum::QuitSignals quitSignals;
     QObject::connect(&quitSignals, &lum::QuitSignals::quitRequested, &checker, &lum::Checker::exitNow);
     QObject::connect(&app, &QGuiApplication::commitDataRequest, &checker, &lum::Checker::exitNow);
