@@ -9,7 +9,9 @@ a private Dovecot.
    with Enter: the viewer shows its decoded text. Screenshots of both windows go to the
    folder given.
 3. A second lumwatchd says "既に起動しています" and ends.
-4. SIGTERM ends the first one, which stores its layout on the way out.
+4. `lumwatchd --command check` makes the checker log in again; `--command exit` ends it,
+   without a question as stored, with its layout stored. While no checker runs the command
+   ends with 1, and an unknown name with 2.
 5. With an empty store lumwatchd asks "最初に設定をしてください" and starts lumsetup.
 
 usage: lumwatchd_e2e.py BIN_DIR SCREENSHOT_DIR
@@ -39,6 +41,21 @@ def stop(proc):
         proc.wait()
 
 
+def command(bindir, env, name):
+    """lumwatchd --command name, without a display; its exit status."""
+    bare = {k: v for k, v in env.items() if k != "DISPLAY"}
+    return subprocess.run([os.path.join(bindir, "lumwatchd"), "--command", name], env=bare,
+                          timeout=DEADLINE).returncode
+
+
+def until(condition, what):
+    end = time.monotonic() + DEADLINE
+    while not condition():
+        if time.monotonic() > end:
+            raise Failure(what)
+        time.sleep(0.2)
+
+
 def users_day(x, bindir, shots, home, server):
     config = os.path.join(home, "config")
     runtime = os.path.join(home, "run")
@@ -50,6 +67,9 @@ def users_day(x, bindir, shots, home, server):
     ] + account(1, "花子の受信箱", server.port, "hanako", "pw-h", (0, 0xFFFF80))
       + account(2, "太郎", server.port, "taro", "pw-t", (0x800000, 0xC0FFC0)))
 
+    for name, status in (("check", 1), ("nosuch", 2)):
+        if command(bindir, env, name) != status:
+            raise Failure("--command %s without a checker did not end with %d" % (name, status))
     checker = subprocess.Popen([os.path.join(bindir, "lumwatchd")], env=env)
     try:
         window = x.wait_for_window("4通のメールが届いています!")
@@ -92,9 +112,15 @@ def users_day(x, bindir, shots, home, server):
         if second.wait(DEADLINE) != 0:
             raise Failure("the second copy ended with %d" % second.returncode)
 
-        checker.send_signal(signal.SIGTERM)
-        if checker.wait(DEADLINE) != 0:
-            raise Failure("lumwatchd ended with %d on SIGTERM" % checker.returncode)
+        logins = server.log().count("Login: user=<hanako>")
+        if command(bindir, env, "check") != 0:
+            raise Failure("--command check was not delivered")
+        until(lambda: server.log().count("Login: user=<hanako>") > logins,
+              "--command check made no login")
+        if command(bindir, env, "exit") != 0 or checker.wait(DEADLINE) != 0:
+            raise Failure("--command exit did not end lumwatchd (%s)" % checker.poll())
+        if command(bindir, env, "check") != 1:
+            raise Failure("--command check after the end did not end with 1")
         with open(store, encoding="utf-8") as f:
             saved = f.read()
         if "grdWidth4=" not in saved or "frmWidth=" not in saved:
