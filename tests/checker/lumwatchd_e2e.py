@@ -42,18 +42,9 @@ def stop(proc):
 
 
 def command(bindir, env, name):
-    """lumwatchd --command name, without a display; its exit status."""
     bare = {k: v for k, v in env.items() if k != "DISPLAY"}
     return subprocess.run([os.path.join(bindir, "lumwatchd"), "--command", name], env=bare,
                           timeout=DEADLINE).returncode
-
-
-def until(condition, what):
-    end = time.monotonic() + DEADLINE
-    while not condition():
-        if time.monotonic() > end:
-            raise Failure(what)
-        time.sleep(0.2)
 
 
 def users_day(x, bindir, shots, home, server):
@@ -115,8 +106,11 @@ def users_day(x, bindir, shots, home, server):
         logins = server.log().count("Login: user=<hanako>")
         if command(bindir, env, "check") != 0:
             raise Failure("--command check was not delivered")
-        until(lambda: server.log().count("Login: user=<hanako>") > logins,
-              "--command check made no login")
+        end = time.monotonic() + DEADLINE
+        while server.log().count("Login: user=<hanako>") == logins:
+            if time.monotonic() > end:
+                raise Failure("--command check made no login")
+            time.sleep(0.2)
         if command(bindir, env, "exit") != 0 or checker.wait(DEADLINE) != 0:
             raise Failure("--command exit did not end lumwatchd (%s)" % checker.poll())
         if command(bindir, env, "check") != 1:

@@ -1,5 +1,6 @@
-// The command socket: a known name with its line end is a command, anything else is not,
-// and the server closes every connection by itself, one that sends too much at once.
+// lumwatchd --command on the checker's side: the six names in key order and nothing else;
+// a known name with its line end runs, and the server closes every connection by itself.
+#include "checker/command_names.h"
 #include "checker/command_server.h"
 
 #include <QCoreApplication>
@@ -10,6 +11,18 @@
 
 namespace lum {
 namespace {
+
+TEST(CommandNames, EachNameGivesItsKeyIndexAndNothingElseIsKnown)
+{
+    const std::pair<const char *, std::optional<int>> table[] = {
+        {"options", 0}, {"check", 1}, {"show", 2}, {"mailer1", 3}, {"mailer2", 4}, {"exit", 5},
+        {"", std::nullopt}, {"Check", std::nullopt}, {"check\n", std::nullopt},
+        {" exit", std::nullopt}, {"mailer", std::nullopt}, {"mailer3", std::nullopt},
+        {"exitnow", std::nullopt}, {"1", std::nullopt},
+    };
+    for (const auto &[name, index] : table)
+        EXPECT_EQ(commandIndex(name), index) << name;
+}
 
 TEST(CommandServer, RunsAKnownLineAndClosesEveryConnection)
 {
