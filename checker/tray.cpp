@@ -63,7 +63,7 @@ void Tray::setTip(const QString &caption)
 void Tray::restore(Picture picture)
 {
     tuskicon(Add);
-    tuskicon(picture + ShowNormal - Normal);
+    tuskicon(int(picture) - int(Normal) + int(ShowNormal));
 }
 
 void Tray::tuskicon(int op)
