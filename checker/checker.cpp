@@ -270,8 +270,7 @@ void Checker::sessionStarting(SessionKind)
 
 void Checker::checkCycleEnded(const CheckCycleResult &result)
 {
-    form_->retrBt()->setEnabled(false);
-    form_->delBt()->setEnabled(false);
+    // The marks go and the rows are made anew: the buttons follow (modelReset).
     form_->setListEnabled(true);
     model_.refreshRows();
     listTotal_ = result.total;
