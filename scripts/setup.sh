@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config python3
-  qt6-base-dev qt6-multimedia-dev qt6-translations-l10n
+  qt6-base-dev qt6-multimedia-dev qt6-translations-l10n qt6-wayland
   libgtest-dev
   libx11-dev libxcb1-dev libxcb-xkb-dev libxcb-keysyms1-dev libxkbcommon-dev
   clang libclang-rt-14-dev
@@ -12,6 +12,7 @@ packages=(
   xvfb xauth xdotool xclip trayer fonts-noto-cjk imagemagick x11-utils
   pulseaudio pulseaudio-utils
   librsvg2-bin desktop-file-utils dpkg-dev
+  sway waybar mako-notifier grim wtype dbus-user-session
 )
 
 missing=()

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installation as a user gets it: `cmake --install` into a temporary prefix must yield the
 # three programs, menu entries that desktop-file-validate accepts, the autostart entry, the
-# hicolor icons and the man page; the Debian package from cpack must install with dpkg -i
+# hicolor icons and the man pages; the Debian package from cpack must install with dpkg -i
 # (needs root), run from /usr/bin and leave again with dpkg -r.
 #
 # usage: install_test.sh BUILD_DIR VERSION
@@ -60,7 +60,10 @@ done
 grep -q '<svg' "$prefix/share/icons/hicolor/scalable/apps/lumora.svg" || fail "no scalable icon"
 
 page=$(man -l "$prefix/share/man/man1/lumcheck.1.gz" 2>/dev/null | col -b)
-[[ $page == *"lumcheck"*"--retrieve"* ]] || fail "the man page does not render"
+[[ $page == *"lumcheck"*"--retrieve"* ]] || fail "the man page of lumcheck does not render"
+page=$(man -l "$prefix/share/man/man1/lumwatchd.1.gz" 2>/dev/null | col -b)
+[[ $page == *"lumwatchd"*"--command"*"mailer2"*"lumwatch.ini"* ]] \
+  || fail "the man page of lumwatchd does not render"
 
 # The installed programs answer --help and --version, and refuse other arguments.
 [[ $("$prefix/bin/lumcheck" --version) == "lumcheck (Lumora) $version" ]] || fail "lumcheck --version"
@@ -76,7 +79,7 @@ grep -q '引数は使いません' "$work/err" || fail "lumwatchd with an argume
 (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" >/dev/null)
 deb=$(ls "$work"/lumora_*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
-for p in libc6 libqt6widgets6 libqt6network6 qt6-qpa-plugins; do
+for p in libc6 libqt6widgets6 libqt6network6 qt6-qpa-plugins qt6-wayland; do
   [[ $depends == *"$p"* ]] || fail "the package does not depend on $p: $depends"
 done
 if dpkg-query -W -f='${Status}' lumora 2>/dev/null | grep -q 'ok installed'; then
