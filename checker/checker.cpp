@@ -20,6 +20,8 @@ CheckerPlatform completed(CheckerPlatform p)
         p.hotkeys = makeGlobalHotkeys();
     if (!p.sound)
         p.sound = makeSoundPlayer();
+    if (!p.trayWatch)
+        p.trayWatch = makeTrayWatch();
     return p;
 }
 
@@ -27,7 +29,7 @@ CheckerPlatform completed(CheckerPlatform p)
 
 Checker::Checker(SettingsStore &store, QString optionsPath, CheckerPlatform platform)
     : store_(store), platform_(completed(std::move(platform))), model_(table_, opt_.accounts),
-      form_(std::make_unique<MailForm>(&model_)), tray_(form_.get(), menu_.mfile.get()),
+      form_(std::make_unique<MailForm>(&model_)), tray_(form_.get(), menu_.mfile.get(), *platform_.trayWatch),
       optionsProgram_(std::move(optionsPath)), transport_(&engine_),
       timers_([this](TimerId id) { engine_.timerTick(id); }),
       engine_(opt_, store_, table_, transport_, timers_, *this),
@@ -75,7 +77,8 @@ void Checker::connectCommands()
     connect(menu_.menu4, &QAction::triggered, this, &Checker::mnu_opt);
     connect(menu_.menu5, &QAction::triggered, this, &Checker::versionBox);
     connect(menu_.mend, &QAction::triggered, this, &Checker::mnu_end);
-    connect(&tray_, &Tray::doubleClicked, this, &Checker::mnu_pop);
+    connect(&tray_, &Tray::opened, this, &Checker::mnu_pop);
+    connect(&tray_, &Tray::availabilityChanged, this, &Checker::trayAvailabilityChanged);
 }
 
 QString Checker::accountName(int account) const

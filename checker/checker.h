@@ -20,6 +20,7 @@
 #include "platform/global_hotkeys.h"
 #include "platform/scroll_led.h"
 #include "platform/sound_player.h"
+#include "platform/tray_watch.h"
 
 #include <QMessageBox>
 #include <QObject>
@@ -39,6 +40,7 @@ struct CheckerPlatform {
     std::unique_ptr<ScrollLed> led;
     std::unique_ptr<GlobalHotkeys> hotkeys;
     std::unique_ptr<SoundPlayer> sound;
+    std::unique_ptr<TrayWatch> trayWatch;
 };
 
 class Checker : public QObject, public EngineView {
@@ -111,6 +113,7 @@ private:
     void connectCommands();
     void firstRunPass();
     void firstRunOptions();
+    void trayAvailabilityChanged(bool available);
     void offerToQuit();
     void finishStartup();
     void optionsEnded(bool started, qint16 accountsBefore);

@@ -9,7 +9,7 @@ namespace lum {
 void Checker::start()
 {
     form_->hide();
-    trayMissing_ = !Tray::available();
+    trayMissing_ = !tray_.available();
     firstRunPass();
 }
 
@@ -79,6 +79,20 @@ void Checker::finishStartup()
     }
     if (opt_.checkAtStart)
         engine_.startupCheck();
+}
+
+// A notification area that comes later, or goes, is taken as if it had been so from the
+// start: the window stands in for the icon only while there is none.
+void Checker::trayAvailabilityChanged(bool available)
+{
+    trayMissing_ = !available;
+    if (!startedUp_ || ended_)
+        return; // the end of start-up looks at it
+    form_->setTrayMissing(trayMissing_);
+    if (trayMissing_)
+        form_->showNormal();
+    else
+        form_->hide();
 }
 
 void Checker::resetMailTable()

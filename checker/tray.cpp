@@ -23,21 +23,51 @@ QIcon builtIn(int i)
 
 } // namespace
 
-Tray::Tray(QWidget *window, QMenu *menu, QObject *parent)
-    : QObject(parent), window_(window), icon_(this)
+Tray::Tray(QWidget *window, QMenu *menu, TrayWatch &watch, QObject *parent)
+    : QObject(parent), window_(window), menu_(menu), watch_(watch)
 {
     for (int i = 0; i < 3; ++i)
         pictures_[size_t(i)] = builtIn(i);
-    icon_.setContextMenu(menu);
-    connect(&icon_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
-        if (r == QSystemTrayIcon::DoubleClick)
-            emit doubleClicked();
-    });
+    available_ = available();
+    if (available_)
+        makeIcon();
+    connect(&watch_, &TrayWatch::changed, this, &Tray::watchChanged);
 }
 
-bool Tray::available()
+Tray::~Tray() = default;
+
+bool Tray::available() const
 {
-    return QSystemTrayIcon::isSystemTrayAvailable();
+    if (!icon_)
+        return watch_.statusNotifierHost() || watch_.xembedManager();
+    return statusNotifier_ ? watch_.statusNotifierHost() : watch_.xembedManager();
+}
+
+void Tray::watchChanged()
+{
+    const bool now = available();
+    if (now == available_)
+        return;
+    available_ = now;
+    if (now && !icon_)
+        makeIcon();
+    emit availabilityChanged(now);
+}
+
+// The desktop's icon implementation settles its kind when the first icon is made: a
+// StatusNotifier host registered at that moment gives a StatusNotifierItem.
+void Tray::makeIcon()
+{
+    statusNotifier_ = watch_.statusNotifierHost();
+    icon_ = std::make_unique<QSystemTrayIcon>(this);
+    icon_->setContextMenu(menu_);
+    connect(icon_.get(), &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
+        if (r == QSystemTrayIcon::DoubleClick || (r == QSystemTrayIcon::Trigger && statusNotifier_))
+            emit opened();
+    });
+    showPicture();
+    if (shown_)
+        icon_->show();
 }
 
 void Tray::loadPictures(std::array<QString, 3> &paths)
@@ -57,7 +87,9 @@ void Tray::loadPictures(std::array<QString, 3> &paths)
 
 void Tray::setTip(const QString &caption)
 {
-    icon_.setToolTip(caption);
+    tip_ = caption;
+    if (icon_)
+        icon_->setToolTip(caption);
 }
 
 void Tray::restore(Picture picture)
@@ -69,14 +101,24 @@ void Tray::restore(Picture picture)
 void Tray::tuskicon(int op)
 {
     current_ = op == ShowWorking ? Working : op == ShowArrival ? Arrival : Normal;
+    tip_ = window_->windowTitle();
+    if (op == Add)
+        shown_ = true;
+    else if (op == Remove)
+        shown_ = false;
+    showPicture();
+    if (icon_)
+        icon_->setVisible(shown_);
+}
+
+void Tray::showPicture()
+{
     const QIcon &picture = pictures_[size_t(current_ - 1)];
     window_->setWindowIcon(picture);
-    icon_.setIcon(picture);
-    icon_.setToolTip(window_->windowTitle());
-    if (op == Add)
-        icon_.show();
-    else if (op == Remove)
-        icon_.hide();
+    if (!icon_)
+        return;
+    icon_->setIcon(picture);
+    icon_->setToolTip(tip_);
 }
 
 } // namespace lum

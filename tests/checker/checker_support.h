@@ -34,6 +34,19 @@ inline bool answerBox(const QString &part, QMessageBox::StandardButton button)
     return true;
 }
 
+// A notification area of either kind that the test brings and takes away.
+struct FakeTrayWatch : TrayWatch {
+    bool sni = false, xembed = false;
+    bool statusNotifierHost() const override { return sni; }
+    bool xembedManager() const override { return xembed; }
+    void set(bool statusNotifier, bool xEmbed)
+    {
+        sni = statusNotifier;
+        xembed = xEmbed;
+        emit changed();
+    }
+};
+
 // Store lines as QSettings writes them, below [setting].
 inline void writeStore(TempStore &store, const QStringList &lines)
 {

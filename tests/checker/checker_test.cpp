@@ -24,10 +24,11 @@ struct CheckerFixture : ::testing::Test {
     TempStore temp;
     std::unique_ptr<Checker> checker;
 
-    void open(const QStringList &lines, const QString &optionsPath = QStringLiteral("/nonexistent/lumsetup"))
+    void open(const QStringList &lines, const QString &optionsPath = QStringLiteral("/nonexistent/lumsetup"),
+              CheckerPlatform platform = {})
     {
         writeStore(temp, lines);
-        checker = std::make_unique<Checker>(temp.store(), optionsPath);
+        checker = std::make_unique<Checker>(temp.store(), optionsPath, std::move(platform));
         checker->start();
     }
     // Fills the list with messages 1..count of each account.
@@ -210,6 +211,41 @@ TEST_F(CheckerFixture, OddStoredValuesGiveAUsableWindow)
         // Without a notification area the window stands in for the icon.
         EXPECT_EQ(checker->form().isVisible(), checker->trayMissing());
         EXPECT_EQ(checker->form().findChild<QWidget *>("trayNote")->isVisible(), checker->trayMissing());
+        checker.reset();
+    }
+}
+
+TEST_F(CheckerFixture, ANotificationAreaThatComesLaterTakesTheWindowsPlace)
+{
+    struct Row {
+        bool statusNotifier;
+        bool singleClickOpens; // a StatusNotifier host sends only Activate
+    };
+    for (const Row row : {Row{true, true}, Row{false, false}}) {
+        CheckerPlatform platform;
+        auto owned = std::make_unique<FakeTrayWatch>();
+        FakeTrayWatch *watch = owned.get();
+        platform.trayWatch = std::move(owned);
+        open(twoAccounts, QStringLiteral("/nonexistent/lumsetup"), std::move(platform));
+        QWidget *note = checker->form().findChild<QWidget *>("trayNote");
+        ASSERT_TRUE(checker->form().isVisible() && note->isVisible());
+
+        watch->set(row.statusNotifier, !row.statusNotifier);
+        EXPECT_FALSE(checker->form().isVisible());
+        EXPECT_FALSE(note->isVisible());
+        auto *icon = checker->tray().findChild<QSystemTrayIcon *>();
+        ASSERT_NE(icon, nullptr);
+        EXPECT_TRUE(icon->isVisible());
+        emit icon->activated(QSystemTrayIcon::Trigger);
+        EXPECT_EQ(checker->form().isVisible(), row.singleClickOpens);
+        emit icon->activated(QSystemTrayIcon::DoubleClick);
+        EXPECT_TRUE(checker->form().isVisible());
+        checker->form().close(); // hides now: the icon brings it back
+        EXPECT_FALSE(checker->form().isVisible());
+        EXPECT_EQ(findBox(QStringLiteral("終了しますか？")), nullptr);
+
+        watch->set(false, false);
+        EXPECT_TRUE(checker->form().isVisible() && note->isVisible());
         checker.reset();
     }
 }

@@ -12,7 +12,9 @@ a private Dovecot.
 4. `lumwatchd --command check` makes the checker log in again; `--command exit` ends it,
    without a question as stored, with its layout stored. While no checker runs the command
    ends with 1, and an unknown name with 2.
-5. With an empty store lumwatchd asks "最初に設定をしてください" and starts lumsetup.
+5. Without a tray host, lumwatchd keeps its window open; a trayer started later takes the
+   icon and the window hides; when the tray host ends, the window comes back.
+6. With an empty store lumwatchd asks "最初に設定をしてください" and starts lumsetup.
 
 usage: lumwatchd_e2e.py BIN_DIR SCREENSHOT_DIR
 """
@@ -123,6 +125,30 @@ def users_day(x, bindir, shots, home, server):
         stop(checker)
 
 
+def late_tray(x, bindir, home, server):
+    config = os.path.join(home, "config-late")
+    runtime = os.path.join(home, "run-late")
+    os.makedirs(runtime, mode=0o700, exist_ok=True)
+    env = x.env(XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime)
+    write_store(config, ["accountno=1", "Option5value=0", "Checktimerval=0"]
+                + account(1, "太郎", server.port, "taro", "pw-t", (0, 0xFFFFFF)))
+    x.stop_tray()
+    checker = subprocess.Popen([os.path.join(bindir, "lumwatchd")], env=env)
+    try:
+        x.wait_for_window("Lumora")  # stands in for the missing icon
+        x.start_tray()
+        x.tray_icon("lumwatchd")
+        x.wait_gone("Lumora")
+        x.stop_tray()
+        x.wait_for_window("Lumora")
+        checker.send_signal(signal.SIGTERM)
+        if checker.wait(DEADLINE) != 0:
+            raise Failure("lumwatchd ended with %d after the tray host" % checker.returncode)
+    finally:
+        stop(checker)
+        x.start_tray()
+
+
 def first_run(x, bindir, home):
     config = os.path.join(home, "config-empty")
     runtime = os.path.join(home, "run-empty")
@@ -156,6 +182,7 @@ def main():
 
     def story(x, home):
         users_day(x, bindir, shots, home, server)
+        late_tray(x, bindir, home, server)
         first_run(x, bindir, home)
     run_story("lumwatchd_e2e", server, story)
 

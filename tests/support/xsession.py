@@ -45,6 +45,12 @@ class XSession:
             start_new_session=True)
         self.wait_for_window("panel", exact=False)
 
+    def stop_tray(self):
+        if self.tray and self.tray.poll() is None:
+            self.tray.terminate()
+            self.tray.wait()
+        self.tray = None
+
     def position(self, window):
         out = self.xdotool("getwindowgeometry", window).stdout
         x, y = out.split("Position:")[1].split()[0].split(",")
