@@ -6,6 +6,7 @@
 // are steps that continue on a signal, so timers, sockets and menus stay served meanwhile,
 // and the engine is never entered from inside one of its own view calls.
 
+#include "checker/desktop_notice.h"
 #include "checker/launcher.h"
 #include "checker/mail_form.h"
 #include "checker/menu.h"
@@ -17,6 +18,7 @@
 #include "pop3/engine.h"
 #include "pop3/qt/qt_timers.h"
 #include "pop3/qt/qt_transport.h"
+#include "platform/desktop_notifications.h"
 #include "platform/global_hotkeys.h"
 #include "platform/scroll_led.h"
 #include "platform/sound_player.h"
@@ -39,7 +41,12 @@ struct CheckerPlatform {
     std::unique_ptr<ScrollLed> led;
     std::unique_ptr<GlobalHotkeys> hotkeys;
     std::unique_ptr<SoundPlayer> sound;
+    std::unique_ptr<DesktopNotifications> notices;
 };
+
+// The keys of the desktop notification's actions; both show the list.
+inline const QStringList noticeActions{QStringLiteral("default"), QStringLiteral("表示"),
+                                       QStringLiteral("show"), QStringLiteral("表示")};
 
 class Checker : public QObject, public EngineView {
     Q_OBJECT
@@ -118,6 +125,10 @@ private:
     void askToClose();
     void hideWindow();
     void arrival();
+    // The desktop notification after a check; arrival when it found new mail.
+    void updateDesktopNotice(bool arrival);
+    void runNoticeStep(const NoticeStep &step);
+    void noticeActivated(quint32 id, const QString &key);
     void rowToggled(int row);
     void rowDoubleClicked(int row);
     void updateMarkButtons();
@@ -144,6 +155,7 @@ private:
     QtBlinkTimers blinkTimers_;
     Notifier notifier_;
     SoundQueue sounds_;
+    NoticeState notice_;
     int listTotal_ = 0;  // messages in the list, for the scroll bar test
     bool trayMissing_ = false;
     bool closing_ = false;

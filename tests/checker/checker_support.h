@@ -34,6 +34,25 @@ inline bool answerBox(const QString &part, QMessageBox::StandardButton button)
     return true;
 }
 
+// Records what the checker asks of the desktop's notification server; the test answers.
+struct FakeNotices : DesktopNotifications {
+    struct Send {
+        quint32 replaces;
+        QString summary, body;
+        QStringList actions;
+    };
+    std::vector<Send> sends;
+    std::vector<quint32> closes;
+    void start() override {}
+    bool bodyMarkup() const override { return true; }
+    void notify(quint32 replacesId, const QString &summary, const QString &body,
+                const QStringList &actions) override
+    {
+        sends.push_back({replacesId, summary, body, actions});
+    }
+    void close(quint32 id) override { closes.push_back(id); }
+};
+
 // Store lines as QSettings writes them, below [setting].
 inline void writeStore(TempStore &store, const QStringList &lines)
 {
