@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
+#include <tuple>
 #include <gtest/gtest.h>
 
 namespace lum::test {
@@ -36,19 +37,13 @@ inline bool answerBox(const QString &part, QMessageBox::StandardButton button)
 
 // Records what the checker asks of the desktop's notification server; the test answers.
 struct FakeNotices : DesktopNotifications {
-    struct Send {
-        quint32 replaces;
-        QString summary, body;
-        QStringList actions;
-    };
-    std::vector<Send> sends;
+    std::vector<std::tuple<quint32, QString, QString, QStringList>> sends; // replaced id, texts, actions
     std::vector<quint32> closes;
     void start() override {}
     bool bodyMarkup() const override { return true; }
-    void notify(quint32 replacesId, const QString &summary, const QString &body,
-                const QStringList &actions) override
+    void notify(quint32 id, const QString &summary, const QString &body, const QStringList &actions) override
     {
-        sends.push_back({replacesId, summary, body, actions});
+        sends.emplace_back(id, summary, body, actions);
     }
     void close(quint32 id) override { closes.push_back(id); }
 };

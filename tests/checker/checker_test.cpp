@@ -379,10 +379,8 @@ TEST_F(CheckerFixture, DesktopNoticeOfAnArrivalShowsTheListOnItsActions)
           "Option7value=1", "Option9value=1"});
     checker->engine().checkmail();
     ASSERT_TRUE(QTest::qWaitFor([&] { return notices->sends.size() == 1; }, 10000));
-    EXPECT_EQ(notices->sends[0].replaces, 0u);
-    EXPECT_EQ(notices->sends[0].summary, QStringLiteral("Lumora: 新着メール 2通"));
-    EXPECT_EQ(notices->sends[0].body, QStringLiteral(" — b&amp;c\n&lt;a@x&gt; — a"));
-    EXPECT_EQ(notices->sends[0].actions, noticeActions);
+    EXPECT_EQ(notices->sends[0], std::make_tuple(0u, QStringLiteral("Lumora: 新着メール 2通"),
+                                                 QStringLiteral(" — b&amp;c\n&lt;a@x&gt; — a"), noticeActions));
     struct Row {
         quint32 id;
         const char *key;

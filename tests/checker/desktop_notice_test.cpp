@@ -66,6 +66,7 @@ TEST(DesktopNotice, ReplacedAndClosed)
         return [=](NoticeState &s) { return s.checked(fresh, arrival, mode, false); };
     };
     const auto sent = [](quint32 id) { return [=](NoticeState &s) { return s.sent(id); }; };
+    const auto opened = [](NoticeState &s) { return s.listOpened(); };
     const Row rows[] = {
         {"off: nothing", check(one, true, DesktopNotice::Off), NoticeStep::None, 0},
         {"first arrival", check(one, true), NoticeStep::Send, 0},
@@ -78,10 +79,9 @@ TEST(DesktopNotice, ReplacedAndClosed)
         {"arrival before the answer waits", check(two, true), NoticeStep::None, 0},
         {"the answer sends it", sent(8), NoticeStep::Send, 8},
         {"answered", sent(8), NoticeStep::None, 0},
-        {"list opened", [](NoticeState &s) { return s.listOpened(); }, NoticeStep::Close, 8},
-        {"list opened again", [](NoticeState &s) { return s.listOpened(); }, NoticeStep::None, 0},
+        {"list opened", opened, NoticeStep::Close, 8},
         {"arrival", check(one, true), NoticeStep::Send, 0},
-        {"list opened before the answer", [](NoticeState &s) { return s.listOpened(); }, NoticeStep::None, 0},
+        {"list opened before the answer", opened, NoticeStep::None, 0},
         {"the answer closes it", sent(9), NoticeStep::Close, 9},
         {"arrival", check(one, true), NoticeStep::Send, 0},
         {"no server", [](NoticeState &s) { return s.failed(); }, NoticeStep::None, 0},
