@@ -22,6 +22,8 @@ CheckerPlatform completed(CheckerPlatform p)
         p.sound = makeSoundPlayer();
     if (!p.trayWatch)
         p.trayWatch = makeTrayWatch();
+    if (!p.notices)
+        p.notices = makeDesktopNotifications();
     return p;
 }
 
@@ -41,6 +43,11 @@ Checker::Checker(SettingsStore &store, QString optionsPath, CheckerPlatform plat
 {
     model_.setAttachPicture(boundPicture());
     connect(platform_.hotkeys.get(), &GlobalHotkeys::pressed, this, &Checker::hotkeyPressed);
+    DesktopNotifications *notices = platform_.notices.get();
+    connect(notices, &DesktopNotifications::sent, this, [this](quint32 id) { runNoticeStep(notice_.sent(id)); });
+    connect(notices, &DesktopNotifications::failed, this, [this] { runNoticeStep(notice_.failed()); });
+    connect(notices, &DesktopNotifications::closed, this, [this](quint32 id) { notice_.closed(id); });
+    connect(notices, &DesktopNotifications::activated, this, &Checker::noticeActivated);
     connectCommands();
 }
 
@@ -107,6 +114,7 @@ void Checker::hideWindow()
 void Checker::mnu_pop()
 {
     turnoff();
+    runNoticeStep(notice_.listOpened());
     form_->showNormal();
     form_->raise();
     form_->activateWindow();
@@ -287,12 +295,42 @@ void Checker::checkCycleEnded(const CheckCycleResult &result)
     if (result.newMail) {
         arrival();
         SetupColumns();
+    } else {
+        updateDesktopNotice(false);
     }
 }
 
 void Checker::arrival()
 {
     notifier_.arrival([this](int a) { return engine_.newMail(a); });
+    updateDesktopNotice(true);
+}
+
+void Checker::updateDesktopNotice(bool arrival)
+{
+    std::vector<NoticeMessage> fresh;
+    for (int row = 0; row < model_.rowCount(); ++row) {
+        const int a = model_.account(row);
+        const int m = model_.message(row);
+        const MailRecord *r = table_.record(a, m);
+        if (model_.fresh(row) && r)
+            fresh.push_back({a, m, r->identity, r->from, r->subject});
+    }
+    runNoticeStep(notice_.checked(fresh, arrival, opt_.desktopNotice, platform_.notices->bodyMarkup()));
+}
+
+void Checker::runNoticeStep(const NoticeStep &step)
+{
+    if (step.kind == NoticeStep::Send)
+        platform_.notices->notify(step.id, step.summary, step.body, noticeActions);
+    else if (step.kind == NoticeStep::Close)
+        platform_.notices->close(step.id);
+}
+
+void Checker::noticeActivated(quint32 id, const QString &key)
+{
+    if (notice_.ours(id) && key == noticeActions[0])
+        mnu_pop();
 }
 
 void Checker::retrieveCycleEnded()

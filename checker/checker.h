@@ -6,6 +6,7 @@
 // are steps that continue on a signal, so timers, sockets and menus stay served meanwhile,
 // and the engine is never entered from inside one of its own view calls.
 
+#include "checker/desktop_notice.h"
 #include "checker/launcher.h"
 #include "checker/mail_form.h"
 #include "checker/menu.h"
@@ -17,6 +18,7 @@
 #include "pop3/engine.h"
 #include "pop3/qt/qt_timers.h"
 #include "pop3/qt/qt_transport.h"
+#include "platform/desktop_notifications.h"
 #include "platform/global_hotkeys.h"
 #include "platform/scroll_led.h"
 #include "platform/sound_player.h"
@@ -41,7 +43,11 @@ struct CheckerPlatform {
     std::unique_ptr<GlobalHotkeys> hotkeys;
     std::unique_ptr<SoundPlayer> sound;
     std::unique_ptr<TrayWatch> trayWatch;
+    std::unique_ptr<DesktopNotifications> notices;
 };
+
+// The desktop notification's one action, key and label: a click on it shows the list.
+inline const QStringList noticeActions{QStringLiteral("default"), QStringLiteral("表示")};
 
 class Checker : public QObject, public EngineView {
     Q_OBJECT
@@ -121,6 +127,10 @@ private:
     void askToClose();
     void hideWindow();
     void arrival();
+    // The desktop notification after a check; arrival when it found new mail.
+    void updateDesktopNotice(bool arrival);
+    void runNoticeStep(const NoticeStep &step);
+    void noticeActivated(quint32 id, const QString &key);
     void rowToggled(int row);
     void rowDoubleClicked(int row);
     void updateMarkButtons();
@@ -147,6 +157,7 @@ private:
     QtBlinkTimers blinkTimers_;
     Notifier notifier_;
     SoundQueue sounds_;
+    NoticeState notice_;
     int listTotal_ = 0;  // messages in the list, for the scroll bar test
     bool trayMissing_ = false;
     bool closing_ = false;

@@ -82,6 +82,11 @@ int MailListModel::message(int row) const
     return row >= 0 && size_t(row) < rows_.size() ? rows_[size_t(row)].message : 0;
 }
 
+bool MailListModel::fresh(int row) const
+{
+    return row >= 0 && size_t(row) < rows_.size() && rows_[size_t(row)].fresh;
+}
+
 const MailRecord *MailListModel::record(int row) const
 {
     return table_.record(account(row), message(row));

@@ -43,6 +43,8 @@ public:
 
     int account(int row) const;
     int message(int row) const;
+    // The row shows "N".
+    bool fresh(int row) const;
     // Toggles the row's mark and returns the new state.
     bool toggleMark(int row);
     void setMark(int row, bool on);

@@ -119,6 +119,8 @@ void Checker::loadoption()
         form_->mailBt(n)->setEnabled(mailerEnabled(path));
     }
     engine_.startCheckTimer();
+    if (opt_.desktopNotice != DesktopNotice::Off)
+        platform_.notices->start(); // learns in time whether bodies may carry markup
     form_->logBt()->setVisible(opt_.keepLog);
     tray_.loadPictures(opt_.icoDir);
     menu_.menu3->setEnabled(opt_.trayIcon);

@@ -106,6 +106,9 @@ void OptionForm::loadOptionsWindow()
     for (size_t i = 0; i < flagKeys.size(); ++i)
         flags_[i]->setChecked(readNumber(store_, flagKeys[i]) != 0);
     applyEnablingRules();
+    // A value the list does not offer shows as the default, as the checker takes it.
+    const int notice = noticeList_->findData(int(readNumber(store_, key::option14)));
+    noticeList_->setCurrentIndex(notice >= 0 ? notice : noticeList_->findData(int(key::option14.def)));
 
     for (int i = 0; i < 5; ++i)
         timerBox_[i]->setText(QString::number(readNumber(store_, timerKeys[i])));
@@ -147,6 +150,7 @@ bool OptionForm::saveOptionsWindow()
     saveValue(store_, keyName(key::accountno), editor_.accountCount(), QString());
     for (size_t i = 0; i < flagKeys.size(); ++i)
         saveValue(store_, keyName(flagKeys[i]), flags_[i]->isChecked() ? 1 : 0, QString());
+    saveValue(store_, keyName(key::option14), noticeList_->currentData().toInt(), QString());
     for (int i = 0; i < 5; ++i)
         saveValue(store_, keyName(timerKeys[i]), timerValue(timerBox_[i]->text()).value_or(0),
                   QString());

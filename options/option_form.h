@@ -88,6 +88,7 @@ private:
     QLineEdit *wavBox_ = nullptr;
     QPushButton *wavRef_ = nullptr;
     std::array<QComboBox *, 6> hotkeyList_{};
+    QComboBox *noticeList_ = nullptr; // "Option14value": the item's data is the stored value
     QTableWidget *accountList_ = nullptr;
     QPushButton *addButton_ = nullptr;
     QPushButton *editButton_ = nullptr;

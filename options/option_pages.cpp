@@ -133,6 +133,19 @@ QWidget *OptionForm::createGeneralPage()
     arrivalGrid->addWidget(flags_[5], 4, 0, 1, 4);
     flags_[8] = checkBox(arrival, QStringLiteral("option9"), QStringLiteral("ｱｶｳﾝﾄ別 降順"));
     arrivalGrid->addWidget(flags_[8], 5, 0, 1, 4);
+    // Last in the group, so the keyboard reaches the controls above as before.
+    auto *noticeRow = new QHBoxLayout;
+    noticeList_ = new QComboBox(arrival);
+    noticeList_->setObjectName(QStringLiteral("cmb_Notice"));
+    noticeList_->addItem(QStringLiteral("しない"), 0);
+    noticeList_->addItem(QStringLiteral("差出人と件名"), 1);
+    noticeList_->addItem(QStringLiteral("件数のみ"), 2);
+    auto *noticeLabel = new QLabel(QStringLiteral("デスクトップ通知:"), arrival);
+    noticeLabel->setBuddy(noticeList_);
+    noticeRow->addWidget(noticeLabel);
+    noticeRow->addWidget(noticeList_);
+    noticeRow->addStretch();
+    arrivalGrid->addLayout(noticeRow, 6, 0, 1, 4);
     arrivalGrid->setColumnStretch(3, 1);
     column->addWidget(arrival);
     connect(wavRef_, &QPushButton::clicked, this, &OptionForm::chooseWav);

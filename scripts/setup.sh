@@ -11,6 +11,7 @@ packages=(
   dovecot-pop3d openssl ca-certificates
   xvfb xauth xdotool xclip trayer fonts-noto-cjk imagemagick x11-utils
   pulseaudio pulseaudio-utils
+  dunst dbus-daemon dbus-bin systemd  # notify_e2e: dunst on a private bus; busctl for dunstctl
   librsvg2-bin desktop-file-utils dpkg-dev
   sway waybar mako-notifier grim wtype dbus-user-session
 )

@@ -10,6 +10,10 @@
 
 namespace lum {
 
+// What the desktop notification of an arrival shows ("Option14value"); a stored value
+// other than 0 and 2 counts as SendersAndSubjects, as a store without the key does.
+enum class DesktopNotice { Off = 0, SendersAndSubjects = 1, CountOnly = 2 };
+
 struct Options {
     qint16 accountno = 0;
 
@@ -28,6 +32,7 @@ struct Options {
     bool iconRestore = false;       // "sOption11value"
     bool textButtons = false;       // "Option12value"
     bool modernDecoding = false;    // "Option13value"
+    DesktopNotice desktopNotice = DesktopNotice::SendersAndSubjects; // "Option14value"
 
     qint16 checkTimerMinutes = 0;   // "Checktimerval"
     qint16 closeTimerSeconds = 0;   // "Closetimerval"

@@ -45,6 +45,8 @@ inline constexpr NumberKey option11{"Option11value", 0}; // blink the icon on ne
 inline constexpr NumberKey soption11{"sOption11value", 0}; // normal icon again after blinking
 inline constexpr NumberKey option12{"Option12value", 0}; // text labels on the tool buttons
 inline constexpr NumberKey option13{"Option13value", 0}; // read every charset (UTF-8, Q words, MIME)
+// Desktop notification on new mail: 0 none, 1 senders and subjects, 2 the count only.
+inline constexpr NumberKey option14{"Option14value", 1};
 
 // Timers.
 inline constexpr NumberKey checkTimer{"Checktimerval", 0};     // minutes, 0 = no automatic check

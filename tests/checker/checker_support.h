@@ -8,6 +8,7 @@
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
+#include <tuple>
 #include <gtest/gtest.h>
 
 namespace lum::test {
@@ -45,6 +46,19 @@ struct FakeTrayWatch : TrayWatch {
         xembed = xEmbed;
         emit changed();
     }
+};
+
+// Records what the checker asks of the desktop's notification server; the test answers.
+struct FakeNotices : DesktopNotifications {
+    std::vector<std::tuple<quint32, QString, QString, QStringList>> sends; // replaced id, texts, actions
+    std::vector<quint32> closes;
+    void start() override {}
+    bool bodyMarkup() const override { return true; }
+    void notify(quint32 id, const QString &summary, const QString &body, const QStringList &actions) override
+    {
+        sends.emplace_back(id, summary, body, actions);
+    }
+    void close(quint32 id) override { closes.push_back(id); }
 };
 
 // Store lines as QSettings writes them, below [setting].

@@ -23,11 +23,15 @@ const QStringList twoAccounts{
 struct CheckerFixture : ::testing::Test {
     TempStore temp;
     std::unique_ptr<Checker> checker;
+    FakeNotices *notices = nullptr;
 
     void open(const QStringList &lines, const QString &optionsPath = QStringLiteral("/nonexistent/lumsetup"),
               CheckerPlatform platform = {})
     {
         writeStore(temp, lines);
+        auto n = std::make_unique<FakeNotices>();
+        notices = n.get();
+        platform.notices = std::move(n);
         checker = std::make_unique<Checker>(temp.store(), optionsPath, std::move(platform));
         checker->start();
     }
@@ -398,6 +402,34 @@ TEST_F(CheckerFixture, AnAddedAccountKeepsTheListWhole)
     ASSERT_TRUE(QTest::qWaitFor([&] { return checker->options().accountno == 2; }, 10000));
     EXPECT_FALSE(buttons());
     EXPECT_TRUE(listed("ab"));
+}
+
+// An arrival sends the notification though the popup is off; its actions show the list,
+// which closes it.
+TEST_F(CheckerFixture, DesktopNoticeOfAnArrivalShowsTheListOnItsActions)
+{
+    ScriptedServer server({"From: <a@x>\r\nSubject: a\r\n\r\n", "Subject: b&c\r\n\r\n"},
+                          ScriptedServer::Style::Whole);
+    open({"accountno=1", "Hname1=127.0.0.1", QStringLiteral("Portno1=%1").arg(server.port()),
+          "Option7value=1", "Option9value=1"});
+    checker->engine().checkmail();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notices->sends.size() == 1; }, 10000));
+    EXPECT_EQ(notices->sends[0], std::make_tuple(0u, QStringLiteral("Lumora: 新着メール 2通"),
+                                                 QStringLiteral(" — b&amp;c\n&lt;a@x&gt; — a"), noticeActions));
+    struct Row {
+        quint32 id;
+        const char *key;
+        bool shown;
+    };
+    const Row rows[] = {{6, "default", false}, {5, "other", false}, {5, "default", true}};
+    for (const Row &row : rows) {
+        checker->form().hide();
+        notices->closes.clear();
+        emit notices->sent(5);
+        emit notices->activated(row.id, QString::fromLatin1(row.key));
+        EXPECT_EQ(checker->form().isVisible(), row.shown) << row.id << row.key;
+        EXPECT_EQ(notices->closes, row.shown ? std::vector<quint32>{5} : std::vector<quint32>{}) << row.key;
+    }
 }
 
 TEST_F(CheckerFixture, CloseRequestAsksUnlessToldNotTo)

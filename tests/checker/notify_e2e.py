@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """New mail told and keys obeyed, on a virtual X display with a tray host, a private
-PulseAudio server (a null sink) and a private Dovecot.
+PulseAudio server (a null sink), dunst on a private session bus and a private Dovecot.
 
 1. Another client holds Ctrl+F7, and the store gives メーラー2 the check's Ctrl+F3 too.
    lumwatchd starts: "メーラー2の起動キーCtrl+F3の設定に失敗しました" and
@@ -11,8 +11,11 @@ PulseAudio server (a null sink) and a private Dovecot.
    three-second sound goes to the null sink, and the window hides after its one second
    while the sound still plays: nothing waits for the sound. The sink is suspended, so the
    sound never ends; it is given up a few seconds after its length.
-3. On a German keyboard map (Z and Y change places) the popup key Ctrl+Z shows the window,
-   Ctrl+F7 ends the program.
+   dunst shows one notification.
+3. A second message and Ctrl+F3: the notification is replaced, not joined by another.
+4. On a German keyboard map (Z and Y change places) the popup key Ctrl+Z shows the window,
+   which closes the notification: dunst's history holds the one notification, naming the
+   second message. Ctrl+F7 ends the program.
 No X error is reported on the way (the LED blinks through XKB).
 
 usage: notify_e2e.py BIN_DIR GRAB_KEY
@@ -30,6 +33,7 @@ import wave
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from dovecot import Dovecot, jis_word, message, scramble  # noqa: E402
+from dunst import Dunst  # noqa: E402
 from xsession import DEADLINE, Failure, XSession  # noqa: E402
 
 
@@ -78,7 +82,7 @@ def box_text(x, window):
     return x.clipboard()
 
 
-def story(x, bindir, grab_key, home, server):
+def story(x, bindir, grab_key, home, server, notices):
     runtime = os.path.join(home, "run")
     os.makedirs(runtime, mode=0o700)
     pulse = start_pulse(runtime)
@@ -100,7 +104,8 @@ def story(x, bindir, grab_key, home, server):
     try:
         if holder.stdout.readline().strip() != "grabbed":
             raise Failure("the other client could not take Ctrl+F7")
-        env = x.env(XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime)
+        env = x.env(XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime,
+                    DBUS_SESSION_BUS_ADDRESS=notices.address)
         checker = subprocess.Popen([os.path.join(bindir, "lumwatchd")], env=env,
                                    stderr=subprocess.PIPE, text=True)
         until(lambda: len(x.windows("Lumora")) == 2, "not two boxes for the keys")
@@ -146,6 +151,17 @@ def story(x, bindir, grab_key, home, server):
         if not sink_inputs(pulse):
             raise Failure("the sound ended before the popup hid: something waited for it")
         until(lambda: not sink_inputs(pulse), "a sound that cannot end was never given up")
+        until(lambda: notices.count("displayed") == 1, "no desktop notification")
+
+        server.deliver("hanako", message(jis_word("鈴木一郎") + " <ichiro@example.jp>",
+                                         jis_word("会議 & 日程"), "本文です。\n"))
+        before = logins(server)
+        x.keys("ctrl+F3")
+        until(lambda: logins(server) > before, "Ctrl+F3 did not check again")
+        x.wait_for_window("2通のメールが届いています!")
+        until(lambda: not x.windows("2通のメールが届いています!"), "the popup did not hide", 10)
+        if (notices.count("displayed"), notices.count("history")) != (1, 0):
+            raise Failure("the second notification did not replace the first")
         panel = x.wait_for_window("panel")
         tree = subprocess.run(["xwininfo", "-tree", "-id", panel], env=x.env(), capture_output=True,
                               text=True).stdout
@@ -153,14 +169,19 @@ def story(x, bindir, grab_key, home, server):
             raise Failure("the icon is not in the tray:\n" + tree)
         subprocess.run(["setxkbmap", "de"], env=x.env(), check=True, timeout=DEADLINE)
         # Pressed until it works: lumwatchd learns of the new map on its own time.
-        until(lambda: x.keys("ctrl+z") or x.windows("1通のメールが届いています!"),
+        until(lambda: x.keys("ctrl+z") or x.windows("2通のメールが届いています!"),
               "Ctrl+Z on the German map did not show the window")
+        until(lambda: notices.count("history") == 1, "the shown list did not close the notification")
+        shown = [(n["appname"], n["summary"], n["body"], n["category"]) for n in notices.history()]
+        if shown != [("Lumora", "Lumora: 新着メール 1通",
+                      "鈴木一郎 &lt;ichiro@example.jp&gt; — 会議 &amp; 日程", "email.arrived")]:
+            raise Failure("dunst showed %r" % shown)
         x.keys("ctrl+F7")
         if checker.wait(DEADLINE) != 0:
             raise Failure("lumwatchd ended with %d" % checker.returncode)
         errors = checker.stderr.read()
-        if "X Error" in errors or "BadAccess" in errors:
-            raise Failure("X errors:\n" + errors)
+        if "X Error" in errors or "BadAccess" in errors or "デスクトップ通知" in errors:
+            raise Failure("X or notification errors:\n" + errors)
     finally:
         for p in (holder, checker):
             if p and p.poll() is None:
@@ -178,6 +199,7 @@ def main():
     bindir, grab_key = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     server = Dovecot()
     x = None
+    notices = None
     home = tempfile.mkdtemp(prefix="lumnotify-")
     try:
         server.add_user("hanako", "pw")
@@ -186,7 +208,8 @@ def main():
         server.start()
         x = XSession()
         x.start_tray()
-        story(x, bindir, grab_key, home, server)
+        notices = Dunst(x, os.path.join(home, "bus"))
+        story(x, bindir, grab_key, home, server, notices)
         shutil.rmtree(home, ignore_errors=True)
         print("notify_e2e: ok")
     except Failure as e:
@@ -196,6 +219,8 @@ def main():
         print("notify_e2e: FAIL: %s" % e, file=sys.stderr)
         sys.exit(1)
     finally:
+        if notices:
+            notices.close()
         if x:
             x.close()
         server.stop()

@@ -165,10 +165,11 @@ TEST_F(AccountFormTest, LookingAtTheCertificateOffersARefusedOneForTrust)
         EXPECT_TRUE(push(&f, "LookCert")->isEnabled());
         EXPECT_EQ(child<QLabel>(&f, "CertStatus")->text(), QString::fromUtf8(row.status)) << row.name;
         ASSERT_EQ(user.questions.size(), row.asked ? 1u : 0u) << row.name;
-        if (row.asked)
+        if (row.asked) {
             EXPECT_EQ(user.questions[0].second,
                       "ｻｰﾊﾞｰ証明書が自己署名です\n\nSHA-256:c0ffee\n\nこの証明書を信頼しますか？\n"
                       "信頼すると、証明書が変わるまではこのｻｰﾊﾞｰに接続します。");
+        }
         push(&f, "Command1")->click();
         EXPECT_EQ(editor.currentAccount.sslpin, row.pin) << row.name;
     }

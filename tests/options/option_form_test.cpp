@@ -87,6 +87,7 @@ TEST_F(OptionFormTest, EmptyStoreShowsTheDefaults)
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(combo(form.get(), QStringLiteral("cmb_Key%1").arg(i))->currentText(),
                   QStringLiteral("Ctrl+F%1 キー").arg(i + 2));
+    EXPECT_EQ(combo(form.get(), "cmb_Notice")->currentText(), "差出人と件名");
     auto *list = child<QTableWidget>(form.get(), "accountList");
     EXPECT_EQ(list->rowCount(), 0);
     EXPECT_EQ(list->columnWidth(0), twipsToPixels(4960, form->logicalDpiX()));
@@ -267,6 +268,7 @@ TEST_F(OptionFormTest, OkSavesEveryOptionFromTheControls)
     check(form.get(), "soption11")->setChecked(true);
     check(form.get(), "option12")->setChecked(true);
     check(form.get(), "option13")->setChecked(true);
+    combo(form.get(), "cmb_Notice")->setCurrentText("件数のみ");
     edit(form.get(), "timerbox1")->setText("15");
     edit(form.get(), "timerbox3")->setText("3");
     edit(form.get(), "timerbox5")->setText("8");
@@ -280,7 +282,7 @@ TEST_F(OptionFormTest, OkSavesEveryOptionFromTheControls)
         {"Option3value", "0"},   {"Option4value", "1"},  {"Option5value", "0"},
         {"Option6value", "0"},   {"Option7value", "0"},  {"Option8value", "0"},
         {"Option9value", "0"},   {"Option10value", "1"}, {"Option11value", "1"},
-        {"sOption11value", "1"}, {"Option12value", "1"}, {"Option13value", "1"}, {"Checktimerval", "15"},
+        {"sOption11value", "1"}, {"Option12value", "1"}, {"Option13value", "1"}, {"Option14value", "2"}, {"Checktimerval", "15"},
         {"Closetimerval", "20"}, {"Timeupval", "3"},     {"Lighttimerval", "5"},
         {"Lighttimerval2", "8"}, {"Mailerdir1", "/usr/bin/mutt"}, {"Mailerdir2", ""},
         {"Icodir1", "内蔵"},     {"Icodir2", "内蔵"},    {"Icodir3", "内蔵"},

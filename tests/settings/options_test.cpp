@@ -34,6 +34,7 @@ TEST(LoadOptions, EmptyStoreGivesDefaults)
     EXPECT_EQ(o.frmHeight, 4710);
     EXPECT_TRUE(o.mailerDir[0].isEmpty());
     EXPECT_TRUE(o.wavDir.isEmpty());
+    EXPECT_EQ(o.desktopNotice, DesktopNotice::SendersAndSubjects);
 }
 
 struct StoredNumberRow {
@@ -56,7 +57,8 @@ TEST_P(StoredNumber, Converts)
     const std::map<std::string, qint16> got{
         {"Checktimerval", o.checkTimerMinutes}, {"Timeupval", o.timeUpMinutes},
         {"frmWidth", o.frmWidth}, {"frmHeight", o.frmHeight}, {"grdWidth3", o.grdWidth[3]},
-        {"Hotkeynum5", o.hotkeyCodes[5]}, {"accountno", o.accountno}};
+        {"Hotkeynum5", o.hotkeyCodes[5]}, {"accountno", o.accountno},
+        {"Option14value", qint16(o.desktopNotice)}};
     EXPECT_EQ(got.at(row.key), row.expected);
 }
 
@@ -72,7 +74,10 @@ INSTANTIATE_TEST_SUITE_P(
                     StoredNumberRow{"huge_gives_default", "accountno", "99999999999999999999", 0},
                     StoredNumberRow{"wide_window_clamped", "frmWidth", "40000", 32767},
                     StoredNumberRow{"huge_window_clamped", "frmHeight", "123456789012345678901", 32767},
-                    StoredNumberRow{"window_garbage_default", "frmHeight", "x1", 4710}),
+                    StoredNumberRow{"window_garbage_default", "frmHeight", "x1", 4710},
+                    StoredNumberRow{"notice_off", "Option14value", "0", 0},
+                    StoredNumberRow{"notice_count_only", "Option14value", "2", 2},
+                    StoredNumberRow{"notice_unknown_shows_senders", "Option14value", "7", 1}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(LoadOptions, FlagsAreNonZero)

@@ -1,0 +1,54 @@
+"""dunst as the desktop's notification server on a private session bus, for one story. The
+bus starts no service by itself. dunst keeps a notification until it is closed: only a
+close moves it into the history."""
+import json
+import os
+import subprocess
+import time
+
+from xsession import DEADLINE, Failure
+
+BUS_CONFIG = """<busconfig><type>session</type><listen>unix:dir={folder}</listen>
+<auth>EXTERNAL</auth><policy context="default"><allow send_destination="*" eavesdrop="true"/>
+<allow eavesdrop="true"/><allow own="*"/></policy></busconfig>"""
+DUNSTRC = "[global]\nfont = Noto Sans CJK JP 11\nmarkup = full\n[urgency_normal]\ntimeout = 0\n"
+
+
+class Dunst:
+    def __init__(self, x, folder):
+        """x: the XSession dunst shows on; folder: for the bus socket and the configuration."""
+        os.makedirs(folder, exist_ok=True)
+        for name, text in (("bus.conf", BUS_CONFIG.format(folder=folder)), ("dunstrc", DUNSTRC)):
+            with open(os.path.join(folder, name), "w") as f:
+                f.write(text)
+        self.bus = subprocess.Popen(["dbus-daemon", "--config-file=" + os.path.join(folder, "bus.conf"),
+                                     "--nofork", "--print-address=1"], stdout=subprocess.PIPE,
+                                    stderr=subprocess.DEVNULL, text=True, start_new_session=True)
+        self.address = self.bus.stdout.readline().strip()
+        self.env = x.env(DBUS_SESSION_BUS_ADDRESS=self.address)
+        self.dunst = subprocess.Popen(["dunst", "-config", os.path.join(folder, "dunstrc")], env=self.env,
+                                      stderr=subprocess.DEVNULL, start_new_session=True)
+        end = time.monotonic() + DEADLINE
+        while self._ctl("is-paused").returncode != 0:
+            if time.monotonic() > end:
+                self.close()
+                raise Failure("dunst did not start on a private bus")
+            time.sleep(0.1)
+
+    def _ctl(self, *args):
+        return subprocess.run(["dunstctl", *args], env=self.env, capture_output=True, text=True,
+                              timeout=DEADLINE)
+
+    def count(self, which):
+        """Notifications "displayed", "history" or "waiting"."""
+        return int(self._ctl("count", which).stdout.strip() or -1)
+
+    def history(self):
+        """The closed notifications, newest first, each as a dict of its fields."""
+        return [{k: v["data"] for k, v in n.items()} for n in json.loads(self._ctl("history").stdout)["data"][0]]
+
+    def close(self):
+        for p in (self.dunst, self.bus):
+            if p.poll() is None:
+                p.terminate()
+                p.wait()
