@@ -5,12 +5,12 @@ session bus, against a private Dovecot. The desktop runs as nobody; the test sta
 1. lumwatchd starts natively on Wayland, hidden (no window in sway's tree), with its
    StatusNotifierItem registered at waybar's watcher.
 2. New mail, checked with `lumwatchd --command check`, comes as one notification
-   "Lumora: 新着メール 1通" with the line "差出人 — 件名"; a second arrival replaces it
-   ("2通"), it does not add another.
+   "Lumora: 新着メール 1通" with the line "差出人 — 件名"; the next arrival, of two
+   messages, replaces it ("2通", a line for each), it does not add another.
 3. Invoking the notification shows the list; closing the window hides it; a left click on
    the icon in waybar shows it again.
-4. A third arrival while the list is shown: `--command check` logs in again, the notification
-   says "3通"; the desktop is saved as SCREENSHOT_DIR/wayland-desktop.png.
+4. One more arrival while the list is shown: `--command check` logs in again and a new
+   notification tells of it; the desktop is saved as SCREENSHOT_DIR/wayland-desktop.png.
 5. `--command exit` ends the checker with its layout stored.
 
 usage: wayland_e2e.py BIN_DIR SCREENSHOT_DIR
@@ -23,19 +23,20 @@ import tempfile
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from dovecot import Dovecot, jis_word, message  # noqa: E402
 from lumstore import account, write_store  # noqa: E402
-from wayland import WaylandSession, copy_for_user, give, until  # noqa: E402
+from wayland import HEIGHT, WIDTH, WaylandSession, copy_for_user, give, until  # noqa: E402
 from xsession import DEADLINE, Failure  # noqa: E402
 
 MAIL = [("山田花子", "hanako@example.jp", "会議の資料について"),
         ("佐藤一郎", "ichiro@example.jp", "来週の予定"),
+        ("鈴木", "suzuki@example.jp", "お疲れさまです"),
         ("経理部", "keiri@example.co.jp", "請求書の送付")]
 APP = "lumwatchd"
 
 
-def arrive(server, n):
-    name, address, subject = MAIL[n - 1]
-    server.deliver("hanako", message(jis_word(name) + " <" + address + ">", jis_word(subject),
-                                     "本文です。\n"))
+def arrive(server, mail):
+    for name, address, subject in mail:
+        server.deliver("hanako", message(jis_word(name) + " <" + address + ">",
+                                         jis_word(subject), "本文です。\n"))
 
 
 def logins(server):
@@ -53,21 +54,23 @@ def story(desk, server, lumwatchd, shots):
     def command(name):
         return desk.run(lumwatchd, "--command", name, XDG_CONFIG_HOME=config).returncode
 
-    def check_for(count):
-        """--command check with one more message on the server: a login, and the one
-        notification, replaced, saying count."""
-        arrive(server, count)
+    def check_for(mail):
+        """--command check with mail arrived on the server: a login, and the one notification
+        telling of it; returns mako's id of it."""
+        arrive(server, mail)
         before = logins(server)
         if command("check") != 0:
             raise Failure("--command check was not delivered")
         until(lambda: logins(server) > before, "--command check made no login")
-        summary = "Lumora: 新着メール %d通" % count
+        summary = "Lumora: 新着メール %d通" % len(mail)
         until(lambda: [n["summary"] for n in desk.notifications()] == [summary],
               "no single notification %r: %r" % (summary, desk.notifications()))
-        name, _, subject = MAIL[count - 1]
-        body = desk.notifications()[0]["body"]
-        if not any(name in line and line.endswith(" — " + subject) for line in body.splitlines()):
-            raise Failure("the notification's lines lack %s — %s:\n%s" % (name, subject, body))
+        shown = desk.notifications()[0]
+        lines = shown["body"].splitlines()
+        for name, _, subject in mail:
+            if not any(name in line and line.endswith(" — " + subject) for line in lines):
+                raise Failure("the notification lacks %s — %s:\n%s" % (name, subject, shown["body"]))
+        return shown["id"]
 
     checker = desk.spawn([lumwatchd], "lumwatchd", XDG_CONFIG_HOME=config, QT_QPA_PLATFORM="wayland")
     until(desk.tray_items, "lumwatchd registered no StatusNotifierItem")
@@ -75,8 +78,9 @@ def story(desk, server, lumwatchd, shots):
     if desk.windows(APP):
         raise Failure("lumwatchd did not start hidden: %r" % desk.windows(APP))
 
-    check_for(1)
-    check_for(2)
+    first = check_for(MAIL[:1])
+    if check_for(MAIL[1:3]) != first:
+        raise Failure("the second notification is not the first one replaced")
     if desk.run("makoctl", "invoke").returncode != 0:
         raise Failure("makoctl invoke failed")
     until(lambda: desk.windows(APP), "invoking the notification did not show the list")
@@ -90,8 +94,9 @@ def story(desk, server, lumwatchd, shots):
         raise Failure("waybar shows %d icons, not lumwatchd's alone: %r" % (len(icons), icons))
     desk.click((icons[0][0] + icons[0][1]) // 2, 15)
     until(lambda: desk.windows(APP), "a left click on the icon did not show the list")
+    desk.click(WIDTH - 40, HEIGHT - 40, press=False)  # off the icon, for the picture
 
-    check_for(3)
+    check_for(MAIL[3:])
     desk.screenshot(os.path.join(shots, "wayland-desktop.png"))
 
     if command("exit") != 0:

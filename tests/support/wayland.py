@@ -122,11 +122,12 @@ class VirtualPointer:
                 return
             yield obj, word & 0xFFFF, body
 
-    def click(self, x, y):
+    def click(self, x, y, press=True):
+        """A left click at x, y; only the move there without press."""
         stamp = int(time.monotonic() * 1000) & 0xFFFFFFFF
         self._send(self.pointer, 1, struct.pack("<5I", stamp, x, y, WIDTH, HEIGHT))  # motion_absolute
         self._send(self.pointer, 4)  # frame
-        for state in (1, 0):
+        for state in (1, 0) if press else ():
             self._send(self.pointer, 2, struct.pack("<3I", stamp, 0x110, state))  # BTN_LEFT
             self._send(self.pointer, 4)
         list(self._roundtrip())
@@ -259,8 +260,8 @@ class WaylandSession:
             raise Failure("%s: %s" % (args[0], out.stderr.decode(errors="replace")))
         return out.stdout
 
-    def click(self, x, y):
-        self.pointer.click(x, y)
+    def click(self, x, y, press=True):
+        self.pointer.click(x, y, press)
 
     def screenshot(self, path):
         """The whole output as PNG."""
