@@ -13,7 +13,7 @@ packages=(
   pulseaudio pulseaudio-utils
   dunst dbus-daemon dbus-bin systemd  # notify_e2e: dunst on a private bus; busctl for dunstctl
   librsvg2-bin desktop-file-utils dpkg-dev
-  sway waybar mako-notifier grim wtype dbus-user-session
+  sway waybar mako-notifier grim wtype dbus-user-session  # wayland_e2e: a headless sway desktop
 )
 
 missing=()
