@@ -205,9 +205,16 @@ class WaylandSession:
         self.procs.append(proc)
         return proc
 
-    def run(self, *args, **extra):
+    def run(self, *args, text=True, **extra):
         return subprocess.run(args, env=self.env(**extra), user=USER, group=GROUP, extra_groups=[],
-                              cwd=self.home, capture_output=True, text=True, timeout=DEADLINE)
+                              cwd=self.home, capture_output=True, text=text, timeout=DEADLINE)
+
+    def grim(self, *args):
+        """grim's picture of the output (or of -g GEOMETRY) as bytes."""
+        out = self.run("grim", *args, "-", text=False)
+        if out.returncode != 0:
+            raise Failure("grim: " + out.stderr.decode(errors="replace"))
+        return out.stdout
 
     def swaymsg(self, *args):
         out = self.run("swaymsg", "-r", *args)
@@ -238,7 +245,7 @@ class WaylandSession:
 
     def tray_icons(self):
         """The x ranges of what waybar draws on its background: the tray's icons, left to right."""
-        ppm = self.run_bytes("grim", "-t", "ppm", "-g", "0,0 %dx%d" % (WIDTH, BAR_HEIGHT), "-")
+        ppm = self.grim("-t", "ppm", "-g", "0,0 %dx%d" % (WIDTH, BAR_HEIGHT))
         header = ppm.split(b"\n", 3)  # P6, width height, 255, samples
         width, height = map(int, header[1].split())
         pixels = header[3]
@@ -253,13 +260,6 @@ class WaylandSession:
                 start = None
         return icons
 
-    def run_bytes(self, *args):
-        out = subprocess.run(args, env=self.env(), user=USER, group=GROUP, extra_groups=[],
-                             cwd=self.home, capture_output=True, timeout=DEADLINE)
-        if out.returncode != 0:
-            raise Failure("%s: %s" % (args[0], out.stderr.decode(errors="replace")))
-        return out.stdout
-
     def click(self, x, y, press=True):
         self.pointer.click(x, y, press)
 
@@ -267,7 +267,7 @@ class WaylandSession:
         """The whole output as PNG."""
         os.makedirs(os.path.dirname(path), exist_ok=True)
         with open(path, "wb") as f:
-            f.write(self.run_bytes("grim", "-t", "png", "-"))
+            f.write(self.grim("-t", "png"))
 
     def close(self):
         if self.pointer:
