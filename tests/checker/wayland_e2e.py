@@ -3,7 +3,8 @@
 session bus, against a private Dovecot. The desktop runs as nobody; the test stays root.
 
 1. lumwatchd starts natively on Wayland, hidden (no window in sway's tree), with its
-   StatusNotifierItem registered at waybar's watcher.
+   StatusNotifierItem registered at waybar's watcher. While waybar is away the list stands
+   in for the icon; when it is back, the icon is there again and the list hides.
 2. New mail, checked with `lumwatchd --command check`, comes as one notification
    "Lumora: 新着メール 1通" with the line "差出人 — 件名"; the next arrival, of two
    messages, replaces it ("2通", a line for each), it does not add another.
@@ -77,6 +78,10 @@ def story(desk, server, lumwatchd, shots):
     until(lambda: logins(server) > 0, "no check at start")
     if desk.windows(APP):
         raise Failure("lumwatchd did not start hidden: %r" % desk.windows(APP))
+    desk.stop_bar()
+    until(lambda: desk.windows(APP), "without a tray the list does not stand in for the icon")
+    desk.start_bar()
+    until(lambda: desk.tray_items() and not desk.windows(APP), "the tray back did not take the icon")
 
     first = check_for(MAIL[:1])
     if check_for(MAIL[1:3]) != first:

@@ -143,6 +143,7 @@ class WaylandSession:
         self.home = home
         self.procs = []
         self.pointer = None
+        self.bar = None
         self.runtime = os.path.join(home, "run")
         os.makedirs(self.runtime, mode=0o700)
         files = {"sway.conf": SWAY, "waybar.json": json.dumps(WAYBAR), "waybar.css": WAYBAR_CSS,
@@ -176,19 +177,27 @@ class WaylandSession:
         display, ipc = until(sockets, "sway did not start")
         self.base.update(WAYLAND_DISPLAY=display, SWAYSOCK=ipc)
         until(lambda: self.run("swaymsg", "-t", "get_outputs").returncode == 0, "sway does not answer")
-        self.spawn(["waybar", "-c", os.path.join(self.home, "waybar.json"),
-                    "-s", os.path.join(self.home, "waybar.css")], "waybar")
         self.spawn(["mako", "--config", os.path.join(self.home, "mako.conf")], "mako")
-        until(lambda: "true" in self.run("busctl", "--user", "get-property", "org.kde.StatusNotifierWatcher",
-                                         "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher",
-                                         "IsStatusNotifierHostRegistered").stdout,
-              "waybar's tray did not start")
+        self.start_bar()
         until(lambda: self.run("busctl", "--user", "status", "org.freedesktop.Notifications").returncode == 0,
               "mako did not start")
         # The test is root and may connect to the user's display; the pointer device makes the
         # seat offer a pointer, which waybar takes up once it appears.
         self.pointer = VirtualPointer(os.path.join(self.runtime, display))
         until(lambda: "pointer" in json.dumps(self.swaymsg("-t", "get_seats")), "the seat has no pointer")
+
+    def start_bar(self):
+        """waybar, up once its tray is the StatusNotifierWatcher with a host."""
+        self.bar = self.spawn(["waybar", "-c", os.path.join(self.home, "waybar.json"),
+                               "-s", os.path.join(self.home, "waybar.css")], "waybar")
+        until(lambda: "true" in self.run("busctl", "--user", "get-property", "org.kde.StatusNotifierWatcher",
+                                         "/StatusNotifierWatcher", "org.kde.StatusNotifierWatcher",
+                                         "IsStatusNotifierHostRegistered").stdout,
+              "waybar's tray did not start")
+
+    def stop_bar(self):
+        os.killpg(self.bar.pid, 15)
+        self.bar.wait(DEADLINE)
 
     def env(self, **extra):
         return dict(self.base, **extra)
