@@ -43,6 +43,20 @@ def stop(proc):
         proc.wait()
 
 
+def private_env(x, home, name):
+    """A settings folder and a runtime folder of its own for one part of the story."""
+    config = os.path.join(home, "config-" + name)
+    runtime = os.path.join(home, "run-" + name)
+    os.makedirs(runtime, mode=0o700, exist_ok=True)
+    return config, x.env(XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime)
+
+
+def terminate(checker, when):
+    checker.send_signal(signal.SIGTERM)
+    if checker.wait(DEADLINE) != 0:
+        raise Failure("lumwatchd ended with %d %s" % (checker.returncode, when))
+
+
 def command(bindir, env, name):
     bare = {k: v for k, v in env.items() if k != "DISPLAY"}
     return subprocess.run([os.path.join(bindir, "lumwatchd"), "--command", name], env=bare,
@@ -126,10 +140,7 @@ def users_day(x, bindir, shots, home, server):
 
 
 def late_tray(x, bindir, home, server):
-    config = os.path.join(home, "config-late")
-    runtime = os.path.join(home, "run-late")
-    os.makedirs(runtime, mode=0o700, exist_ok=True)
-    env = x.env(XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime)
+    config, env = private_env(x, home, "late")
     write_store(config, ["accountno=1", "Option5value=0", "Checktimerval=0"]
                 + account(1, "太郎", server.port, "taro", "pw-t", (0, 0xFFFFFF)))
     x.stop_tray()
@@ -141,28 +152,21 @@ def late_tray(x, bindir, home, server):
         x.wait_gone("Lumora")
         x.stop_tray()
         x.wait_for_window("Lumora")
-        checker.send_signal(signal.SIGTERM)
-        if checker.wait(DEADLINE) != 0:
-            raise Failure("lumwatchd ended with %d after the tray host" % checker.returncode)
+        terminate(checker, "after the tray host")
     finally:
         stop(checker)
         x.start_tray()
 
 
 def first_run(x, bindir, home):
-    config = os.path.join(home, "config-empty")
-    runtime = os.path.join(home, "run-empty")
-    os.makedirs(runtime, mode=0o700, exist_ok=True)
-    env = x.env(XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime)
+    _, env = private_env(x, home, "empty")
     checker = subprocess.Popen([os.path.join(bindir, "lumwatchd")], env=env)
     try:
         box = x.wait_for_window("Lumora")
         x.focus(box)
         x.keys("Return")
         x.wait_for_window("OPTION")
-        checker.send_signal(signal.SIGTERM)
-        if checker.wait(DEADLINE) != 0:
-            raise Failure("lumwatchd ended with %d during the first run" % checker.returncode)
+        terminate(checker, "during the first run")
     finally:
         stop(checker)
         subprocess.run(["pkill", "-f", os.path.join(bindir, "lumsetup")])

@@ -42,21 +42,6 @@ ignore-timeout=1
 default-timeout=0
 """
 
-BUS = """<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:path={path}</listen>
-  <auth>EXTERNAL</auth>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-"""
-
-
 def until(predicate, what, deadline=DEADLINE):
     """predicate's first true value, polled until the deadline; a Failure naming what after."""
     end = time.monotonic() + deadline
@@ -147,7 +132,7 @@ class WaylandSession:
         self.runtime = os.path.join(home, "run")
         os.makedirs(self.runtime, mode=0o700)
         files = {"sway.conf": SWAY, "waybar.json": json.dumps(WAYBAR), "waybar.css": WAYBAR_CSS,
-                 "mako.conf": MAKO, "bus.conf": BUS.format(path=os.path.join(self.runtime, "bus"))}
+                 "mako.conf": MAKO}
         for name, text in files.items():
             with open(os.path.join(home, name), "w", encoding="utf-8") as f:
                 f.write(text)
@@ -163,8 +148,8 @@ class WaylandSession:
             raise
 
     def _start(self):
-        self.spawn(["dbus-daemon", "--nofork", "--nopidfile", "--config-file",
-                    os.path.join(self.home, "bus.conf")], "bus")
+        self.spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile",
+                    "--address=" + self.base["DBUS_SESSION_BUS_ADDRESS"]], "bus")
         until(lambda: self.run("busctl", "--user", "status").returncode == 0, "no session bus")
         self.spawn(["sway", "-c", os.path.join(self.home, "sway.conf")], "sway",
                    WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1", WLR_RENDERER="pixman")
