@@ -17,7 +17,6 @@ can be seen.
 
 Run as root from the repository after a build:  python3 scripts/bench-lumcheck.py [build]
 """
-import email.header
 import os
 import poplib
 import shutil
@@ -30,39 +29,10 @@ import time
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
 from dovecot import Dovecot, self_signed  # noqa: E402
+from bench_mail import BODY, message, poplib_check, write_settings  # noqa: E402
 BUILD = sys.argv[1] if len(sys.argv) > 1 else os.path.join(ROOT, "build")
 LUMCHECK = os.path.join(BUILD, "bin", "lumcheck")
 ROUNDS = 5
-
-NAMES = ["山田太郎", "佐藤花子", "鈴木一郎", "高橋美咲", "田中健太"]
-SUBJECTS = ["会議の件", "請求書の送付について", "こんにちは", "週報（第%d週）", "新製品のご案内", "テスト"]
-
-
-def encoded(text):
-    return email.header.Header(text, "iso-2022-jp").encode()
-
-
-def message(i, body):
-    name = NAMES[i % len(NAMES)]
-    subject = SUBJECTS[i % len(SUBJECTS)]
-    if "%d" in subject:
-        subject = subject % i
-    head = (f"Message-ID: <bench{i}@example.jp>\r\n"
-            f"Date: Mon, 7 Dec 2026 10:00:00 +0900\r\n"
-            f"From: {encoded(name)} <user{i}@example.jp>\r\n"
-            f"To: taro@example.jp\r\n"
-            f"Subject: {encoded(subject)}\r\n"
-            f"MIME-Version: 1.0\r\n"
-            f"Content-Type: text/plain; charset=ISO-2022-JP\r\n\r\n").encode("ascii")
-    return head + body
-
-
-def write_settings(cfg, port, user, extra="", host="127.0.0.1"):
-    os.makedirs(os.path.join(cfg, "lumwatch"), exist_ok=True)
-    with open(os.path.join(cfg, "lumwatch", "lumwatch.ini"), "w") as f:
-        f.write(f"[setting]\naccountno=1\nAname1=bench\nHname1={host}\n"
-                f"Portno1={port}\nUname1={user}\nPassw1=\"112 97 115 115 \"\nCheck1=1\n{extra}")
-    os.chmod(os.path.join(cfg, "lumwatch", "lumwatch.ini"), 0o600)
 
 
 def run_lumcheck(cfg, args=()):
@@ -75,36 +45,9 @@ def run_lumcheck(cfg, args=()):
     return elapsed, r.stdout
 
 
-def decode(value):
-    return str(email.header.make_header(email.header.decode_header(value)))
-
-
-def header(lines, name):
-    prefix = name.lower() + ":"
-    for line in lines:
-        text = line.decode("ascii", "replace")
-        if text.lower().startswith(prefix):
-            return text[len(prefix):].strip()
-    return ""
-
-
-def poplib_check(port, user, context=None):
-    t = time.perf_counter()
-    p = poplib.POP3_SSL("localhost", port, context=context) if context else poplib.POP3("127.0.0.1", port)
-    p.user(user)
-    p.pass_("pass")
-    count, _ = p.stat()
-    rows = []
-    for n in range(1, count + 1):
-        _, lines, _ = p.top(n, 5)
-        rows.append((decode(header(lines, "From")), decode(header(lines, "Subject"))))
-    p.quit()
-    return time.perf_counter() - t, rows
-
-
 def poplib_retrieve(port, user):
     t = time.perf_counter()
-    elapsed, _ = poplib_check(port, user)
+    poplib_check(port, user)
     p = poplib.POP3("127.0.0.1", port)
     p._MAXLINE = 1 << 20
     p.user(user)
@@ -124,8 +67,7 @@ def main():
     if not os.path.exists(LUMCHECK):
         sys.exit(f"{LUMCHECK} is missing: build first (bash scripts/build.sh build)")
     cfg = tempfile.mkdtemp(prefix="lumbench-cfg-")
-    line = "本日は晴天なり。メールの性能を測っています。".encode("iso-2022-jp") + b"\r\n"
-    many = [message(i, line * 3) for i in range(1, 2001)]
+    many = [message(i, BODY * 3) for i in range(1, 2001)]
     big_body = b""
     big_line = ("二十メガバイトの本文です。" * 2).encode("iso-2022-jp") + b"\r\n"
     big_body = big_line * (20 * 1024 * 1024 // len(big_line))
