@@ -1,0 +1,307 @@
+#!/usr/bin/env python3
+"""Benchmark (not a test): checks against a distant server.
+
+A proxy in this script stands between the clients and a private Dovecot and delays every
+chunk each way by half the round trip (RTT 20 ms, or --rtt MS), with no bandwidth limit and
+many chunks in flight; opening a connection through it costs one round trip, as a TCP
+handshake does. Mailboxes of 2,000 and of 20,000 Japanese messages (ISO-2022-JP From and
+Subject).
+
+1. A first (cold) check of each mailbox, with a settings store and an XDG_CACHE_HOME of its
+   own: lumcheck against
+   - a pipelined client, the limit: USER/PASS/STAT in one write, then TOP n 5 for every
+     message with up to 64 outstanding, then QUIT. Target ratio: <= 1.5.
+   - poplib doing USER/PASS/STAT and TOP n 5 for each message in lockstep (From and Subject
+     decoded), for comparison.
+2. The check after one new message arrives: a check, one message delivered, then the next
+   check with the same store and XDG_CACHE_HOME, counted in round trips (time / RTT).
+   Target: <= 10 for both mailboxes.
+
+Times are medians of a few rounds (fewer for 20,000). A lockstep check of 20,000 messages
+takes 20,000 round trips (400 s at 20 ms), so no client runs longer than --limit S (60 s):
+such a run is stopped, not repeated, and its time is a lower bound (">").
+lumcheck's times include starting the program.
+
+Run as root from the repository after a build:  python3 scripts/bench-distant.py [build] [--rtt MS] [--limit S]
+"""
+import argparse
+import asyncio
+import collections
+import glob
+import multiprocessing
+import os
+import shutil
+import socket
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
+from dovecot import MAIL_GID, MAIL_UID, Dovecot, free_port  # noqa: E402
+from bench_mail import BODY, message, poplib_check, write_settings  # noqa: E402
+
+SIZES = {2000: 3, 20000: 3}  # messages: rounds
+WINDOW = 64
+TARGET_LIMIT_RATIO = 1.5
+TARGET_NEW_MAIL_TRIPS = 10
+
+
+# The proxy ------------------------------------------------------------------------------
+
+async def pipe(reader, writer, delay):
+    """Copies reader to writer, each chunk written delay seconds after it was read; a reader
+    task and a writer task, so that chunks in flight don't wait for each other."""
+    loop = asyncio.get_running_loop()
+    queue = collections.deque()
+    ready = asyncio.Event()
+
+    async def read():
+        while True:
+            try:
+                data = await reader.read(1 << 16)
+            except OSError:
+                data = b""
+            queue.append((loop.time() + delay, data))
+            ready.set()
+            if not data:
+                return
+
+    async def write():
+        while True:
+            await ready.wait()
+            ready.clear()
+            while queue:
+                due, data = queue[0]
+                if due > loop.time():
+                    await asyncio.sleep(due - loop.time())
+                queue.popleft()
+                if not data or writer.is_closing():
+                    writer.close()
+                    return
+                writer.write(data)
+
+    await asyncio.gather(read(), write())
+
+
+async def serve(upstream_port, rtt, conn):
+    async def client(reader, writer):
+        await asyncio.sleep(rtt)  # the handshake's round trip
+        try:
+            up_reader, up_writer = await asyncio.open_connection("127.0.0.1", upstream_port)
+        except OSError:
+            writer.close()
+            return
+        await asyncio.gather(pipe(reader, up_writer, rtt / 2), pipe(up_reader, writer, rtt / 2),
+                             return_exceptions=True)
+
+    port = free_port()
+    server = await asyncio.start_server(client, "127.0.0.1", port)
+    conn.send(port)
+    async with server:
+        await server.serve_forever()
+
+
+def run_proxy(upstream_port, rtt, conn):
+    os.nice(-10)  # the network's delays stay what they are on a busy machine
+    asyncio.run(serve(upstream_port, rtt, conn))
+
+
+def start_proxy(upstream_port, rtt):
+    """A process of its own, so that the clients measured here don't hold it up; returns
+    (process, port)."""
+    parent, child = multiprocessing.Pipe()
+    proc = multiprocessing.Process(target=run_proxy, args=(upstream_port, rtt, child), daemon=True)
+    proc.start()
+    return proc, parent.recv()
+
+
+# The mailboxes -------------------------------------------------------------------------
+
+def fill(server, user, count):
+    """count messages written straight into the maildir, as Dovecot.deliver does."""
+    server.add_user(user, "pass")
+    new = os.path.join(server.dir, "mail", user, "new")
+    for i in range(1, count + 1):
+        path = os.path.join(new, "%d.M%dP1.lumbench" % (1700000000 + i, i))
+        with open(path, "wb") as f:
+            f.write(message(i, BODY * 3))
+        os.chown(path, MAIL_UID, MAIL_GID)
+
+
+def deliver_one(server, user, n):
+    """One more message; returns a function that takes it away again."""
+    name = "%d.M%dP1.lumnew" % (1800000000 + n, n)
+    path = os.path.join(server.dir, "mail", user, "new", name)
+    with open(path, "wb") as f:
+        f.write(message(100000 + n, BODY * 3))
+    os.chown(path, MAIL_UID, MAIL_GID)
+
+    def remove():
+        for p in glob.glob(os.path.join(server.dir, "mail", user, "*", name + "*")):
+            os.unlink(p)
+    return remove
+
+
+# The clients ---------------------------------------------------------------------------
+
+def run_lumcheck(lumcheck, cfg, cache, limit, args=()):
+    """Returns (seconds, lines listed or None when it was stopped at the limit)."""
+    env = dict(os.environ, XDG_CONFIG_HOME=cfg, XDG_CACHE_HOME=cache)
+    t = time.perf_counter()
+    try:
+        r = subprocess.run([lumcheck, *args], env=env, capture_output=True, timeout=limit)
+    except subprocess.TimeoutExpired:
+        return time.perf_counter() - t, None
+    elapsed = time.perf_counter() - t
+    if r.returncode != 0 or r.stderr:
+        sys.exit(f"lumcheck failed: {r.stderr.decode(errors='replace')}")
+    return elapsed, r.stdout.count(b"\n")
+
+
+def pipelined_check(port, user):
+    """The limit: every command that can go ahead goes ahead. Returns (seconds, count)."""
+    t = time.perf_counter()
+    with socket.create_connection(("127.0.0.1", port)) as s:
+        f = s.makefile("rb")
+
+        def status():
+            line = f.readline()
+            if not line.startswith(b"+OK"):
+                raise RuntimeError(f"pipelined client: {line!r}")
+            return line
+
+        status()
+        s.sendall(f"USER {user}\r\nPASS pass\r\nSTAT\r\n".encode())
+        status()
+        status()
+        count = int(status().split()[1])
+        sent = 0
+        for n in range(1, count + 1):
+            if sent < count:
+                upto = min(count, n - 1 + WINDOW)
+                if upto > sent:
+                    s.sendall(b"".join(b"TOP %d 5\r\n" % k for k in range(sent + 1, upto + 1))
+                              + (b"QUIT\r\n" if upto == count else b""))
+                    sent = upto
+            status()
+            while f.readline() != b".\r\n":
+                pass
+        if count == 0:
+            s.sendall(b"QUIT\r\n")
+        status()
+    return time.perf_counter() - t, count
+
+
+# Measuring -----------------------------------------------------------------------------
+
+def rounds_of(run, rounds, limit):
+    """run() -> (seconds, finished); returns (median, bound, rounds run), bound when a run
+    reached the limit (then it is not repeated)."""
+    samples = []
+    for _ in range(rounds):
+        seconds, finished = run()
+        samples.append(seconds)
+        if not finished:
+            return statistics.median(samples), True, len(samples)
+    return statistics.median(samples), False, len(samples)
+
+
+def shown(value, bound, digits=2):
+    """value with ">" before it when it is a lower bound."""
+    return f"{'>' if bound else ''}{value:.{digits}f}"
+
+
+def verdict(value, bound, target):
+    if value > target:
+        return "over"
+    return "unknown" if bound else "ok"
+
+
+def measure(lumcheck, server, port, direct_port, user, count, rounds, rtt, limit, work):
+    pipelined_check(direct_port, user)  # Dovecot indexes the new maildir once, untimed
+    limit_s = statistics.median(pipelined_check(port, user)[0] for _ in range(rounds))
+
+    def poplib_run():
+        seconds, rows, total = poplib_check(port, user, limit=limit)
+        return seconds, len(rows) == total
+    pop_s, pop_bound, pop_rounds = rounds_of(poplib_run, rounds, limit)
+
+    cold, fresh = [], []
+    for r in range(rounds):
+        cfg, cache = tempfile.mkdtemp(dir=work), tempfile.mkdtemp(dir=work)
+        write_settings(cfg, port, user)
+        seconds, lines = run_lumcheck(lumcheck, cfg, cache, limit)
+        cold.append((seconds, lines is None))
+        if lines is not None and lines != count:
+            sys.exit(f"lumcheck listed {lines} of {count} messages")
+        remove = deliver_one(server, user, r + 1)
+        seconds, lines = run_lumcheck(lumcheck, cfg, cache, limit)
+        fresh.append((seconds, lines is None))
+        remove()
+        if lines is not None and lines != count + 1:
+            sys.exit(f"lumcheck listed {lines} of {count + 1} messages")
+        if cold[-1][1] or fresh[-1][1]:
+            break
+    lum_s = statistics.median(s for s, _ in cold)
+    lum_bound = any(b for _, b in cold)
+    new_s = statistics.median(s for s, _ in fresh)
+    new_bound = any(b for _, b in fresh)
+
+    n = f"{count:,}"
+    print(f"cold check of {n} messages: lumcheck {shown(lum_s, lum_bound, 3)} s, "
+          f"pipelined limit {shown(limit_s, False, 3)} s, poplib {shown(pop_s, pop_bound, 3)} s"
+          f" (rounds: {len(cold)}, {rounds}, {pop_rounds})")
+    to_limit = lum_s / limit_s
+    print(f"  lumcheck / pipelined limit: {shown(to_limit, lum_bound)}")
+    if lum_bound and pop_bound:
+        print("  lumcheck / poplib: unknown (both stopped at the limit)")
+    else:
+        print(f"  lumcheck / poplib: {'>' if lum_bound else '<' if pop_bound else ''}{lum_s / pop_s:.2f}")
+    trips = new_s / rtt
+    print(f"check of {n} messages after one new message: lumcheck {shown(new_s, new_bound, 3)} s"
+          f" = {shown(trips, new_bound, 1)} round trips{' (the check before it was stopped)' if lum_bound else ''}")
+    return [(f"cold check of {n}, lumcheck / pipelined limit", to_limit, lum_bound, 2, TARGET_LIMIT_RATIO),
+            (f"check of {n} after one new message, round trips", trips, new_bound, 1, TARGET_NEW_MAIL_TRIPS)]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
+    parser.add_argument("build", nargs="?", default=os.path.join(ROOT, "build"))
+    parser.add_argument("--rtt", type=float, default=20, metavar="MS")
+    parser.add_argument("--limit", type=float, default=60, metavar="S")
+    args = parser.parse_args()
+    lumcheck = os.path.join(args.build, "bin", "lumcheck")
+    if not os.path.exists(lumcheck):
+        sys.exit(f"{lumcheck} is missing: build first (bash scripts/build.sh build)")
+    rtt = args.rtt / 1000
+
+    work = tempfile.mkdtemp(prefix="lumbench-distant-")
+    server = Dovecot()
+    t = time.perf_counter()
+    for count in SIZES:
+        fill(server, f"m{count}", count)
+    print(f"{sum(SIZES):,} messages written in {time.perf_counter() - t:.1f} s; RTT {args.rtt:g} ms, "
+          f"limit {args.limit:g} s per client run")
+    server.start()
+    proxy, port = start_proxy(server.port, rtt)
+    try:
+        start = statistics.median(run_lumcheck(lumcheck, work, work, None, ["--version"])[0] for _ in range(3))
+        print(f"start of lumcheck (--version), included in its times: {start:.3f} s = {start / rtt:.1f} round trips")
+        targets = []
+        for count, rounds in SIZES.items():
+            targets += measure(lumcheck, server, port, server.port, f"m{count}", count, rounds, rtt,
+                               args.limit, work)
+        for name, value, bound, digits, target in targets:
+            print(f"target: {name}: {shown(value, bound, digits)} (target <= {target:g}) {verdict(value, bound, target)}")
+    finally:
+        proxy.terminate()
+        proxy.join()
+        server.stop()
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()
