@@ -1,7 +1,10 @@
 // Kept summaries are read back only by the owner they were written for, and only whole.
 #include "pop3/kept_summaries.h"
+#include "pop3/qt/file_kept_store.h"
+#include "support/file_modes.h"
 
 #include <QCryptographicHash>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace lum {
@@ -62,6 +65,21 @@ TEST(KeptSummaries, BoundByTheMailbox)
     EXPECT_NE(kept.find("uid-2"), nullptr);
     EXPECT_NE(owner.fileName(), KeptOwner({"pop.example.jp", 995, "taro", Decoding::Classic}).fileName());
     EXPECT_EQ(owner.fileName(), KeptOwner({"pop.example.jp", 995, "hanako", Decoding::Modern}).fileName());
+}
+
+TEST(KeptSummaries, FilesOnlyTheirOwnerReads)
+{
+    QTemporaryDir home;
+    const QString folder = home.filePath("cache/lumwatch");
+    test::ScopedUmask open(0);
+    FileKeptStore store(folder);
+    EXPECT_TRUE(store.load("a").isEmpty()); // nothing kept yet
+    store.save("a", "first");
+    store.save("a", "second");
+    EXPECT_EQ(store.load("a"), "second");
+    EXPECT_EQ(test::modeOf(folder), 0700);
+    EXPECT_EQ(test::modeOf(folder + "/a"), 0600);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"a"}); // no temporary left
 }
 
 } // namespace
