@@ -60,34 +60,47 @@ QByteArrayView withoutTerminator(QByteArrayView text)
 
 } // namespace
 
-void subListSet(const QByteArray &rstrBuf, MailTable &table, int account, int message,
-                Decoding decoding)
+Summary summaryOf(const QByteArray &topReply, Decoding decoding)
+{
+    Summary s;
+    if (decoding == Decoding::Modern) {
+        const QByteArrayView header = headerOf(messageOfReply(topReply));
+        s.subject = listField(header, "Subject");
+        s.from = listField(header, "From");
+    } else {
+        s.subject = summarySubject(topReply);
+        s.from = summaryFrom(topReply);
+    }
+    s.attach = findCi(topReply, kBoundaryParameter) >= 0;
+    s.identity = messageIdentity(topReply);
+    return s;
+}
+
+void fileSummary(Summary summary, MailTable &table, int account, int message)
 {
     MailRecord *record = table.record(account, message);
     if (!record)
         return;
-    QString subject;
-    QString from;
-    if (decoding == Decoding::Modern) {
-        const QByteArrayView header = headerOf(messageOfReply(rstrBuf));
-        subject = listField(header, "Subject");
-        from = listField(header, "From");
-    } else {
-        subject = summarySubject(rstrBuf);
-        from = summaryFrom(rstrBuf);
-    }
-    MessageIdentity identity = messageIdentity(rstrBuf);
     // A body belongs to one message: another message in the slot (after a deletion on the
     // server the numbers move) must not show it, even with the same From and Subject.
-    if (from != record->from || subject != record->subject || identity != record->identity) {
+    if (summary.from != record->from || summary.subject != record->subject
+        || summary.identity != record->identity) {
         record->body.clear();
         record->retrieved = false;
     }
-    record->attach = findCi(rstrBuf, kBoundaryParameter) >= 0;
-    record->from = from;
-    record->subject = subject;
+    record->attach = summary.attach;
+    record->from = std::move(summary.from);
+    record->subject = std::move(summary.subject);
     record->mark = false;
-    record->identity = std::move(identity);
+    record->identity = std::move(summary.identity);
+}
+
+void subListSet(const QByteArray &rstrBuf, MailTable &table, int account, int message,
+                Decoding decoding)
+{
+    if (!table.record(account, message))
+        return;
+    fileSummary(summaryOf(rstrBuf, decoding), table, account, message);
 }
 
 void subListSet2(QByteArray &rstrBuf, MailTable &table, int account, int mno, Decoding decoding)

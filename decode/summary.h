@@ -9,9 +9,24 @@ namespace lum {
 // Modern: every charset, B and Q words, MIME bodies and RFC 2231 names ("Option13value").
 enum class Decoding { Classic, Modern };
 
-// From one TOP reply (header block and first body lines): From, Subject, Attach, Mark
-// cleared, identity; the Body is emptied when From or Subject changed. A number outside
-// the table changes nothing.
+// What the list shows of one message and what identifies it, read from its TOP reply.
+struct Summary {
+    QString from;
+    QString subject;
+    bool attach = false;
+    MessageIdentity identity;
+
+    bool operator==(const Summary &) const = default;
+};
+
+Summary summaryOf(const QByteArray &topReply, Decoding decoding);
+
+// Files summary as the row of message: From, Subject, Attach, Mark cleared, identity; the
+// Body is emptied when From, Subject or the identity changed. A number outside the table
+// changes nothing.
+void fileSummary(Summary summary, MailTable &table, int account, int message);
+
+// From one TOP reply (header block and first body lines): fileSummary(summaryOf(...)).
 void subListSet(const QByteArray &rstrBuf, MailTable &table, int account, int message,
                 Decoding decoding = Decoding::Classic);
 

@@ -1,0 +1,23 @@
+#pragma once
+// Kept summaries in $XDG_CACHE_HOME/lumwatch/: the folder only its owner may enter (700),
+// the files only its owner may read (600), each replaced by a rename so that a reader never
+// sees half of one.
+
+#include "pop3/kept_store.h"
+
+namespace lum {
+
+class FileKeptStore : public KeptStore {
+public:
+    // folder: where the files are; by default the user's cache folder for lumwatch.
+    explicit FileKeptStore(QString folder = defaultFolder());
+    static QString defaultFolder();
+
+    QByteArray load(const QString &name) override;
+    void save(const QString &name, const QByteArray &bytes) override;
+
+private:
+    QString folder_;
+};
+
+} // namespace lum
