@@ -6,13 +6,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace lum {
 namespace {
 
-constexpr QByteArrayView kSegmentOpener = "\x1b$B";
-constexpr QByteArrayView kCloserB = "\x1b(B";
-constexpr QByteArrayView kCloserJ = "\x1b(J";
 constexpr qsizetype kEscapeLength = 3;
 
 constexpr int kRows = 94;
@@ -166,17 +164,36 @@ private:
     qsizetype size_ = 0;
 };
 
-std::optional<QString> jisToText(QByteArrayView text, QByteArrayView closer)
+// First escape ESC second third at or after from (third in either case), or -1. The same
+// as findCi for a three-byte escape, whose ESC occurs only at its start; one memchr per
+// escape instead of a search set up anew for every segment.
+qsizetype findEscape(QByteArrayView text, qsizetype from, char second, char third)
+{
+    const char *p = text.data();
+    const qsizetype n = text.size();
+    while (from < n) {
+        const void *esc = std::memchr(p + from, '\x1b', size_t(n - from));
+        if (!esc)
+            return -1;
+        const qsizetype at = static_cast<const char *>(esc) - p;
+        if (at + 2 < n && p[at + 1] == second && (p[at + 2] == third || p[at + 2] == third - 0x20))
+            return at;
+        from = at + 1;
+    }
+    return -1;
+}
+
+std::optional<QString> jisToText(QByteArrayView text, char closerFinal)
 {
     // Never more characters than bytes: a pair gives at most two, a byte at most one.
     TextBuffer acc(text.size());
     const PairTable &pairs = pairTable();
     qsizetype pos = 0;
     for (;;) {
-        const qsizetype opener = findCi(text, kSegmentOpener, pos);
+        const qsizetype opener = findEscape(text, pos, '$', 'b');
         if (opener < 0)
             break;
-        const qsizetype close = findCi(text, closer, opener + kEscapeLength);
+        const qsizetype close = findEscape(text, opener + kEscapeLength, '(', closerFinal);
         if (close < 0)
             break;
         const qsizetype end = close + kEscapeLength;
@@ -185,7 +202,7 @@ std::optional<QString> jisToText(QByteArrayView text, QByteArrayView closer)
         // A segment with an encoded word in it is decoded first; any other comes back
         // from DecodeBWord as it is, so it is read in place.
         QByteArray decoded;
-        if (findCi(segment, kWordOpener) >= 0) {
+        if (std::memchr(segment.data(), '=', size_t(segment.size())) && findCi(segment, kWordOpener) >= 0) {
             decoded = DecodeBWord(segment.toByteArray());
             segment = decoded;
         }
@@ -200,8 +217,10 @@ std::optional<QString> jisToText(QByteArrayView text, QByteArrayView closer)
             if (c1 < 0x20 || c2 < 0x20) {
                 acc.putByte(c1);
                 acc.putByte(c2);
-            } else if (jisPairSjisCode(c1, c2) != 0) {
-                acc.put(pairs.at(c1 - 0x20, c2 - 0x20));
+            } else if (c1 > 0x20 && c1 <= 0x20 + kRows && c2 <= 0x20 + kRows) {
+                // The table holds 0 exactly where jisPairSjisCode has no code.
+                if (const char16_t ch = pairs.at(c1 - 0x20, c2 - 0x20))
+                    acc.put(ch);
             }
         }
         pos = end;
@@ -261,12 +280,12 @@ QString JisPairToSjis(uchar c1, uchar c2)
 
 std::optional<QString> JisToTextB(const QByteArray &text)
 {
-    return jisToText(text, kCloserB);
+    return jisToText(text, 'b');
 }
 
 std::optional<QString> JisToTextJ(const QByteArray &text)
 {
-    return jisToText(text, kCloserJ);
+    return jisToText(text, 'j');
 }
 
 } // namespace lum
