@@ -49,6 +49,13 @@ void scan(QByteArrayView hay, QByteArrayView needle, qsizetype from, bool ci, On
     const char first = pat[0];
     // A folded letter may stand for two bytes; any other byte is matched only by itself.
     const bool exactFirst = !(ci && first >= 'a' && first <= 'z');
+    const char upper = char(first - 'a' + 'A');
+    const auto find = [&](char c, qsizetype start) {
+        const void *at = std::memchr(data + start, c, size_t(n - start));
+        return at ? static_cast<const char *>(at) - data : n;
+    };
+    qsizetype nextLower = -1;
+    qsizetype nextUpper = -1;
     qsizetype k = 0;
     for (qsizetype i = from; i < n; ++i) {
         if (k == 0) {
@@ -58,8 +65,12 @@ void scan(QByteArrayView hay, QByteArrayView needle, qsizetype from, bool ci, On
                     return;
                 i = static_cast<const char *>(at) - data;
             } else {
-                while (i < n && fold(data[i], ci) != first)
-                    ++i;
+                // The next of either case, each found by memchr and kept until passed.
+                if (nextLower < i)
+                    nextLower = find(first, i);
+                if (nextUpper < i)
+                    nextUpper = find(upper, i);
+                i = std::min(nextLower, nextUpper);
                 if (i == n)
                     return;
             }
