@@ -84,6 +84,13 @@ bool isTrailByte(uchar c)
 
 bool holdsDoubleByte(QByteArrayView bytes)
 {
+    // Lead bytes have the high bit set; text without one (all real ISO-2022-JP) is told by
+    // a loop the compiler can run on many bytes at a time.
+    uchar high = 0;
+    for (const char c : bytes)
+        high |= uchar(c);
+    if (!(high & 0x80))
+        return false;
     for (qsizetype i = 0; i + 1 < bytes.size(); ++i) {
         if (isLeadByte(uchar(bytes[i]))) {
             if (isTrailByte(uchar(bytes[i + 1])))
