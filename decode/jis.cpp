@@ -171,6 +171,24 @@ private:
     qsizetype size_ = 0;
 };
 
+// Whether the bytes hold "=?", with which every encoded word starts. Pairs hold "=" often
+// (0x3D is a byte of many kanji), the two together hardly ever.
+bool holdsWordStart(QByteArrayView bytes)
+{
+    const char *p = bytes.data();
+    const qsizetype n = bytes.size();
+    for (qsizetype from = 0; from + 1 < n;) {
+        const void *eq = std::memchr(p + from, '=', size_t(n - 1 - from));
+        if (!eq)
+            return false;
+        const qsizetype at = static_cast<const char *>(eq) - p;
+        if (p[at + 1] == '?')
+            return true;
+        from = at + 1;
+    }
+    return false;
+}
+
 // First escape ESC second third at or after from (third in either case), or -1. The same
 // as findCi for a three-byte escape, whose ESC occurs only at its start; one memchr per
 // escape instead of a search set up anew for every segment.
@@ -209,7 +227,7 @@ std::optional<QString> jisToText(QByteArrayView text, char closerFinal)
         // A segment with an encoded word in it is decoded first; any other comes back
         // from DecodeBWord as it is, so it is read in place.
         QByteArray decoded;
-        if (std::memchr(segment.data(), '=', size_t(segment.size())) && findCi(segment, kWordOpener) >= 0) {
+        if (holdsWordStart(segment) && findCi(segment, kWordOpener) >= 0) {
             decoded = DecodeBWord(segment.toByteArray());
             segment = decoded;
         }
