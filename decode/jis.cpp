@@ -6,13 +6,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 
 namespace lum {
 namespace {
 
-constexpr QByteArrayView kSegmentOpener = "\x1b$B";
-constexpr QByteArrayView kCloserB = "\x1b(B";
-constexpr QByteArrayView kCloserJ = "\x1b(J";
 constexpr qsizetype kEscapeLength = 3;
 
 constexpr int kRows = 94;
@@ -86,6 +84,13 @@ bool isTrailByte(uchar c)
 
 bool holdsDoubleByte(QByteArrayView bytes)
 {
+    // Lead bytes have the high bit set; text without one (all real ISO-2022-JP) is told by
+    // a loop the compiler can run on many bytes at a time.
+    uchar high = 0;
+    for (const char c : bytes)
+        high |= uchar(c);
+    if (!(high & 0x80))
+        return false;
     for (qsizetype i = 0; i + 1 < bytes.size(); ++i) {
         if (isLeadByte(uchar(bytes[i]))) {
             if (isTrailByte(uchar(bytes[i + 1])))
@@ -166,17 +171,54 @@ private:
     qsizetype size_ = 0;
 };
 
-std::optional<QString> jisToText(QByteArrayView text, QByteArrayView closer)
+// Whether the bytes hold "=?", with which every encoded word starts. Pairs hold "=" often
+// (0x3D is a byte of many kanji), the two together hardly ever.
+bool holdsWordStart(QByteArrayView bytes)
+{
+    const char *p = bytes.data();
+    const qsizetype n = bytes.size();
+    for (qsizetype from = 0; from + 1 < n;) {
+        const void *eq = std::memchr(p + from, '=', size_t(n - 1 - from));
+        if (!eq)
+            return false;
+        const qsizetype at = static_cast<const char *>(eq) - p;
+        if (p[at + 1] == '?')
+            return true;
+        from = at + 1;
+    }
+    return false;
+}
+
+// First escape ESC second third at or after from (third in either case), or -1. The same
+// as findCi for a three-byte escape, whose ESC occurs only at its start; one memchr per
+// escape instead of a search set up anew for every segment.
+qsizetype findEscape(QByteArrayView text, qsizetype from, char second, char third)
+{
+    const char *p = text.data();
+    const qsizetype n = text.size();
+    while (from < n) {
+        const void *esc = std::memchr(p + from, '\x1b', size_t(n - from));
+        if (!esc)
+            return -1;
+        const qsizetype at = static_cast<const char *>(esc) - p;
+        if (at + 2 < n && p[at + 1] == second && (p[at + 2] == third || p[at + 2] == third - 0x20))
+            return at;
+        from = at + 1;
+    }
+    return -1;
+}
+
+std::optional<QString> jisToText(QByteArrayView text, char closerFinal)
 {
     // Never more characters than bytes: a pair gives at most two, a byte at most one.
     TextBuffer acc(text.size());
     const PairTable &pairs = pairTable();
     qsizetype pos = 0;
     for (;;) {
-        const qsizetype opener = findCi(text, kSegmentOpener, pos);
+        const qsizetype opener = findEscape(text, pos, '$', 'b');
         if (opener < 0)
             break;
-        const qsizetype close = findCi(text, closer, opener + kEscapeLength);
+        const qsizetype close = findEscape(text, opener + kEscapeLength, '(', closerFinal);
         if (close < 0)
             break;
         const qsizetype end = close + kEscapeLength;
@@ -185,7 +227,7 @@ std::optional<QString> jisToText(QByteArrayView text, QByteArrayView closer)
         // A segment with an encoded word in it is decoded first; any other comes back
         // from DecodeBWord as it is, so it is read in place.
         QByteArray decoded;
-        if (findCi(segment, kWordOpener) >= 0) {
+        if (holdsWordStart(segment) && findCi(segment, kWordOpener) >= 0) {
             decoded = DecodeBWord(segment.toByteArray());
             segment = decoded;
         }
@@ -200,8 +242,10 @@ std::optional<QString> jisToText(QByteArrayView text, QByteArrayView closer)
             if (c1 < 0x20 || c2 < 0x20) {
                 acc.putByte(c1);
                 acc.putByte(c2);
-            } else if (jisPairSjisCode(c1, c2) != 0) {
-                acc.put(pairs.at(c1 - 0x20, c2 - 0x20));
+            } else if (c1 > 0x20 && c1 <= 0x20 + kRows && c2 <= 0x20 + kRows) {
+                // The table holds 0 exactly where jisPairSjisCode has no code.
+                if (const char16_t ch = pairs.at(c1 - 0x20, c2 - 0x20))
+                    acc.put(ch);
             }
         }
         pos = end;
@@ -261,12 +305,12 @@ QString JisPairToSjis(uchar c1, uchar c2)
 
 std::optional<QString> JisToTextB(const QByteArray &text)
 {
-    return jisToText(text, kCloserB);
+    return jisToText(text, 'b');
 }
 
 std::optional<QString> JisToTextJ(const QByteArray &text)
 {
-    return jisToText(text, kCloserJ);
+    return jisToText(text, 'j');
 }
 
 } // namespace lum

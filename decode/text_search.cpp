@@ -12,8 +12,8 @@ char fold(char c, bool caseInsensitive)
 }
 
 // Knuth-Morris-Pratt over haystack[from..], calling onMatch(start) for every occurrence
-// until it returns false. Between matches memchr skips to the next possible start: the
-// texts are megabytes and the needles mostly start with a byte that is rare in them.
+// until it returns false. Between matches memmem or memchr skips to the next possible
+// start: the texts are megabytes, and most places in them can't start a match.
 template <class OnMatch>
 void scan(QByteArrayView hay, QByteArrayView needle, qsizetype from, bool ci, OnMatch onMatch)
 {
@@ -23,7 +23,7 @@ void scan(QByteArrayView hay, QByteArrayView needle, qsizetype from, bool ci, On
         return;
     // Header names and escapes are short: no allocation for them on every search.
     constexpr qsizetype kInline = 64;
-    char patInline[kInline];
+    char patInline[kInline] = {};
     qsizetype borderInline[kInline];
     std::vector<char> patHeap;
     std::vector<qsizetype> borderHeap;
@@ -49,17 +49,69 @@ void scan(QByteArrayView hay, QByteArrayView needle, qsizetype from, bool ci, On
     const char first = pat[0];
     // A folded letter may stand for two bytes; any other byte is matched only by itself.
     const bool exactFirst = !(ci && first >= 'a' && first <= 'z');
+    const char upper = char(first - 'a' + 'A');
+    const auto find = [&](char c, qsizetype start) {
+        const void *at = std::memchr(data + start, c, size_t(n - start));
+        return at ? static_cast<const char *>(at) - data : n;
+    };
+    qsizetype nextLower = -1;
+    qsizetype nextUpper = -1;
+    // An anchor: a few bytes of the needle that match only themselves (the whole start of
+    // it without caseInsensitive, else its longest run without a letter). Between matches
+    // memmem skips to the next place where the anchor lies and the first byte fits; no
+    // match starts before it.
+    constexpr qsizetype kAnchorMax = 8;
+    qsizetype anchorAt = 0;
+    qsizetype anchorLen = 0;
+    if (!ci) {
+        anchorLen = std::min(m, kAnchorMax);
+    } else {
+        for (qsizetype j = 0; j < m;) {
+            if (pat[j] >= 'a' && pat[j] <= 'z') {
+                ++j;
+                continue;
+            }
+            qsizetype e = j;
+            while (e < m && !(pat[e] >= 'a' && pat[e] <= 'z'))
+                ++e;
+            if (e - j > anchorLen) {
+                anchorAt = j;
+                anchorLen = e - j;
+            }
+            j = e;
+        }
+        anchorLen = std::min(anchorLen, kAnchorMax);
+    }
     qsizetype k = 0;
     for (qsizetype i = from; i < n; ++i) {
         if (k == 0) {
-            if (exactFirst) {
+            if (anchorLen > 0) {
+                for (;;) {
+                    const qsizetype a = i + anchorAt;
+                    if (a + anchorLen > n)
+                        return;
+                    const void *at = memmem(data + a, size_t(n - a), pat + anchorAt, size_t(anchorLen));
+                    if (!at)
+                        return;
+                    const qsizetype start = static_cast<const char *>(at) - data - anchorAt;
+                    if (fold(data[start], ci) == first) {
+                        i = start;
+                        break;
+                    }
+                    i = start + 1;
+                }
+            } else if (exactFirst) {
                 const void *at = std::memchr(data + i, first, size_t(n - i));
                 if (!at)
                     return;
                 i = static_cast<const char *>(at) - data;
             } else {
-                while (i < n && fold(data[i], ci) != first)
-                    ++i;
+                // The next of either case, each found by memchr and kept until passed.
+                if (nextLower < i)
+                    nextLower = find(first, i);
+                if (nextUpper < i)
+                    nextUpper = find(upper, i);
+                i = std::min(nextLower, nextUpper);
                 if (i == n)
                     return;
             }

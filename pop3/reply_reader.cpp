@@ -84,6 +84,16 @@ bool ReplyReader::takeLine(QByteArrayView &line)
     }
 }
 
+// The peer is misbehaving: the connection is to be dropped.
+ReplyReader::Result ReplyReader::tooLarge()
+{
+    broken_ = true;
+    buffer_.clear();
+    pos_ = scan_ = 0;
+    block_.clear();
+    return Result::TooLarge;
+}
+
 void ReplyReader::compact()
 {
     if (pos_ == buffer_.size()) {
@@ -96,13 +106,51 @@ void ReplyReader::compact()
     }
 }
 
+// Data lines that go into the block unchanged (ended by CR LF, not starting with ".", not
+// over-long) are copied as they lie, as many at once as there are in a row; the line that
+// ends such a run is left to takeLine. False when the block grew beyond its bound.
+bool ReplyReader::takePlainLines()
+{
+    const char *base = buffer_.constData();
+    const qsizetype size = buffer_.size();
+    qsizetype end = pos_;
+    qsizetype from = std::max(scan_, pos_);
+    qsizetype total = block_.size();
+    bool fits = true;
+    while (end < size && base[end] != '.') {
+        const void *lf = std::memchr(base + from, '\n', size_t(size - from));
+        if (!lf) {
+            scan_ = size;
+            break;
+        }
+        const qsizetype at = static_cast<const char *>(lf) - base;
+        if (at == end || base[at - 1] != '\r' || at - 1 - end > maxLineLength)
+            break;
+        ++progress_;
+        total += at + 1 - end;
+        end = from = at + 1;
+        if (total > maxReply_) {
+            fits = false;
+            break;
+        }
+    }
+    block_.append(base + pos_, end - pos_);
+    pos_ = end;
+    scan_ = std::max(scan_, pos_);
+    return fits;
+}
+
 ReplyReader::Result ReplyReader::next(Reply &out)
 {
     if (broken_)
         return Result::TooLarge;
     Result result = Result::NeedData;
     QByteArrayView line;
-    while (result == Result::NeedData && takeLine(line)) {
+    while (result == Result::NeedData) {
+        if (collecting_ && !skipping_ && !takePlainLines())
+            return tooLarge();
+        if (!takeLine(line))
+            break;
         if (!collecting_) {
             const StatusClass c = classifyStatus(line);
             if (c == StatusClass::Other)
@@ -133,14 +181,8 @@ ReplyReader::Result ReplyReader::next(Reply &out)
             line = line.sliced(1);
         block_.append(line.data(), line.size());
         block_.append("\r\n", 2);
-        if (block_.size() > maxReply_) {
-            // The peer is misbehaving: the connection is to be dropped.
-            broken_ = true;
-            buffer_.clear();
-            pos_ = scan_ = 0;
-            block_.clear();
-            return Result::TooLarge;
-        }
+        if (block_.size() > maxReply_)
+            return tooLarge();
     }
     if (result == Result::Reply)
         expect(Framing::StatusLine);

@@ -55,6 +55,8 @@ public:
 private:
     // The next complete line starting at pos_, without its line end; false when none.
     bool takeLine(QByteArrayView &line);
+    bool takePlainLines();
+    Result tooLarge();
     void compact();
 
     QByteArray buffer_;

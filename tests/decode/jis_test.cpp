@@ -131,6 +131,7 @@ INSTANTIATE_TEST_SUITE_P(
                 u"a\uFFFD\x1b$B%F%9%H\x1b(B"_qs},
         TextRow{"control_pair_bytes_read_one_by_one", "\x1b$B\n\xb1\r\x82\x1b(B", u"\nｱ\r\uFFFD"_qs,
                 u"\x1b$B\nｱ\r\uFFFD\x1b(B"_qs},
+        TextRow{"equals_pairs_are_no_encoded_word", "\x1b$B==\x1b(B", u"十"_qs, u"\x1b$B==\x1b(B"_qs},
         TextRow{"empty", "", QString(), QString()}),
     [](const auto &info) { return std::string(info.param.name); });
 

@@ -41,6 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
         FindRow{"case_differs_folded", "SUBJECT: x", "subject: ", 0, true, 0},
         FindRow{"folding_is_ascii_only", "\xc1", "\xe1", 0, true, -1},
         FindRow{"self_overlapping_needle", "aaab", "aab", 0, false, 1},
+        FindRow{"folded_after_near_misses", "b=\"xBOUNDARY=BOUNDARY=\"", "boundary=\"", 0, true, 13},
         FindRow{"from_past_end", "abc", "c", 3, false, -1},
         FindRow{"negative_from_reads_from_start", "abc", "a", -5, false, 0},
         FindRow{"empty_needle_finds_nothing", "abc", "", 0, false, -1},
