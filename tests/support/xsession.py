@@ -37,19 +37,36 @@ class XSession:
         return dict(os.environ, DISPLAY=self.display, LANG="C.UTF-8", QT_QPA_PLATFORM="xcb", **extra)
 
     def start_tray(self):
-        """A notification area (trayer) at the bottom edge of the screen."""
-        self.tray = subprocess.Popen(
-            ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel",
-             "--width", "120", "--height", "24", "--transparent", "false"],
-            env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-            start_new_session=True)
-        self.wait_for_window("panel", exact=False)
+        """A notification area (trayer) at the bottom edge of the screen. A trayer started
+        right after another has ended now and then can't open the display and ends at once:
+        it is started again."""
+        end = time.monotonic() + DEADLINE
+        while True:
+            self.tray = subprocess.Popen(
+                ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel",
+                 "--width", "120", "--height", "24", "--transparent", "false"],
+                env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                start_new_session=True)
+            while self.tray.poll() is None and not self.windows("panel", exact=False):
+                if time.monotonic() > end:
+                    raise Failure("no window titled panel")
+                time.sleep(0.1)
+            if self.tray.poll() is None:
+                return
+            if time.monotonic() > end:
+                raise Failure("trayer ends at once (%d)" % self.tray.returncode)
 
     def stop_tray(self):
+        """Ends trayer; returns once the display takes new clients again."""
         if self.tray and self.tray.poll() is None:
             self.tray.terminate()
             self.tray.wait()
         self.tray = None
+        end = time.monotonic() + DEADLINE
+        while subprocess.run(["xdpyinfo"], env=self.env(), capture_output=True).returncode != 0:
+            if time.monotonic() > end:
+                raise Failure("the display takes no clients after trayer ended")
+            time.sleep(0.1)
 
     def position(self, window):
         out = self.xdotool("getwindowgeometry", window).stdout
