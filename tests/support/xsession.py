@@ -16,12 +16,14 @@ class Failure(Exception):
 
 class XSession:
     """The display and the tray host run in sessions of their own, out of reach of a Ctrl+C
-    in the terminal: the programs on the display are ended before close() ends them."""
+    in the terminal: the programs on the display are ended before close() ends them. The
+    display does not reset when its last client leaves (as between ending the tray host and
+    starting a program), so it takes new clients at every moment."""
 
     def __init__(self, size="1024x768x24", xvfb="Xvfb"):
         read_fd, write_fd = os.pipe()
         self.xvfb = subprocess.Popen(
-            [xvfb, "-displayfd", str(write_fd), "-screen", "0", size, "-nolisten", "tcp"],
+            [xvfb, "-displayfd", str(write_fd), "-screen", "0", size, "-nolisten", "tcp", "-noreset"],
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
             start_new_session=True)
         os.close(write_fd)
@@ -37,36 +39,19 @@ class XSession:
         return dict(os.environ, DISPLAY=self.display, LANG="C.UTF-8", QT_QPA_PLATFORM="xcb", **extra)
 
     def start_tray(self):
-        """A notification area (trayer) at the bottom edge of the screen. A trayer started
-        right after another has ended now and then can't open the display and ends at once:
-        it is started again."""
-        end = time.monotonic() + DEADLINE
-        while True:
-            self.tray = subprocess.Popen(
-                ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel",
-                 "--width", "120", "--height", "24", "--transparent", "false"],
-                env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                start_new_session=True)
-            while self.tray.poll() is None and not self.windows("panel", exact=False):
-                if time.monotonic() > end:
-                    raise Failure("no window titled panel")
-                time.sleep(0.1)
-            if self.tray.poll() is None:
-                return
-            if time.monotonic() > end:
-                raise Failure("trayer ends at once (%d)" % self.tray.returncode)
+        """A notification area (trayer) at the bottom edge of the screen."""
+        self.tray = subprocess.Popen(
+            ["trayer", "--edge", "bottom", "--align", "right", "--widthtype", "pixel",
+             "--width", "120", "--height", "24", "--transparent", "false"],
+            env=self.env(), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            start_new_session=True)
+        self.wait_for_window("panel", exact=False)
 
     def stop_tray(self):
-        """Ends trayer; returns once the display takes new clients again."""
         if self.tray and self.tray.poll() is None:
             self.tray.terminate()
             self.tray.wait()
         self.tray = None
-        end = time.monotonic() + DEADLINE
-        while subprocess.run(["xdpyinfo"], env=self.env(), capture_output=True).returncode != 0:
-            if time.monotonic() > end:
-                raise Failure("the display takes no clients after trayer ended")
-            time.sleep(0.1)
 
     def position(self, window):
         out = self.xdotool("getwindowgeometry", window).stdout
