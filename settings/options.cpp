@@ -58,6 +58,7 @@ void loadOptions(const SettingsStore &store, Options &o)
     o.iconRestore = flag(key::soption11);
     o.textButtons = flag(key::option12);
     o.modernDecoding = flag(key::option13);
+    o.fastCheck = flag(key::option15);
     const qint16 notice = readNumber(store, key::option14);
     o.desktopNotice = notice == 0   ? DesktopNotice::Off
                       : notice == 2 ? DesktopNotice::CountOnly

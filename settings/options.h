@@ -33,6 +33,7 @@ struct Options {
     bool textButtons = false;       // "Option12value"
     bool modernDecoding = false;    // "Option13value"
     DesktopNotice desktopNotice = DesktopNotice::SendersAndSubjects; // "Option14value"
+    bool fastCheck = true;          // "Option15value"
 
     qint16 checkTimerMinutes = 0;   // "Checktimerval"
     qint16 closeTimerSeconds = 0;   // "Closetimerval"

@@ -47,6 +47,8 @@ inline constexpr NumberKey option12{"Option12value", 0}; // text labels on the t
 inline constexpr NumberKey option13{"Option13value", 0}; // read every charset (UTF-8, Q words, MIME)
 // Desktop notification on new mail: 0 none, 1 senders and subjects, 2 the count only.
 inline constexpr NumberKey option14{"Option14value", 1};
+// Checks ask the server what it can do and use UIDL-kept rows and pipelined TOP (0: plain).
+inline constexpr NumberKey option15{"Option15value", 1};
 
 // Timers.
 inline constexpr NumberKey checkTimer{"Checktimerval", 0};     // minutes, 0 = no automatic check

@@ -58,7 +58,7 @@ TEST_P(StoredNumber, Converts)
         {"Checktimerval", o.checkTimerMinutes}, {"Timeupval", o.timeUpMinutes},
         {"frmWidth", o.frmWidth}, {"frmHeight", o.frmHeight}, {"grdWidth3", o.grdWidth[3]},
         {"Hotkeynum5", o.hotkeyCodes[5]}, {"accountno", o.accountno},
-        {"Option14value", qint16(o.desktopNotice)}};
+        {"Option14value", qint16(o.desktopNotice)}, {"Option15value", qint16(o.fastCheck)}};
     EXPECT_EQ(got.at(row.key), row.expected);
 }
 
@@ -77,7 +77,9 @@ INSTANTIATE_TEST_SUITE_P(
                     StoredNumberRow{"window_garbage_default", "frmHeight", "x1", 4710},
                     StoredNumberRow{"notice_off", "Option14value", "0", 0},
                     StoredNumberRow{"notice_count_only", "Option14value", "2", 2},
-                    StoredNumberRow{"notice_unknown_shows_senders", "Option14value", "7", 1}),
+                    StoredNumberRow{"notice_unknown_shows_senders", "Option14value", "7", 1},
+                    StoredNumberRow{"fast_check_off", "Option15value", "0", 0},
+                    StoredNumberRow{"fast_check_garbage_on", "Option15value", "x", 1}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(LoadOptions, FlagsAreNonZero)
