@@ -24,6 +24,8 @@ CheckerPlatform completed(CheckerPlatform p)
         p.trayWatch = makeTrayWatch();
     if (!p.notices)
         p.notices = makeDesktopNotifications();
+    if (!p.kept)
+        p.kept = std::make_unique<FileKeptStore>();
     return p;
 }
 
@@ -41,6 +43,7 @@ Checker::Checker(SettingsStore &store, QString optionsPath, CheckerPlatform plat
                  [this] { hideWindow(); }, [this](const QStringList &s) { sounds_.enqueue(s); }}),
       sounds_(*platform_.sound)
 {
+    engine_.setKeptStore(platform_.kept.get());
     model_.setAttachPicture(boundPicture());
     connect(platform_.hotkeys.get(), &GlobalHotkeys::pressed, this, &Checker::hotkeyPressed);
     DesktopNotifications *notices = platform_.notices.get();

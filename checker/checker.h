@@ -16,6 +16,7 @@
 #include "checker/tray.h"
 #include "checker/view_form.h"
 #include "pop3/engine.h"
+#include "pop3/qt/file_kept_store.h"
 #include "pop3/qt/qt_timers.h"
 #include "pop3/qt/qt_transport.h"
 #include "platform/desktop_notifications.h"
@@ -44,6 +45,7 @@ struct CheckerPlatform {
     std::unique_ptr<SoundPlayer> sound;
     std::unique_ptr<TrayWatch> trayWatch;
     std::unique_ptr<DesktopNotifications> notices;
+    std::unique_ptr<KeptStore> kept; // the summaries the checks keep between runs
 };
 
 // The desktop notification's one action, key and label: a click on it shows the list.

@@ -41,6 +41,7 @@ struct MailRecord {
     // with the body.
     bool retrieved = false;
     MessageIdentity identity; // of the message the check filed here
+    QByteArray uidl;          // its unique id, when the server listed them (UIDL)
 };
 
 // Accounts 1..accountCount, each with message numbers 1..messageSlots(account) (at least

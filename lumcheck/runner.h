@@ -4,6 +4,7 @@
 
 #include "lumcheck/report.h"
 #include "pop3/engine.h"
+#include "pop3/qt/file_kept_store.h"
 #include "pop3/qt/qt_timers.h"
 #include "pop3/qt/qt_transport.h"
 
@@ -40,6 +41,7 @@ private:
     const SettingsStore &store_;
     RunRequest req_;
     MailTable table_;
+    FileKeptStore kept_;
     QtTransport transport_;
     QtTimers timers_;
     Pop3Engine engine_;

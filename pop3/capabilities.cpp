@@ -1,6 +1,7 @@
 #include "pop3/capabilities.h"
 
 #include <QList>
+#include <QSet>
 
 namespace lum {
 
@@ -77,10 +78,12 @@ std::optional<std::vector<UniqueId>> parseUidlList(const QByteArray &block)
     if (!block.startsWith("+OK"))
         return std::nullopt;
     std::vector<UniqueId> ids;
+    QSet<QByteArray> seen;
     for (const QByteArray &line : dataLines(block)) {
         const std::optional<UniqueId> id = uniqueId(line);
-        if (!id || (!ids.empty() && id->message <= ids.back().message))
+        if (!id || (!ids.empty() && id->message <= ids.back().message) || seen.contains(id->uidl))
             return std::nullopt;
+        seen.insert(id->uidl);
         ids.push_back(*id);
     }
     return ids;

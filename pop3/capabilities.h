@@ -32,7 +32,8 @@ struct UniqueId {
 };
 
 // The "n uidl" lines of a UIDL reply, or nothing when a line is not one: a number from 1 in
-// increasing order, and an id of 1 to 70 characters from 0x21 to 0x7E.
+// increasing order, and an id of 1 to 70 characters from 0x21 to 0x7E that no other message
+// of the list has.
 std::optional<std::vector<UniqueId>> parseUidlList(const QByteArray &block);
 // One "+OK n uidl" answer to "UIDL n".
 std::optional<UniqueId> parseUidlLine(const QByteArray &statusLine);

@@ -40,6 +40,7 @@ void Pop3Engine::growTables()
         prevSize_.resize(n, 0);
         listed_.resize(n, 0);
         newMail_.resize(n, false);
+        kept_.resize(n);
     }
 }
 

@@ -1,7 +1,6 @@
-// The check session: log in, STAT, TOP n 5 for every message of a changed mailbox, QUIT.
+// The check session: log in, STAT, the rows of a changed mailbox (check_headers.cpp), QUIT.
 #include "pop3/engine.h"
 
-#include "decode/summary.h"
 #include "platform/codepage.h"
 
 #include <limits>
@@ -83,6 +82,9 @@ void Pop3Engine::checkReply(const ReplyReader::Reply &reply)
     case 5:
         topCollected(reply.block);
         break;
+    case dialogue::uidlSent:
+        uidlsAnswered(reply);
+        break;
     case 6:
         closeSession();
         break;
@@ -126,30 +128,7 @@ void Pop3Engine::evaluateStat(const QByteArray &statusLine)
     // interrupted check must be repeated in full, not taken as "unchanged" next time.
     statSize_ = stat->size;
     listed_[a] = 0;
-    headerIndex_ = 1;
-    step_ = 5;
-    subSend(QStringLiteral("TOP 1 5\r\n"), ReplyReader::Framing::MultiLine);
-}
-
-void Pop3Engine::topCollected(QByteArray block)
-{
-    replaceNul(block);
-    appendLog(block, "\r\n\r\n");
-    // The table grows with what the server has actually sent, not with what STAT claims.
-    table_.ensureMessages(index_, headerIndex_);
-    subListSet(block, table_, index_, headerIndex_,
-               opt_.modernDecoding ? Decoding::Modern : Decoding::Classic);
-    // Rows filed so far are listed even when the check breaks off before the last one.
-    listed_[size_t(index_)] = headerIndex_;
-    if (headerIndex_ < msgCount_) {
-        ++headerIndex_;
-        subSend(QStringLiteral("TOP %1 5\r\n").arg(headerIndex_), ReplyReader::Framing::MultiLine);
-    } else {
-        const size_t a = size_t(index_);
-        prevCount_[a] = msgCount_;
-        prevSize_[a] = statSize_;
-        subDisConn();
-    }
+    startHeaders();
 }
 
 } // namespace lum

@@ -1,5 +1,5 @@
-// The delete session: log in, then for each marked message make sure with TOP n 0 that the
-// number still names the message the check listed, and only then DELE n; QUIT, which makes
+// The delete session: log in, then for each marked message make sure with TOP n 0 (or UIDL n)
+// that the number still names the message the check listed, and only then DELE n; QUIT, which makes
 // the server remove them (RFC 1939 §6, UPDATE state).
 #include "pop3/engine.h"
 
@@ -7,7 +7,7 @@ namespace lum {
 
 namespace {
 constexpr int lastDeleSent = 7;
-constexpr int probeSent = 8;
+using dialogue::probeSent;
 } // namespace
 
 void Pop3Engine::deleteReply(const ReplyReader::Reply &reply)
@@ -29,11 +29,14 @@ void Pop3Engine::deleteReply(const ReplyReader::Reply &reply)
             subDisConn();
             break;
         }
-        step_ = probeSent;
-        subSend(QStringLiteral("TOP %1 0\r\n").arg(target_), ReplyReader::Framing::MultiLine);
+        probeTarget();
         break;
     case probeSent:
-        probeAnswered(&reply.block);
+        // TOP n 0 refused: the message is gone, so it is not the one to delete.
+        probeAnswered(reply.positive && stillSameMessage(reply.block, target_));
+        break;
+    case dialogue::uidlProbeSent:
+        probeAnswered(uidlConfirmed(reply));
         break;
     case lastDeleSent:
         subDisConn();
@@ -47,11 +50,22 @@ void Pop3Engine::deleteReply(const ReplyReader::Reply &reply)
     }
 }
 
-// block: the TOP n 0 reply, or null when the server refused it.
-void Pop3Engine::probeAnswered(const QByteArray *block)
+// A message the check listed with its unique id is confirmed by "UIDL n", any other by the
+// header TOP n 0 brings.
+void Pop3Engine::probeTarget()
+{
+    if (confirmsByUidl(target_)) {
+        sendUidlProbe();
+        return;
+    }
+    step_ = probeSent;
+    subSend(QStringLiteral("TOP %1 0\r\n").arg(target_), ReplyReader::Framing::MultiLine);
+}
+
+void Pop3Engine::probeAnswered(bool sameMessage)
 {
     const int next = nextMessage(index_, target_, &Pop3Engine::marked);
-    if (block && stillSameMessage(*block, target_)) {
+    if (sameMessage) {
         const QString dele = QStringLiteral("DELE %1\r\n").arg(target_);
         if (next) {
             target_ = next;
@@ -65,8 +79,7 @@ void Pop3Engine::probeAnswered(const QByteArray *block)
     ShowMsg(notConfirmed(target_, QStringLiteral("削除しませんでした")));
     if (next) {
         target_ = next;
-        step_ = probeSent;
-        subSend(QStringLiteral("TOP %1 0\r\n").arg(target_), ReplyReader::Framing::MultiLine);
+        probeTarget();
     } else {
         subDisConn();
     }

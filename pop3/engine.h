@@ -12,6 +12,12 @@
 //   retrieve  greeting, USER, PASS, RETR n for each marked message not yet retrieved, QUIT
 //   delete    greeting, USER, PASS, then per marked message TOP n 0 and, when the message
 //             is still the one the check listed, DELE n; QUIT
+// With "Option15value" on, every session first asks CAPA (RFC 2449) and uses what the server
+// offers. The check of a changed mailbox sends UIDL after STAT and fills the rows of messages
+// it has seen before from the summaries kept by their unique ids; only the others get TOP,
+// sent pipelined when the server offers PIPELINING. Retrieve and delete confirm a message
+// with "UIDL n" instead of by its header when the check listed its id. The rows come out
+// the same either way.
 // Encryption ("Sslmode"): TLS from the first byte, the greeting read only once encrypted;
 // or STLS (RFC 2595 §4) right after the greeting, USER only once the handshake is done. An
 // account that asks for TLS never sends USER or PASS unencrypted: a refused STLS, a failed
@@ -22,13 +28,29 @@
 // break in the user name or password) gets no connection and the cycle goes on at once.
 
 #include "decode/mail_table.h"
+#include "decode/summary.h"
+#include "pop3/capabilities.h"
+#include "pop3/kept_summaries.h"
 #include "pop3/ports.h"
 #include "pop3/reply_reader.h"
 #include "settings/options.h"
 
+#include <deque>
 #include <vector>
 
 namespace lum {
+
+class KeptStore;
+
+// Steps of the dialogue that more than one session shares (Pop3Engine::step).
+namespace dialogue {
+inline constexpr int greeting = 0;
+inline constexpr int quitSent = 6;
+inline constexpr int probeSent = 8;      // delete: TOP n 0
+inline constexpr int capaSent = 9;
+inline constexpr int uidlSent = 10;      // check: the list of unique ids
+inline constexpr int uidlProbeSent = 11; // retrieve, delete: UIDL n
+} // namespace dialogue
 
 class Pop3Engine : public TransportEvents {
 public:
@@ -63,6 +85,9 @@ public:
     void setPauseBeforeCycleEnd(bool pause) { pauseAtEnd_ = pause; }
     // Report every error to the view, whatever "Option3value" says.
     void setReportAllErrors(bool all) { reportAll_ = all; }
+    // Where summaries kept by unique id live between runs; without one they are kept in
+    // memory only. Must outlive the engine.
+    void setKeptStore(KeptStore *store) { keptStore_ = store; }
 
     // State of the cycle, for the view.
     // Counts of messages are 32-bit and mailbox sizes 64-bit: real mailboxes exceed 32767
@@ -97,6 +122,7 @@ private:
     void stlsAnswered(const ReplyReader::Reply &reply);
     QByteArray pin() const;
     void sessionReply(const ReplyReader::Reply &reply);
+    bool refusalIsAnAnswer() const;
     void subSend(const QString &command,
                  ReplyReader::Framing framing = ReplyReader::Framing::StatusLine,
                  qsizetype maxReply = ReplyReader::maxHeaderReply);
@@ -116,12 +142,31 @@ private:
     // Sessions: the action for the current step on a positive reply.
     void checkReply(const ReplyReader::Reply &reply);
     void evaluateStat(const QByteArray &statusLine);
+    // The rows of a changed mailbox (check_headers.cpp).
+    void startHeaders();
+    void uidlsAnswered(const ReplyReader::Reply &reply);
+    void walkHeaders();
     void topCollected(QByteArray block);
+    void fileRow(int message, Summary summary);
+    void headersDone();
+    struct Kept {
+        KeptOwner owner;
+        KeptSummaries set;
+        bool loaded = false;
+        bool changed = false; // since it was loaded or saved
+    };
+    Kept &keptSummaries();
+    // Retrieve and delete: "UIDL n" for a message the check listed with its unique id.
+    bool confirmsByUidl(int message) const;
+    void sendUidlProbe();
+    bool uidlConfirmed(const ReplyReader::Reply &reply) const;
     void retrieveReply(const ReplyReader::Reply &reply);
     void retrCollected(QByteArray block);
+    void retrieveTarget();
     void sendRetr();
     void deleteReply(const ReplyReader::Reply &reply);
-    void probeAnswered(const QByteArray *block);
+    void probeTarget();
+    void probeAnswered(bool sameMessage);
     bool stillSameMessage(const QByteArray &block, int message) const;
     // Why message was left alone: "...のﾒｰﾙは" followed by outcome.
     QString notConfirmed(int message, const QString &outcome) const;
@@ -165,8 +210,18 @@ private:
     int target_ = 0;       // next RETR or DELE
     qint32 msgCount_ = 0;  // of the STAT reply
     qint64 statSize_ = 0;  // of the STAT reply
-    int headerIndex_ = 0;  // TOP in progress
+    int headerIndex_ = 0;  // the next row to file
+    int nextTop_ = 0;      // the next message a TOP may be sent for
+    std::deque<int> topsOut_; // messages whose TOP was sent and not yet answered
+    std::vector<QByteArray> uidls_; // of messages 1..msgCount_; empty without UIDL
     AccountRecord account_; // the session's account, as loaded when it opened
+    QString host_;
+    quint16 port_ = 0;
+    bool fast_ = false;     // "Option15value" when the session opened
+    Decoding decoding_ = Decoding::Classic; // "Option13value" when the session opened
+    Capabilities caps_;     // what the server said; none before CAPA or without it
+    bool capaAsked_ = false;
+    bool byUidl_ = false;   // the message in hand was confirmed by its unique id
     SslMode sslmode_ = SslMode::None;
     // Where the connection is on its way to encryption.
     enum class TlsStep { Plain, StlsSent, Handshake, Encrypted } tls_ = TlsStep::Plain;
@@ -188,6 +243,8 @@ private:
     std::vector<qint64> prevSize_;
     std::vector<qint32> listed_;
     std::vector<bool> newMail_;
+    std::vector<Kept> kept_; // by account
+    KeptStore *keptStore_ = nullptr;
 
     bool pauseAtEnd_ = true;
     bool reportAll_ = false;

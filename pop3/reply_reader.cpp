@@ -22,11 +22,7 @@ void replaceNul(QByteArray &block)
 
 void ReplyReader::expect(Framing framing, qsizetype maxReply)
 {
-    framing_ = framing;
-    maxReply_ = maxReply;
-    collecting_ = false;
-    block_.clear();
-    status_.clear();
+    expected_.push_back({framing, maxReply});
 }
 
 void ReplyReader::feed(QByteArrayView bytes)
@@ -42,7 +38,10 @@ void ReplyReader::reset()
     pos_ = scan_ = 0;
     broken_ = false;
     skipping_ = false;
-    expect(Framing::StatusLine);
+    collecting_ = false;
+    expected_.clear();
+    block_.clear();
+    status_.clear();
 }
 
 // An over-long line is handed out as its first maxLineLength bytes at once; the rest of it
@@ -116,6 +115,7 @@ bool ReplyReader::takePlainLines()
     qsizetype end = pos_;
     qsizetype from = std::max(scan_, pos_);
     qsizetype total = block_.size();
+    const qsizetype maxReply = expected_.front().maxReply;
     bool fits = true;
     while (end < size && base[end] != '.') {
         const void *lf = std::memchr(base + from, '\n', size_t(size - from));
@@ -129,7 +129,7 @@ bool ReplyReader::takePlainLines()
         ++progress_;
         total += at + 1 - end;
         end = from = at + 1;
-        if (total > maxReply_) {
+        if (total > maxReply) {
             fits = false;
             break;
         }
@@ -157,7 +157,8 @@ ReplyReader::Result ReplyReader::next(Reply &out)
                 continue;
             ++progress_;
             status_ = line.toByteArray() + "\r\n";
-            if (c == StatusClass::Positive && framing_ == Framing::MultiLine) {
+            if (c == StatusClass::Positive && !expected_.empty()
+                && expected_.front().framing == Framing::MultiLine) {
                 collecting_ = true;
                 block_ = status_;
                 continue;
@@ -171,6 +172,7 @@ ReplyReader::Result ReplyReader::next(Reply &out)
         ++progress_;
         if (line.size() == 1 && line[0] == '.') {
             block_.append(".\r\n");
+            collecting_ = false;
             out.positive = true;
             out.status = std::move(status_);
             out.block = std::move(block_);
@@ -181,11 +183,11 @@ ReplyReader::Result ReplyReader::next(Reply &out)
             line = line.sliced(1);
         block_.append(line.data(), line.size());
         block_.append("\r\n", 2);
-        if (block_.size() > maxReply_)
+        if (block_.size() > expected_.front().maxReply)
             return tooLarge();
     }
-    if (result == Result::Reply)
-        expect(Framing::StatusLine);
+    if (result == Result::Reply && !expected_.empty())
+        expected_.pop_front();
     compact();
     return result;
 }

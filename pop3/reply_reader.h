@@ -17,6 +17,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <deque>
 
 namespace lum {
 
@@ -38,16 +39,21 @@ public:
         QByteArray block;
     };
 
-    // How the next reply is framed; set before sending the command it answers.
-    // maxReply bounds the block of a MultiLine reply.
+    // How a reply is framed; set before sending the command it answers. Commands may be
+    // sent before earlier ones are answered (pipelining, RFC 2449): their replies come in
+    // the order sent, each framed as expected when its command went out. A reply nothing
+    // was expected for (the greeting) is a status line. maxReply bounds the block of a
+    // MultiLine reply.
     void expect(Framing framing, qsizetype maxReply = maxHeaderReply);
     void feed(QByteArrayView bytes);
-    // Hands out the next complete reply. After a reply the framing is StatusLine again.
+    // Hands out the next complete reply.
     Result next(Reply &out);
     // Drops everything: a new connection.
     void reset();
 
     qsizetype bufferedBytes() const { return buffer_.size() - pos_; }
+    // Replies expected and not yet handed out.
+    qsizetype awaited() const { return qsizetype(expected_.size()); }
     // Counts the steps of the dialogue taken so far: complete status lines, and data lines
     // of a multi-line reply. Lines that are neither (noise) don't count.
     quint64 progress() const { return progress_; }
@@ -62,11 +68,14 @@ private:
     QByteArray buffer_;
     qsizetype pos_ = 0;  // first byte not yet consumed
     qsizetype scan_ = 0; // bytes before this offset are known to hold no LF past pos_
-    Framing framing_ = Framing::StatusLine;
+    struct Expectation {
+        Framing framing;
+        qsizetype maxReply;
+    };
+    std::deque<Expectation> expected_;
     bool collecting_ = false;
     bool broken_ = false;
     bool skipping_ = false; // dropping the rest of an over-long line
-    qsizetype maxReply_ = maxHeaderReply;
     quint64 progress_ = 0;
     QByteArray block_;
     QByteArray status_;

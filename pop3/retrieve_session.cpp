@@ -30,12 +30,48 @@ bool Pop3Engine::stillSameMessage(const QByteArray &block, int message) const
     return r && !r->identity.isEmpty() && messageIdentity(headerPart(block)) == r->identity;
 }
 
+bool Pop3Engine::confirmsByUidl(int message) const
+{
+    const MailRecord *r = table_.record(index_, message);
+    return fast_ && caps_.uidl && r && !r->uidl.isEmpty();
+}
+
+void Pop3Engine::sendUidlProbe()
+{
+    step_ = dialogue::uidlProbeSent;
+    subSend(QStringLiteral("UIDL %1\r\n").arg(target_));
+}
+
+// "+OK n id" with the id the check listed for the message: exactly that message.
+bool Pop3Engine::uidlConfirmed(const ReplyReader::Reply &reply) const
+{
+    const MailRecord *r = table_.record(index_, target_);
+    const std::optional<UniqueId> id = reply.positive ? parseUidlLine(reply.status) : std::nullopt;
+    return r && id && id->message == target_ && id->uidl == r->uidl;
+}
+
 QString Pop3Engine::notConfirmed(int message, const QString &outcome) const
 {
     const MailRecord *r = table_.record(index_, message);
-    const QString why = r && r->identity.isEmpty() ? QStringLiteral("ﾒｰﾙを識別できないため")
-                                                   : QStringLiteral("ﾒｰﾙﾎﾞｯｸｽが変更されたため");
+    const bool unknown = r && r->identity.isEmpty() && r->uidl.isEmpty();
+    const QString why = unknown ? QStringLiteral("ﾒｰﾙを識別できないため")
+                                : QStringLiteral("ﾒｰﾙﾎﾞｯｸｽが変更されたため");
     return QStringLiteral("%1、%2 の %3 番のﾒｰﾙは%4").arg(why, accountName(index_), QString::number(message), outcome);
+}
+
+// A message the check listed with its unique id is confirmed by "UIDL n" before RETR; any
+// other by the header of what RETR brings.
+void Pop3Engine::retrieveTarget()
+{
+    if (target_ == 0) {
+        subDisConn();
+    } else if (confirmsByUidl(target_)) {
+        sendUidlProbe();
+    } else {
+        byUidl_ = false;
+        step_ = retrSent;
+        sendRetr();
+    }
 }
 
 void Pop3Engine::sendRetr()
@@ -57,12 +93,18 @@ void Pop3Engine::retrieveReply(const ReplyReader::Reply &reply)
         sendPass();
         break;
     case 3:
-        if (target_ == 0) {
-            subDisConn();
+        retrieveTarget();
+        break;
+    case dialogue::uidlProbeSent:
+        if (uidlConfirmed(reply)) {
+            byUidl_ = true;
+            step_ = retrSent;
+            sendRetr();
             break;
         }
-        step_ = retrSent;
-        sendRetr();
+        ShowMsg(notConfirmed(target_, QStringLiteral("取得しませんでした")));
+        target_ = nextMessage(index_, target_, &Pop3Engine::wanted);
+        retrieveTarget();
         break;
     case retrSent:
         retrCollected(reply.block);
@@ -79,7 +121,7 @@ void Pop3Engine::retrieveReply(const ReplyReader::Reply &reply)
 void Pop3Engine::retrCollected(QByteArray block)
 {
     replaceNul(block);
-    if (stillSameMessage(block, target_)) {
+    if (byUidl_ || stillSameMessage(block, target_)) {
         subListSet2(block, table_, index_, target_,
                     opt_.modernDecoding ? Decoding::Modern : Decoding::Classic);
     } else {
@@ -88,12 +130,8 @@ void Pop3Engine::retrCollected(QByteArray block)
         ShowMsg(notConfirmed(target_, QStringLiteral("取得しませんでした")));
     }
     appendLog(block, "\r\n");
-    if (const int next = nextMessage(index_, target_, &Pop3Engine::wanted)) {
-        target_ = next;
-        sendRetr();
-    } else {
-        subDisConn();
-    }
+    target_ = nextMessage(index_, target_, &Pop3Engine::wanted);
+    retrieveTarget();
 }
 
 } // namespace lum

@@ -105,6 +105,12 @@ bool Pop3Engine::logon(SessionKind kind)
     conn_ += 1;
     open_ = true;
     reader_.reset();
+    host_ = host;
+    port_ = port;
+    fast_ = opt_.fastCheck;
+    decoding_ = opt_.modernDecoding ? Decoding::Modern : Decoding::Classic;
+    caps_ = {};
+    capaAsked_ = false;
     sslmode_ = mode;
     if (mode == SslMode::Tls) {
         tls_ = TlsStep::Handshake;
@@ -292,12 +298,7 @@ void Pop3Engine::dispatch(const ReplyReader::Reply &reply)
         stlsAnswered(reply);
         return;
     }
-    if (!reply.positive) {
-        if (kind_ == SessionKind::Delete && step_ == 8) {
-            // TOP n 0 refused: the message is gone, so it is not the one to delete.
-            probeAnswered(nullptr);
-            return;
-        }
+    if (!reply.positive && !refusalIsAnAnswer()) {
         // The server's text after "-ERR", blank and line end included; a bare "-ERR" still
         // says what happened.
         const QString text = decodeCp932(QByteArrayView(reply.status).sliced(4));
@@ -313,8 +314,37 @@ void Pop3Engine::dispatch(const ReplyReader::Reply &reply)
     sessionReply(reply);
 }
 
+// Replies whose "-ERR" is news rather than a failure: no capabilities, no unique ids, a
+// message that is gone.
+bool Pop3Engine::refusalIsAnAnswer() const
+{
+    switch (step_) {
+    case dialogue::capaSent:
+    case dialogue::uidlSent:
+    case dialogue::uidlProbeSent:
+        return true;
+    case dialogue::probeSent:
+        return kind_ == SessionKind::Delete;
+    default:
+        return false;
+    }
+}
+
 void Pop3Engine::sessionReply(const ReplyReader::Reply &reply)
 {
+    // After the greeting (over TLS, once encrypted: what a server says before TLS is not
+    // trusted, RFC 2595 §4) the server is asked what it can do; then the session logs in.
+    if (step_ == dialogue::greeting && fast_ && !capaAsked_) {
+        capaAsked_ = true;
+        step_ = dialogue::capaSent;
+        subSend(QStringLiteral("CAPA\r\n"), ReplyReader::Framing::MultiLine);
+        return;
+    }
+    if (step_ == dialogue::capaSent) {
+        appendLog(reply.block, "\r\n");
+        caps_ = parseCapabilities(reply.block);
+        step_ = dialogue::greeting;
+    }
     switch (kind_) {
     case SessionKind::Check:
         checkReply(reply);

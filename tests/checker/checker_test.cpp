@@ -32,6 +32,7 @@ struct CheckerFixture : ::testing::Test {
         auto n = std::make_unique<FakeNotices>();
         notices = n.get();
         platform.notices = std::move(n);
+        platform.kept = std::make_unique<FileKeptStore>(temp.cacheDir());
         checker = std::make_unique<Checker>(temp.store(), optionsPath, std::move(platform));
         checker->start();
     }

@@ -83,6 +83,7 @@ struct HotkeyFixture : ::testing::Test {
         led = l.get();
         platform.hotkeys = std::move(k);
         platform.led = std::move(l);
+        platform.kept = std::make_unique<FileKeptStore>(temp.cacheDir());
         checker = std::make_unique<Checker>(temp.store(), QStringLiteral("/nonexistent/lumsetup"),
                                             std::move(platform));
         checker->start();

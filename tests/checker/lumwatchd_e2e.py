@@ -48,7 +48,8 @@ def private_env(x, home, name):
     config = os.path.join(home, "config-" + name)
     runtime = os.path.join(home, "run-" + name)
     os.makedirs(runtime, mode=0o700, exist_ok=True)
-    return config, x.env(XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime)
+    return config, x.env(XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime,
+                         XDG_CACHE_HOME=os.path.join(home, "cache-" + name))
 
 
 def terminate(checker, when):
@@ -67,7 +68,7 @@ def users_day(x, bindir, shots, home, server):
     config = os.path.join(home, "config")
     runtime = os.path.join(home, "run")
     os.makedirs(runtime, mode=0o700, exist_ok=True)
-    env = x.env(XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime)
+    env = x.env(XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime, XDG_CACHE_HOME=os.path.join(home, "cache"))
     store = write_store(config, [
         "accountno=2", "Option1value=1", "Option3value=0", "Option5value=1", "Option7value=1",
         "Option9value=0", "Checktimerval=0", "frmWidth=9600", "frmHeight=5400",

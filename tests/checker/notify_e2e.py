@@ -104,7 +104,7 @@ def story(x, bindir, grab_key, home, server, notices):
     try:
         if holder.stdout.readline().strip() != "grabbed":
             raise Failure("the other client could not take Ctrl+F7")
-        env = x.env(XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime,
+        env = x.env(XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime, XDG_CACHE_HOME=config + "-cache",
                     DBUS_SESSION_BUS_ADDRESS=notices.address)
         checker = subprocess.Popen([os.path.join(bindir, "lumwatchd")], env=env,
                                    stderr=subprocess.PIPE, text=True)

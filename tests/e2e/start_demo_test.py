@@ -60,7 +60,8 @@ class Run:
         self.config = os.path.join(self.tmp, "config")
         self.shots = os.path.join(self.tmp, "shots")
         environment = dict(os.environ, TMPDIR=self.tmp, XDG_RUNTIME_DIR=self.runtime,
-                           XDG_CONFIG_HOME=self.config, LANG="C.UTF-8")
+                           XDG_CONFIG_HOME=self.config, LANG="C.UTF-8",
+                           XDG_CACHE_HOME=os.path.join(self.tmp, "cache"))
         environment.pop("DISPLAY", None)
         environment.update(env or {})
         self.proc = subprocess.Popen(

@@ -54,7 +54,8 @@ class Day:
         runtime = os.path.join(home, "run")
         os.makedirs(runtime, mode=0o700)
         self.store = store_path(config)
-        self.env = x.env(XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime)
+        self.env = x.env(XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime,
+                         XDG_CACHE_HOME=os.path.join(home, "cache"))
         self.checker = None
         self.main = None
         self.viewer = None

@@ -38,6 +38,7 @@ TEST(Capabilities, UidlListsOnlyWhole)
         {"+OK\r\n1 a\r\n3 c\r\n.\r\n", Ids{{1, "a"}, {3, "c"}}}, // deleted messages leave gaps
         {"+OK\r\n2 b\r\n1 a\r\n.\r\n", std::nullopt},             // not in order
         {"+OK\r\n1 a\r\n1 b\r\n.\r\n", std::nullopt},
+        {"+OK\r\n1 a\r\n2 a\r\n.\r\n", std::nullopt}, // one id for two messages
         {"+OK\r\n0 a\r\n.\r\n", std::nullopt},
         {"+OK\r\n1\r\n.\r\n", std::nullopt},
         {"+OK\r\n1 a b\r\n.\r\n", std::nullopt},

@@ -319,5 +319,52 @@ TEST(Sessions, KeepTheirOwnCredentialsWhenOptionsAreReloaded)
     }
 }
 
+// Where the check listed unique ids, "UIDL n" confirms the message: a copy put in its place
+// behind the checker's back reads the same but is another message, neither retrieved into
+// nor deleted.
+TEST(Sessions, ConfirmByUniqueIdWhereTheCheckListedThem)
+{
+    struct Row {
+        SessionKind kind;
+        bool replaced; // message 2 deleted and stored again by another client
+        QStringList commands;
+    };
+    const Row rows[] = {
+        {SessionKind::Retrieve, false, {"UIDL 2", "RETR 2", "UIDL 4", "RETR 4", "QUIT"}},
+        {SessionKind::Retrieve, true, {"UIDL 2", "UIDL 4", "RETR 4", "QUIT"}},
+        {SessionKind::Delete, false, {"UIDL 2", "DELE 2", "UIDL 4", "DELE 4", "QUIT"}},
+        {SessionKind::Delete, true, {"UIDL 2", "UIDL 4", "DELE 4", "QUIT"}},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(int(row.kind) * 10 + row.replaced);
+        Rig rig({{QStringLiteral("A")}}, {{"Option15value", QStringLiteral("1")}, {"Option3value", QStringLiteral("0")}});
+        rig.box(1).messages = messages(5, "m");
+        rig.box(1).uidls = {"u1", "u2", "u3", "u4", "u5"};
+        rig.box(1).capa = "UIDL\r\n";
+        rig.engine->checkmail();
+        rig.settle();
+        rig.server->conns.clear();
+        if (row.replaced)
+            rig.box(1).uidls[1] = "u2-copy";
+        rig.rec(1, 2).mark = rig.rec(1, 4).mark = true;
+        if (row.kind == SessionKind::Retrieve)
+            rig.engine->retrieveMarked();
+        else
+            rig.engine->deleteMarked();
+        rig.settle();
+        EXPECT_EQ(rig.server->commands(0), QStringList{"CAPA"} + login + row.commands);
+        const QString skipped = row.kind == SessionKind::Retrieve ? QStringLiteral("取得しませんでした")
+                                                                   : QStringLiteral("削除しませんでした");
+        EXPECT_EQ(rig.view.messages, row.replaced ? QStringList{QStringLiteral("ﾒｰﾙﾎﾞｯｸｽが変更されたため、A の 2 番のﾒｰﾙは") + skipped}
+                                                  : QStringList());
+        if (row.kind == SessionKind::Retrieve) {
+            EXPECT_EQ(rig.rec(1, 2).retrieved, !row.replaced);
+            EXPECT_TRUE(rig.rec(1, 4).retrieved);
+        } else {
+            EXPECT_EQ(rig.box(1).messages.size(), row.replaced ? 4 : 3);
+        }
+    }
+}
+
 } // namespace
 } // namespace lum::test

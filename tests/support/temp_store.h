@@ -15,6 +15,8 @@ public:
 
     SettingsStore &store() { return *store_; }
     QString path() const { return dir_.filePath(QStringLiteral("lumwatch/lumwatch.ini")); }
+    // A cache folder beside the store, for what the programs keep between runs.
+    QString cacheDir() const { return dir_.filePath(QStringLiteral("cache")); }
 
     // The file as another program would leave it.
     void writeFile(const QByteArray &contents)

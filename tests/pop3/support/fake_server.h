@@ -15,11 +15,16 @@
 
 namespace lum::test {
 
+inline const QByteArray noReply = "<no reply>";
+
 struct Mailbox {
     QByteArray user = "user";
     QByteArray pass = "pass";
     QList<QByteArray> messages; // raw messages, CR LF line ends
     QList<bool> deleted;        // committed deletions remove the entry from messages
+    // Unique ids of the messages, for UIDL; none: UIDL is refused. They go with their message.
+    QList<QByteArray> uidls;
+    QByteArray capa; // the data lines of the CAPA reply; none: CAPA is refused
 
     // Behaviour of the server at this host.
     enum class Mode { Normal, Refuse, Silent, Greeting } mode = Mode::Normal;
@@ -30,7 +35,8 @@ struct Mailbox {
     std::optional<TlsError> tlsFailure;
     bool tlsSilent = false; // a handshake that never ends
     QByteArray refusedFingerprint; // told with tlsFailure
-    // A hook that may replace the reply to a command (return an empty array to keep it).
+    // A hook that may replace the reply to a command (return an empty array to keep it, or
+    // noReply to answer nothing from this command on).
     std::function<QByteArray(const QByteArray &command)> override;
 };
 
@@ -51,6 +57,7 @@ public:
         QByteArray pin; // given with the TLS request
         bool encrypted = false;
         QStringList clearCommands; // those received before the connection was encrypted
+        bool hung = false; // answers nothing any more
     };
     QList<Conn> conns;
 
@@ -101,7 +108,10 @@ public:
                 c->commands.append(QString::fromUtf8(line));
                 if (!c->encrypted)
                     c->clearCommands.append(QString::fromUtf8(line));
+                maxInFlight = std::max(maxInFlight, ++received_ - answered_);
+                answering_ = true;
                 answer(*c, line);
+                answering_ = false;
             }
         }
     }
@@ -123,6 +133,7 @@ public:
                 engine_.connected(e.id);
                 break;
             case Ev::Bytes:
+                answered_ += e.endsAnswer;
                 engine_.received(e.id, e.bytes);
                 break;
             case Ev::Closed:
@@ -157,6 +168,8 @@ public:
         return all;
     }
     QList<QByteArray> rawSent;
+    // The most commands that were waiting for their replies at once (pipelining).
+    int maxInFlight = 0;
 
 private:
     enum class Ev { Connected, Bytes, Closed, Failed, Encrypted, TlsFailed };
@@ -165,7 +178,9 @@ private:
         Ev kind;
         QByteArray bytes;
         qint32 code;
+        bool endsAnswer = false; // the last chunk of the reply to a command
     };
+    int received_ = 0, answered_ = 0;
 
     bool handshake(Conn &c)
     {
@@ -182,11 +197,12 @@ private:
     }
 
     Mailbox *box(const QString &host) { return hosts.contains(host) ? &hosts[host] : nullptr; }
+    // The latest connection with the id: an engine started anew counts from 1 again.
     Conn *conn(ConnId id)
     {
-        for (Conn &c : conns) {
-            if (c.id == id)
-                return &c;
+        for (qsizetype i = conns.size() - 1; i >= 0; --i) {
+            if (conns[i].id == id)
+                return &conns[i];
         }
         return nullptr;
     }
@@ -198,7 +214,12 @@ private:
         const int chunk = mb && mb->chunk > 0 ? mb->chunk : int(bytes.size());
         for (qsizetype i = 0; i < bytes.size(); i += chunk)
             queue_.push_back({id, Ev::Bytes, bytes.mid(i, chunk), 0});
+        if (answering_ && !bytes.isEmpty())
+            queue_.back().endsAnswer = true;
+        else if (answering_)
+            ++answered_;
     }
+    bool answering_ = false;
 
     static QByteArray stuffed(const QByteArray &text)
     {
@@ -217,10 +238,14 @@ private:
     void answer(Conn &c, const QByteArray &line)
     {
         Mailbox &mb = hosts[c.host];
-        if (mb.mode == Mailbox::Mode::Silent || mb.mode == Mailbox::Mode::Greeting)
+        if (mb.mode == Mailbox::Mode::Silent || mb.mode == Mailbox::Mode::Greeting || c.hung)
             return;
         if (mb.override) {
             const QByteArray r = mb.override(line);
+            if (r == noReply) {
+                c.hung = true;
+                return;
+            }
             if (!r.isEmpty()) {
                 reply(c.id, r);
                 return;
@@ -277,11 +302,29 @@ private:
             reply(c.id, "+OK Marked to be deleted.\r\n");
         } else if (cmd == "QUIT") {
             std::sort(c.pendingDele.begin(), c.pendingDele.end(), std::greater<int>());
-            for (int n : c.pendingDele)
+            for (int n : c.pendingDele) {
                 mb.messages.removeAt(n - 1);
+                if (n <= mb.uidls.size())
+                    mb.uidls.removeAt(n - 1);
+            }
             c.pendingDele.clear();
             reply(c.id, "+OK Logging out.\r\n");
             queue_.push_back({c.id, Ev::Closed, {}, 0});
+        } else if (cmd == "CAPA" && !mb.capa.isEmpty()) {
+            reply(c.id, "+OK\r\n" + mb.capa + ".\r\n");
+        } else if (cmd == "UIDL" && mb.uidls.size() == mb.messages.size()) {
+            if (w.size() > 1) {
+                const int n = number(1);
+                reply(c.id, exists(n) ? "+OK " + QByteArray::number(n) + ' ' + mb.uidls[n - 1] + "\r\n"
+                                      : QByteArray("-ERR no such message\r\n"));
+                return;
+            }
+            QByteArray list = "+OK\r\n";
+            for (int n = 1; n <= mb.messages.size(); ++n) {
+                if (exists(n))
+                    list += QByteArray::number(n) + ' ' + mb.uidls[n - 1] + "\r\n";
+            }
+            reply(c.id, list + ".\r\n");
         } else if (cmd == "NOOP") {
             reply(c.id, "+OK\r\n");
         } else {

@@ -1,5 +1,5 @@
 #pragma once
-// Runs the lumcheck program on a store of its own (XDG_CONFIG_HOME), with what it reads
+// Runs the lumcheck program on a store and a cache of its own (XDG_CONFIG_HOME), with what it reads
 // from standard input.
 
 #include <QProcess>
@@ -20,6 +20,7 @@ inline LumcheckRun runLumcheck(const QString &configHome, const QStringList &arg
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), configHome + QStringLiteral("/cache"));
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(LUMCHECK_PATH), args);
     p.write(input);

@@ -5,9 +5,11 @@
 #include "fake_server.h"
 #include "fake_timers.h"
 #include "pop3/engine.h"
+#include "pop3/kept_store.h"
 #include "settings/setting_keys.h"
 #include "support/temp_store.h"
 
+#include <QMap>
 #include <QStringList>
 #include <functional>
 #include <memory>
@@ -104,9 +106,17 @@ inline void writeTestSettings(SettingsStore &s, const QList<TestAccount> &accoun
     s.flush();
 }
 
+// Kept summaries in memory, by file name.
+struct MemoryKeptStore : KeptStore {
+    QMap<QString, QByteArray> files;
+    QByteArray load(const QString &name) override { return files.value(name); }
+    void save(const QString &name, const QByteArray &bytes) override { files[name] = bytes; }
+};
+
 class Rig {
 public:
     TempStore temp;
+    MemoryKeptStore kept;
     Options options;
     MailTable table;
     RecordingView view;
@@ -114,14 +124,16 @@ public:
     std::unique_ptr<Pop3Engine> engine;
     std::unique_ptr<FakeServer> server;
 
-    // Accounts 1..n; every host starts with an empty, normal mailbox.
+    // Accounts 1..n; every host starts with an empty, normal mailbox. Unless settings say
+    // otherwise, the sessions keep to the plain dialogue ("Option15value" 0).
     explicit Rig(const QList<TestAccount> &accounts, const QList<std::pair<const char *, QString>> &settings = {})
     {
         SettingsStore &s = temp.store();
-        writeTestSettings(s, accounts, settings);
+        writeTestSettings(s, accounts, TestSettings{{"Option15value", QStringLiteral("0")}} + settings);
         loadOptions(s, options);
         table.reset(options.accountno);
         engine = std::make_unique<Pop3Engine>(options, s, table, *transportProxy(), timers, view);
+        engine->setKeptStore(&kept);
         timers.onTick = [this](TimerId id) { engine->timerTick(id); };
         for (const TestAccount &a : accounts)
             server->hosts[a.host + QLatin1Char(':') + QString::number(a.port)];
@@ -152,6 +164,14 @@ public:
     }
 
     MailRecord &rec(int a, int m) { return *table.record(a, m); }
+
+    // The program ends and starts again: only the settings and the kept summaries remain.
+    void restart()
+    {
+        table.reset(options.accountno);
+        engine = std::make_unique<Pop3Engine>(options, temp.store(), table, *server, timers, view);
+        engine->setKeptStore(&kept);
+    }
 
 private:
     // The server needs the engine as its event sink, the engine the server as its transport.

@@ -76,6 +76,8 @@ QByteArray ScriptedServer::normalAnswer(const QByteArray &command, bool &quit)
         quit = true;
         return "+OK bye\r\n";
     }
+    if (cmd == "CAPA" || cmd == "UIDL")
+        return "-ERR unknown command\r\n"; // a server of RFC 1939 alone
     return "+OK\r\n";
 }
 

@@ -1,0 +1,149 @@
+// The rows of a changed mailbox. Where the server lists unique ids (UIDL), a message seen by
+// an earlier check is filed from the summary kept under its id, and only the others are
+// fetched with TOP n 5. TOP goes out in a window of commands not yet answered when the
+// server takes pipelined commands (RFC 2449), else one at a time. Rows are filed in the
+// order of their numbers either way, each as soon as every row before it is filed.
+#include "pop3/engine.h"
+
+#include "pop3/kept_store.h"
+
+namespace lum {
+
+namespace {
+
+// Commands are a few bytes each and replies are read as they come, so this many unanswered
+// TOP commands never fill either side's buffers; it is enough to keep a distant server busy.
+constexpr int topWindow = 512;
+
+} // namespace
+
+void Pop3Engine::startHeaders()
+{
+    uidls_.clear();
+    topsOut_.clear();
+    headerIndex_ = 1;
+    nextTop_ = 1;
+    if (fast_ && caps_.uidl) {
+        step_ = dialogue::uidlSent;
+        subSend(QStringLiteral("UIDL\r\n"), ReplyReader::Framing::MultiLine);
+        return;
+    }
+    step_ = 5;
+    walkHeaders();
+}
+
+// A list that doesn't name every message of the STAT reply exactly once is not used: the
+// rows are then fetched as without UIDL.
+void Pop3Engine::uidlsAnswered(const ReplyReader::Reply &reply)
+{
+    appendLog(reply.block, "\r\n");
+    step_ = 5;
+    const std::optional<std::vector<UniqueId>> ids =
+        reply.positive ? parseUidlList(reply.block) : std::nullopt;
+    if (ids && qsizetype(ids->size()) == msgCount_ && (ids->empty() || ids->back().message == msgCount_)) {
+        uidls_.reserve(ids->size());
+        for (const UniqueId &id : *ids)
+            uidls_.push_back(id.uidl);
+        Kept &kept = keptSummaries();
+        const qsizetype before = kept.set.size();
+        kept.set.keepOnly(uidls_);
+        kept.changed = kept.changed || kept.set.size() != before;
+    }
+    walkHeaders();
+}
+
+// The summaries of the session's owner: those in memory, or else those on disk.
+Pop3Engine::Kept &Pop3Engine::keptSummaries()
+{
+    growTables();
+    Kept &kept = kept_[size_t(index_)];
+    const KeptOwner owner{host_, port_, account_.uname, decoding_};
+    if (!kept.loaded || !(kept.owner == owner)) {
+        kept.owner = owner;
+        kept.set = keptStore_ ? KeptSummaries::fromBytes(keptStore_->load(owner.fileName()), owner)
+                              : KeptSummaries{};
+        kept.loaded = true;
+        kept.changed = false;
+    }
+    return kept;
+}
+
+void Pop3Engine::walkHeaders()
+{
+    const KeptSummaries *kept = uidls_.empty() ? nullptr : &kept_[size_t(index_)].set;
+    const auto keptSummary = [&](int message) {
+        return kept ? kept->find(uidls_[size_t(message - 1)]) : nullptr;
+    };
+    // Rows already known, up to the first that waits for its TOP.
+    while (headerIndex_ <= msgCount_) {
+        const Summary *summary = keptSummary(headerIndex_);
+        if (!summary)
+            break;
+        fileRow(headerIndex_, *summary);
+        ++headerIndex_;
+    }
+    nextTop_ = std::max(nextTop_, headerIndex_);
+    const qsizetype window = fast_ && caps_.pipelining ? topWindow : 1;
+    while (qsizetype(topsOut_.size()) < window && nextTop_ <= msgCount_) {
+        if (!keptSummary(nextTop_)) {
+            topsOut_.push_back(nextTop_);
+            subSend(QStringLiteral("TOP %1 5\r\n").arg(nextTop_), ReplyReader::Framing::MultiLine);
+        }
+        ++nextTop_;
+    }
+    if (headerIndex_ > msgCount_ && topsOut_.empty())
+        headersDone();
+}
+
+void Pop3Engine::topCollected(QByteArray block)
+{
+    if (topsOut_.empty())
+        return;
+    const int message = topsOut_.front();
+    topsOut_.pop_front();
+    replaceNul(block);
+    appendLog(block, "\r\n\r\n");
+    Summary summary = summaryOf(block, decoding_);
+    if (!uidls_.empty()) {
+        Kept &kept = kept_[size_t(index_)];
+        kept.set.put(uidls_[size_t(message - 1)], summary);
+        kept.changed = true;
+    }
+    fileRow(message, std::move(summary));
+    headerIndex_ = message + 1;
+    walkHeaders();
+}
+
+void Pop3Engine::fileRow(int message, Summary summary)
+{
+    // The table grows with what the server has actually sent, not with what STAT claims.
+    table_.ensureMessages(index_, message);
+    const QByteArray uidl = uidls_.empty() ? QByteArray() : uidls_[size_t(message - 1)];
+    MailRecord *record = table_.record(index_, message);
+    if (record && record->uidl != uidl && !record->uidl.isEmpty() && !uidl.isEmpty()) {
+        // Another message in the slot, even if its header reads the same.
+        record->body.clear();
+        record->retrieved = false;
+    }
+    fileSummary(std::move(summary), table_, index_, message);
+    if (record)
+        record->uidl = uidl;
+    // Rows filed so far are listed even when the check breaks off before the last one.
+    listed_[size_t(index_)] = message;
+}
+
+// Every row is filed: the mailbox is taken as the account's previous one, and what was
+// learnt of its messages is kept for the next check, in this run or the next.
+void Pop3Engine::headersDone()
+{
+    const size_t a = size_t(index_);
+    prevCount_[a] = msgCount_;
+    prevSize_[a] = statSize_;
+    if (!uidls_.empty() && kept_[a].changed && keptStore_) {
+        keptStore_->save(kept_[a].owner.fileName(), kept_[a].set.toBytes(kept_[a].owner));
+        kept_[a].changed = false;
+    }
+    subDisConn();
+}
+
+} // namespace lum

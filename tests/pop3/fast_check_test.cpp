@@ -1,0 +1,176 @@
+// Checks with "Option15value" on, against the same checks with it off: what the server is
+// asked depends on what it offers and on what changed, and the rows come out the same.
+#include "support/rig.h"
+
+#include <gtest/gtest.h>
+
+namespace lum::test {
+namespace {
+
+const QByteArray subjects[] = {wTest, wHello, wMeeting, wBill, wYamada, wTest, wHello, wMeeting};
+
+QByteArray mail(int n)
+{
+    return jpMessage(n % 2 ? wYamada : wBill, subjects[(n - 1) % 8], "m" + QByteArray::number(n) + "@example.jp");
+}
+
+// Between the two checks another client changes the mailbox.
+enum class Change { Gain, Lose, ReorderAndGain, GainThree };
+
+void change(Mailbox &box, Change c)
+{
+    const auto add = [&box](int n) {
+        box.messages.append(mail(n));
+        if (!box.uidls.isEmpty())
+            box.uidls.append("u" + QByteArray::number(n));
+    };
+    switch (c) {
+    case Change::Gain:
+        add(6);
+        break;
+    case Change::Lose:
+        box.messages.removeFirst();
+        if (!box.uidls.isEmpty())
+            box.uidls.removeFirst();
+        break;
+    case Change::ReorderAndGain:
+        box.messages.swapItemsAt(1, 2);
+        if (!box.uidls.isEmpty())
+            box.uidls.swapItemsAt(1, 2);
+        add(6);
+        break;
+    case Change::GainThree:
+        add(6), add(7), add(8);
+        break;
+    }
+}
+
+struct Row {
+    const char *name;
+    QByteArray capa;
+    bool uidl;
+    Change change;
+    QStringList first, second; // after the login
+    int inFlight;
+    int chunk = 0;
+    QByteArray brokenTop = {}; // the second check's reply to "TOP 7 5"
+    bool restart = false;      // the program starts anew before the second check
+    bool corruptFile = false;  // what is on disk at first is damaged
+};
+
+void PrintTo(const Row &r, std::ostream *os) { *os << r.name; }
+
+const QStringList tops5{"TOP 1 5", "TOP 2 5", "TOP 3 5", "TOP 4 5", "TOP 5 5"};
+const QStringList quit{"QUIT"};
+const QStringList stat{"STAT"};
+const QStringList statUidl{"STAT", "UIDL"};
+
+class FastCheck : public testing::TestWithParam<Row> {};
+
+void expectSameRows(Rig &fast, Rig &plain)
+{
+    ASSERT_EQ(fast.engine->listedCount(1), plain.engine->listedCount(1));
+    for (int m = 1; m <= plain.engine->listedCount(1); ++m) {
+        const MailRecord &f = fast.rec(1, m), &p = plain.rec(1, m);
+        EXPECT_EQ(std::tie(f.from, f.subject, f.attach, f.identity), std::tie(p.from, p.subject, p.attach, p.identity))
+            << "row " << m;
+    }
+    EXPECT_EQ(fast.engine->total(), plain.engine->total());
+    EXPECT_EQ(fast.engine->caption(), plain.engine->caption());
+    EXPECT_EQ(fast.engine->newMail(1), plain.engine->newMail(1));
+    EXPECT_EQ(fast.engine->previousCount(1), plain.engine->previousCount(1));
+    EXPECT_EQ(fast.view.messages, plain.view.messages);
+}
+
+TEST_P(FastCheck, AsksWhatChangedAndFilesTheSameRows)
+{
+    const Row &row = GetParam();
+    const TestSettings settings{{"Option6value", QStringLiteral("1")}, {"Option3value", QStringLiteral("0")}};
+    Rig fast({{QStringLiteral("Home")}}, TestSettings{{"Option15value", QStringLiteral("1")}} + settings);
+    Rig plain({{QStringLiteral("Home")}}, settings);
+    const QString file = KeptOwner{QStringLiteral("pop.example.jp"), 110, QStringLiteral("user")}.fileName();
+    if (row.corruptFile)
+        fast.kept.files[file] = QByteArray("LKS1").append(200, 'x');
+    for (Rig *rig : {&fast, &plain}) {
+        for (int n = 1; n <= 5; ++n)
+            rig->box(1).messages.append(mail(n));
+    }
+    for (int n = 1; row.uidl && n <= 5; ++n)
+        fast.box(1).uidls.append("u" + QByteArray::number(n));
+    fast.box(1).capa = row.capa;
+    fast.box(1).chunk = row.chunk;
+    const QStringList login{"CAPA", "USER user", "PASS pass"};
+    for (int check = 0; check < 2; ++check) {
+        for (Rig *rig : {&fast, &plain}) {
+            if (check == 1) {
+                change(rig->box(1), row.change);
+                if (!row.brokenTop.isEmpty()) {
+                    rig->box(1).override = [&row](const QByteArray &cmd) {
+                        return cmd == "TOP 7 5" ? row.brokenTop : QByteArray();
+                    };
+                }
+                if (row.restart)
+                    rig->restart();
+            }
+            rig->engine->checkmail();
+            rig->settle();
+            rig->timers.advance(2 * 60000);
+            rig->settle();
+        }
+        EXPECT_EQ(fast.server->commands(check), login + (check ? row.second : row.first)) << "check " << check;
+        expectSameRows(fast, plain);
+    }
+    EXPECT_EQ(fast.server->maxInFlight, row.inFlight);
+    EXPECT_EQ(KeptSummaries::fromBytes(fast.kept.files.value(file), KeptOwner{QStringLiteral("pop.example.jp"), 110,
+                                                                              QStringLiteral("user")})
+                  .size(),
+              row.uidl && row.capa.contains("UIDL") ? (row.brokenTop.isEmpty() ? fast.box(1).messages.size() : 5) : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Servers, FastCheck,
+    testing::Values(
+        Row{"no_capa", "", true, Change::Gain, stat + tops5 + quit, stat + tops5 + QStringList{"TOP 6 5"} + quit, 1},
+        Row{"capa_without_uidl", "TOP\r\nUSER\r\n", true, Change::Gain, stat + tops5 + quit,
+            stat + tops5 + QStringList{"TOP 6 5"} + quit, 1},
+        Row{"uidl_in_lockstep", "UIDL\r\nTOP\r\n", true, Change::Gain, statUidl + tops5 + quit,
+            statUidl + QStringList{"TOP 6 5"} + quit, 1},
+        Row{"uidl_offered_but_refused", "UIDL\r\nPIPELINING\r\n", false, Change::Gain, statUidl + tops5 + quit,
+            statUidl + tops5 + QStringList{"TOP 6 5"} + quit, 6},
+        Row{"pipelining_without_uidl", "pipelining\r\n", false, Change::Gain, stat + tops5 + quit,
+            stat + tops5 + QStringList{"TOP 6 5"} + quit, 6},
+        Row{"pipelined_gain", "PIPELINING\r\nUIDL\r\n", true, Change::Gain, statUidl + tops5 + quit,
+            statUidl + QStringList{"TOP 6 5"} + quit, 5},
+        Row{"pipelined_lose", "PIPELINING\r\nUIDL\r\n", true, Change::Lose, statUidl + tops5 + quit,
+            statUidl + quit, 5},
+        Row{"pipelined_reorder", "PIPELINING\r\nUIDL\r\n", true, Change::ReorderAndGain, statUidl + tops5 + quit,
+            statUidl + QStringList{"TOP 6 5"} + quit, 5},
+        Row{"pipelined_every_byte", "PIPELINING\r\nUIDL\r\n", true, Change::GainThree, statUidl + tops5 + quit,
+            statUidl + QStringList{"TOP 6 5", "TOP 7 5", "TOP 8 5"} + quit, 5, 1},
+        Row{"err_in_the_window", "PIPELINING\r\nUIDL\r\n", true, Change::GainThree, statUidl + tops5 + quit,
+            statUidl + QStringList{"TOP 6 5", "TOP 7 5", "TOP 8 5"} + quit, 5, 0, "-ERR gone\r\n"},
+        Row{"time_out_with_replies_outstanding", "PIPELINING\r\nUIDL\r\n", true, Change::GainThree,
+            statUidl + tops5 + quit, statUidl + QStringList{"TOP 6 5", "TOP 7 5", "TOP 8 5"} + quit, 5, 0, noReply},
+        Row{"corrupt_file_then_restart", "PIPELINING\r\nUIDL\r\n", true, Change::Gain, statUidl + tops5 + quit,
+            statUidl + QStringList{"TOP 6 5"} + quit, 5, 0, {}, true, true}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// CAPA goes out only over TLS: what a server says before STLS is not to be trusted.
+TEST(FastCheckSession, AsksCapabilitiesOnlyOnceEncrypted)
+{
+    Rig rig({{QStringLiteral("Home"), QStringLiteral("pop.example.jp"), 110, QStringLiteral("user"),
+              QStringLiteral("pass"), 1, SslMode::Stls}},
+            {{"Option15value", QStringLiteral("1")}});
+    rig.box(1).capa = "UIDL\r\nSTLS\r\n";
+    rig.box(1).uidls = {"u1"};
+    rig.box(1).messages = {mail(1)};
+    rig.engine->checkmail();
+    rig.settle();
+    const FakeServer::Conn &c = rig.server->conns.first();
+    EXPECT_EQ(c.clearCommands, QStringList{"STLS"});
+    EXPECT_EQ(c.commands, (QStringList{"STLS", "CAPA", "USER user", "PASS pass", "STAT", "UIDL", "TOP 1 5", "QUIT"}));
+    EXPECT_EQ(rig.rec(1, 1).uidl, "u1");
+}
+
+} // namespace
+} // namespace lum::test
