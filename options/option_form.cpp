@@ -26,10 +26,10 @@ namespace lum {
 namespace {
 
 // The keys of flags_, in the order they are stored.
-constexpr std::array<NumberKey, 14> flagKeys{
+constexpr std::array<NumberKey, 15> flagKeys{
     key::option1, key::option2, key::option3,  key::option4,  key::option5,
     key::option6, key::option7, key::option8,  key::option9,  key::option10,
-    key::option11, key::soption11, key::option12, key::option13};
+    key::option11, key::soption11, key::option12, key::option13, key::option15};
 
 // The keys of timer boxes 1..5.
 constexpr std::array<NumberKey, 5> timerKeys{key::checkTimer, key::closeTimer, key::timeUp,

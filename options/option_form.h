@@ -82,8 +82,9 @@ private:
     QVBoxLayout *layout_ = nullptr;
     QTabWidget *tabs_ = nullptr;
     std::array<QLineEdit *, 5> timerBox_{};
-    // option1..option11, soption11, option12: the order in which they are stored.
-    std::array<QCheckBox *, 14> flags_{};
+    // option1..option11, soption11, option12, option13, option15: the order in which they
+    // are stored.
+    std::array<QCheckBox *, 15> flags_{};
     std::array<QLineEdit *, 2> mailerBox_{};
     QLineEdit *wavBox_ = nullptr;
     QPushButton *wavRef_ = nullptr;

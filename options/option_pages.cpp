@@ -85,13 +85,22 @@ QWidget *OptionForm::createGeneralPage()
     timers->addStretch();
     column->addLayout(timers);
 
+    // The two options of how checks go share a row, so the page grows no taller.
+    auto *checks = new QHBoxLayout;
     flags_[4] = checkBox(page, QStringLiteral("option5"), QStringLiteral("起動時にﾒｰﾙ確認"));
+    flags_[14] = checkBox(page, QStringLiteral("option15"),
+                          QStringLiteral("高速チェック (CAPA/UIDL/PIPELINING)"));
+    checks->addWidget(flags_[4]);
+    checks->addSpacing(24);
+    checks->addWidget(flags_[14]);
+    checks->addStretch();
+    column->addLayout(checks);
     flags_[2] = checkBox(page, QStringLiteral("option3"), QStringLiteral("ｴﾗｰﾒｯｾｰｼﾞは表示しない"));
     flags_[6] = checkBox(page, QStringLiteral("option7"), QStringLiteral("終了時にﾀﾞｲｱﾛｸﾞを表示しない"));
     flags_[7] = checkBox(page, QStringLiteral("option8"), QStringLiteral("ログ表示ボタン有効"));
     flags_[12] = checkBox(page, QStringLiteral("option12"), QStringLiteral("ツールボタンにラベルを使用"));
     flags_[13] = checkBox(page, QStringLiteral("option13"), QStringLiteral("UTF-8など新しい形式のメールも読む"));
-    for (int i : {4, 2, 6, 7, 12, 13})
+    for (int i : {2, 6, 7, 12, 13})
         column->addWidget(flags_[i]);
 
     auto *mailers = new QGridLayout;

@@ -128,14 +128,14 @@ class Day:
 
     def tick_options(self):
         # The tab bar of the general page has the focus first. In tab order: two timer
-        # boxes, check at start, (no error boxes, no exit question,) the log button,
-        # (labels, today's mail, two mail programs with their "..." buttons,) pop up.
+        # boxes, check at start, (fast check, no error boxes, no exit question,) the log
+        # button, (labels, today's mail, two mail programs with their "..." buttons,) pop up.
         self.options = self.x.wait_for_window("OPTION")
         self.x.focus(self.options)
         self.x.keys("Tab", "Tab", "Tab", "space")
-        self.x.keys("Tab", "Tab", "Tab", "space")
+        self.x.keys("Tab", "Tab", "Tab", "Tab", "space")
         self.x.keys(*["Tab"] * 7, "space")
-        self.x.keys(*["shift+Tab"] * 13)  # back to the tab bar
+        self.x.keys(*["shift+Tab"] * 14)  # back to the tab bar
 
     def add_account(self):
         # Right shows the account page, Tab Tab reaches the list and then "追加".

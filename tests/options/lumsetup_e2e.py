@@ -104,7 +104,7 @@ def expected_store(port, fingerprint):
         "Option5value": "0", "Option6value": "0", "Option7value": "0", "Option8value": "0",
         "Option9value": "0", "Option10value": "1", "Option11value": "0",
         "sOption11value": "0", "Option12value": "0", "Option13value": "0",
-        "Option14value": "1",
+        "Option14value": "1", "Option15value": "1",
         "Checktimerval": "0", "Closetimerval": "0", "Timeupval": "1", "Lighttimerval": "5",
         "Lighttimerval2": "5",
         "Mailerdir1": "", "Mailerdir2": "", "Wavdir": "",

@@ -268,6 +268,7 @@ TEST_F(OptionFormTest, OkSavesEveryOptionFromTheControls)
     check(form.get(), "soption11")->setChecked(true);
     check(form.get(), "option12")->setChecked(true);
     check(form.get(), "option13")->setChecked(true);
+    check(form.get(), "option15")->setChecked(false);
     combo(form.get(), "cmb_Notice")->setCurrentText("件数のみ");
     edit(form.get(), "timerbox1")->setText("15");
     edit(form.get(), "timerbox3")->setText("3");
@@ -282,7 +283,7 @@ TEST_F(OptionFormTest, OkSavesEveryOptionFromTheControls)
         {"Option3value", "0"},   {"Option4value", "1"},  {"Option5value", "0"},
         {"Option6value", "0"},   {"Option7value", "0"},  {"Option8value", "0"},
         {"Option9value", "0"},   {"Option10value", "1"}, {"Option11value", "1"},
-        {"sOption11value", "1"}, {"Option12value", "1"}, {"Option13value", "1"}, {"Option14value", "2"}, {"Checktimerval", "15"},
+        {"sOption11value", "1"}, {"Option12value", "1"}, {"Option13value", "1"}, {"Option14value", "2"}, {"Option15value", "0"}, {"Checktimerval", "15"},
         {"Closetimerval", "20"}, {"Timeupval", "3"},     {"Lighttimerval", "5"},
         {"Lighttimerval2", "8"}, {"Mailerdir1", "/usr/bin/mutt"}, {"Mailerdir2", ""},
         {"Icodir1", "内蔵"},     {"Icodir2", "内蔵"},    {"Icodir3", "内蔵"},
