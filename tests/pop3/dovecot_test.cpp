@@ -5,6 +5,7 @@
 #include "support/lumcheck_run.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <gtest/gtest.h>
@@ -197,7 +198,7 @@ TEST_F(Dovecot, UnchangedMailboxIsNotFetchedAgainWithOnlyNewer)
     EXPECT_TRUE(rig.engine->log().contains("TOP 3 5"));
     EXPECT_TRUE(rig.view.checkEnds.last().newMail);
     ASSERT_TRUE(rig.runCheckCycle());
-    EXPECT_FALSE(rig.engine->log().contains("TOP"));
+    EXPECT_FALSE(rig.engine->log().contains("TOP "));
     EXPECT_TRUE(rig.engine->log().contains("STAT\r\n\r\nQUIT"));
     EXPECT_EQ(rig.engine->total(), 3);
     EXPECT_FALSE(rig.view.checkEnds.last().newMail);
@@ -260,6 +261,76 @@ TEST_F(Dovecot, MailboxChangedBetweenCheckAndRetrieveFilesNothingWrong)
     EXPECT_TRUE(rig.rec(1, 1).body.isEmpty());
     ASSERT_EQ(rig.view.messages.size(), 1);
     EXPECT_TRUE(rig.view.messages[0].contains(QStringLiteral("取得しませんでした")));
+}
+
+// The rows lumcheck prints, without its protocol log.
+QStringList listed(const QString &out)
+{
+    static const QRegularExpression row(QStringLiteral("^\\d+\t\\d+\t"));
+    QStringList rows;
+    for (const QString &line : out.split(QLatin1Char('\n'))) {
+        if (row.match(line).hasMatch())
+            rows << line;
+    }
+    return rows;
+}
+
+// Kept summaries are shared between runs: a second run asks only for the unique ids, and
+// lists what a run without them lists, also after another client deleted a message.
+TEST_F(Dovecot, KeptSummariesListWhatAPlainCheckLists)
+{
+    QStringList files;
+    for (const QByteArray &m : japaneseMail())
+        files.append(server.deliver(QStringLiteral("taro"), m));
+    struct Step {
+        const char *fast;
+        bool removeSecond; // before the run
+        int rows;
+        bool tops;
+    };
+    QStringList cold;
+    for (const Step &step : {Step{"1", false, 3, true}, Step{"1", false, 3, false}, Step{"0", false, 3, true},
+                             Step{"1", true, 2, false}}) {
+        SCOPED_TRACE(step.fast);
+        if (step.removeSecond)
+            ASSERT_TRUE(server.removeMessage(QStringLiteral("taro"), files[1]));
+        writeSettings({account()}, {{"Option15value", QString::fromLatin1(step.fast)}});
+        const Run r = lumcheck({QStringLiteral("--log")});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        if (cold.isEmpty())
+            cold = listed(r.out);
+        QStringList expected = cold;
+        if (step.removeSecond)
+            expected = {cold[0], cold[2].replace(QStringLiteral("1\t3\t"), QStringLiteral("1\t2\t"))};
+        EXPECT_EQ(listed(r.out), expected);
+        EXPECT_EQ(listed(r.out).size(), step.rows);
+        EXPECT_EQ(r.out.contains(QStringLiteral("TOP ")), step.tops) << r.out.toStdString();
+        EXPECT_EQ(r.out.contains(QStringLiteral("CAPA")), step.fast[0] == '1');
+    }
+}
+
+// A copy of message 3 stored again by another client reads the same as the one the check
+// listed, but it has another unique id: it is neither retrieved into the row nor deleted.
+TEST_F(Dovecot, ACopyStoredAgainIsNeitherRetrievedNorDeleted)
+{
+    QStringList files;
+    for (const QByteArray &m : japaneseMail())
+        files.append(server.deliver(QStringLiteral("taro"), m));
+    LiveRig rig({account()}, {{"Option3value", QStringLiteral("0")}});
+    ASSERT_TRUE(rig.runCheckCycle());
+    ASSERT_TRUE(server.removeMessage(QStringLiteral("taro"), files[2]));
+    server.deliver(QStringLiteral("taro"), japaneseMail()[2]);
+    rig.rec(1, 3).mark = true;
+    rig.engine->retrieveMarked();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.view.retrieveEnds == 1; }));
+    EXPECT_FALSE(rig.rec(1, 3).retrieved);
+    rig.rec(1, 3).mark = true;
+    rig.engine->deleteMarked();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.view.checkEnds.size() == 2; }));
+    EXPECT_EQ(server.messageCount(QStringLiteral("taro")), 3);
+    EXPECT_EQ(rig.view.messages,
+              (QStringList{QStringLiteral("ﾒｰﾙﾎﾞｯｸｽが変更されたため、ホーム の 3 番のﾒｰﾙは取得しませんでした"),
+                           QStringLiteral("ﾒｰﾙﾎﾞｯｸｽが変更されたため、ホーム の 3 番のﾒｰﾙは削除しませんでした")}));
 }
 
 } // namespace
