@@ -137,7 +137,7 @@ TEST_P(DovecotTlsLumcheck, SelfSignedCertificateIsRefusedBeforeTheLogin)
     const LumcheckRun r = lumcheck({QStringLiteral("--log")});
     EXPECT_TRUE(r.err.contains(QStringLiteral("lumcheck: home: ｻｰﾊﾞｰ証明書が自己署名です"))) << r.err.toStdString();
     const bool stls = std::get<SslMode>(GetParam()) == SslMode::Stls;
-    EXPECT_EQ(r.out.contains(QStringLiteral("STLS\r\n")), stls) << r.out.toStdString();
+    EXPECT_EQ(r.out.contains(QStringLiteral("STLS\r\n\r\n")), stls) << r.out.toStdString(); // the command
     EXPECT_FALSE(r.out.contains(QStringLiteral("secret")));
     EXPECT_EQ(r.out.count(QStringLiteral("USER taro")), 1) << "only the plain account logs in";
     EXPECT_EQ(logins(), 1) << server.log().toStdString();

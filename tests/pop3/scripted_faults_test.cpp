@@ -38,7 +38,7 @@ TEST_P(DeliveryStyle, FullCheckCompletes)
     EXPECT_EQ(rig.engine->total(), 2);
     EXPECT_EQ(rig.rec(1, 1).subject, QStringLiteral("テスト"));
     EXPECT_EQ(rig.rec(1, 2).subject, QStringLiteral("会議の件"));
-    QList<QByteArray> expected{"USER user", "PASS pass", "STAT", "TOP 1 5", "TOP 2 5", "QUIT"};
+    QList<QByteArray> expected{"CAPA", "USER user", "PASS pass", "STAT", "TOP 1 5", "TOP 2 5", "QUIT"};
     EXPECT_EQ(server.commands(), expected);
 }
 

@@ -75,7 +75,7 @@ TEST_P(TlsFaults, BadServerSeesNoLoginAndTheNextAccountIsChecked)
     }
     EXPECT_EQ(rig.view.messages.join('|').toStdString(), expected);
     EXPECT_EQ(rig.engine->total(), 2);
-    EXPECT_EQ(good.commands(), (QList<QByteArray>{"USER user", "PASS pass", "STAT", "TOP 1 5", "TOP 2 5", "QUIT"}));
+    EXPECT_EQ(good.commands(), (QList<QByteArray>{"CAPA", "USER user", "PASS pass", "STAT", "TOP 1 5", "TOP 2 5", "QUIT"}));
     const QByteArray seen = bad.received();
     EXPECT_EQ(seen.contains("USER"), !row.message) << seen.toStdString();
     EXPECT_EQ(seen.contains("PASS"), !row.message);

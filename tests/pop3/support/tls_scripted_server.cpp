@@ -99,7 +99,9 @@ void TlsScriptedServer::session(int fd)
             while ((eol = in.indexOf("\r\n")) >= 0) {
                 const QByteArray command = in.first(eol).toUpper();
                 in.remove(0, eol + 2);
-                s.write(command.startsWith("STAT") ? "+OK 0 0\r\n" : "+OK\r\n");
+                s.write(command.startsWith("STAT")   ? "+OK 0 0\r\n"
+                        : command.startsWith("CAPA") ? "-ERR\r\n"
+                                                     : "+OK\r\n");
             }
         }
         s.abort(); // closes fd
