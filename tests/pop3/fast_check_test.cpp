@@ -155,22 +155,5 @@ INSTANTIATE_TEST_SUITE_P(
             statUidl + QStringList{"TOP 6 5"} + quit, 5, 0, {}, true, true}),
     [](const auto &info) { return std::string(info.param.name); });
 
-// CAPA goes out only over TLS: what a server says before STLS is not to be trusted.
-TEST(FastCheckSession, AsksCapabilitiesOnlyOnceEncrypted)
-{
-    Rig rig({{QStringLiteral("Home"), QStringLiteral("pop.example.jp"), 110, QStringLiteral("user"),
-              QStringLiteral("pass"), 1, SslMode::Stls}},
-            {{"Option15value", QStringLiteral("1")}});
-    rig.box(1).capa = "UIDL\r\nSTLS\r\n";
-    rig.box(1).uidls = {"u1"};
-    rig.box(1).messages = {mail(1)};
-    rig.engine->checkmail();
-    rig.settle();
-    const FakeServer::Conn &c = rig.server->conns.first();
-    EXPECT_EQ(c.clearCommands, QStringList{"STLS"});
-    EXPECT_EQ(c.commands, (QStringList{"STLS", "CAPA", "USER user", "PASS pass", "STAT", "UIDL", "TOP 1 5", "QUIT"}));
-    EXPECT_EQ(rig.rec(1, 1).uidl, "u1");
-}
-
 } // namespace
 } // namespace lum::test

@@ -44,6 +44,7 @@ struct DialogueRow {
     int chunk;
     bool openedTls;
     QStringList clear; // what the server received before encryption
+    bool capa = false; // "Option15value": CAPA goes out only once encrypted
 };
 
 void PrintTo(const DialogueRow &r, std::ostream *os) { *os << r.name; }
@@ -55,12 +56,14 @@ TEST_P(TlsDialogue, LogsInOnlyOnceEncrypted)
     const DialogueRow &row = GetParam();
     auto rig = accountsAB(row.mode);
     rig->box(1).chunk = row.chunk;
+    rig->box(1).capa = "STLS\r\n";
+    rig->options.fastCheck = row.capa;
     rig->engine->checkmail();
     rig->settle();
     const FakeServer::Conn &a = rig->server->conns.first();
     EXPECT_EQ(a.openedTls, row.openedTls);
     const QStringList stls = row.mode == SslMode::Stls ? QStringList{"STLS"} : QStringList();
-    EXPECT_EQ(a.commands, stls + checkDialogue);
+    EXPECT_EQ(a.commands, stls + (row.capa ? QStringList{"CAPA"} : QStringList()) + checkDialogue);
     EXPECT_EQ(a.clearCommands, row.clear);
     EXPECT_EQ(rig->view.messages, QStringList());
     EXPECT_EQ(rig->engine->total(), 1);
@@ -75,7 +78,8 @@ INSTANTIATE_TEST_SUITE_P(
                     DialogueRow{"pop3s", SslMode::Tls, 0, true, {}},
                     DialogueRow{"pop3s_every_byte", SslMode::Tls, 1, true, {}},
                     DialogueRow{"stls", SslMode::Stls, 0, false, {"STLS"}},
-                    DialogueRow{"stls_every_byte", SslMode::Stls, 1, false, {"STLS"}}),
+                    DialogueRow{"stls_every_byte", SslMode::Stls, 1, false, {"STLS"}},
+                    DialogueRow{"stls_capabilities", SslMode::Stls, 0, false, {"STLS"}, true}),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct FailureRow {
