@@ -85,11 +85,11 @@ void Pop3Engine::walkHeaders()
     nextTop_ = std::max(nextTop_, headerIndex_);
     const qsizetype window = fast_ && caps_.pipelining ? topWindow : 1;
     while (qsizetype(topsOut_.size()) < window && nextTop_ <= msgCount_) {
-        if (!keptSummary(nextTop_)) {
-            topsOut_.push_back(nextTop_);
-            subSend(QStringLiteral("TOP %1 5\r\n").arg(nextTop_), ReplyReader::Framing::MultiLine);
+        const int message = nextTop_++;
+        if (!keptSummary(message)) {
+            topsOut_.push_back(message);
+            subSend(QStringLiteral("TOP %1 5\r\n").arg(message), ReplyReader::Framing::MultiLine);
         }
-        ++nextTop_;
     }
     if (headerIndex_ > msgCount_ && topsOut_.empty())
         headersDone();

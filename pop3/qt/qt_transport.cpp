@@ -3,6 +3,7 @@
 #include "pop3/qt/socket_error_code.h"
 
 #include <QCryptographicHash>
+#include <QPointer>
 #include <QSslConfiguration>
 #include <QSslSocket>
 #include <QTimer>
@@ -47,14 +48,10 @@ QSslSocket *QtTransport::openSocket(ConnId id)
     s->setPeerVerifyMode(QSslSocket::VerifyPeer);
     connect(s, &QSslSocket::connected, this, [this, id, s] {
         s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-        events_.connected(id);
+        notify([&] { events_.connected(id); });
     });
-    connect(s, &QSslSocket::encrypted, this, [this, id] { events_.encrypted(id); });
-    connect(s, &QSslSocket::readyRead, this, [this, id, s] {
-        const QByteArray bytes = s->readAll();
-        if (!bytes.isEmpty())
-            events_.received(id, bytes);
-    });
+    connect(s, &QSslSocket::encrypted, this, [this, id] { notify([&] { events_.encrypted(id); }); });
+    connect(s, &QSslSocket::readyRead, this, [this, id, s] { readAvailable(id, s); });
     connect(s, &QSslSocket::disconnected, this, [this, id, s] { peerClosed(id, s); });
     // Not ignored, so the handshake fails; the socket is cut here already, before anything
     // the engine might still write.
@@ -86,6 +83,40 @@ QSslSocket *QtTransport::openSocket(ConnId id)
             events_.failed(id, socketErrorCode(e));
     });
     return s;
+}
+
+template <typename Report> void QtTransport::notify(Report report)
+{
+    const bool outermost = !notifying_;
+    notifying_ = true;
+    report();
+    if (outermost)
+        notifying_ = false;
+}
+
+// QSslSocket also reads while it writes, and reports what it read at once: readyRead may
+// come while the engine is still taking in earlier bytes, even in the middle of writing a
+// command. The engine takes its events one at a time, so such bytes stay in the socket
+// until it has returned.
+void QtTransport::readAvailable(ConnId id, QSslSocket *s)
+{
+    if (notifying_) {
+        if (!readPending_) {
+            readPending_ = true;
+            QMetaObject::invokeMethod(
+                this,
+                [this, id, socket = QPointer<QSslSocket>(s)] {
+                    readPending_ = false;
+                    if (socket && socket == socket_)
+                        readAvailable(id, socket);
+                },
+                Qt::QueuedConnection);
+        }
+        return;
+    }
+    const QByteArray bytes = s->readAll();
+    if (!bytes.isEmpty())
+        notify([&] { events_.received(id, bytes); });
 }
 
 void QtTransport::open(ConnId id, const QString &host, quint16 port)

@@ -39,12 +39,17 @@ private:
     void peerClosed(ConnId id, QSslSocket *socket);
     // Aborts at once: nothing more goes out, nothing more is reported.
     void cut(QSslSocket *socket);
+    void readAvailable(ConnId id, QSslSocket *socket);
+    // Runs report (which tells the engine of an event) with later reads held back.
+    template <typename Report> void notify(Report report);
 
     TransportEvents &events_;
     ConnId id_ = 0;
     QSslSocket *socket_ = nullptr;
     QList<QSslCertificate> extraCas_;
     QByteArray pin_; // of the current connection
+    bool notifying_ = false;
+    bool readPending_ = false;
 };
 
 } // namespace lum

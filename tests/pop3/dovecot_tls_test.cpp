@@ -104,6 +104,31 @@ INSTANTIATE_TEST_SUITE_P(Certificates, DovecotTls,
                                     + (std::get<SslMode>(info.param) == SslMode::Tls ? "_pop3s" : "_stls");
                          });
 
+// Writing a command over TLS may bring replies that arrived meanwhile: a mailbox beyond the
+// window of pipelined commands is listed whole and in order all the same.
+TEST(DovecotTlsPipelining, ListsABigMailboxWhole)
+{
+    TestPki pki;
+    DovecotServer server;
+    const TestPki::Issued leaf = pki.leaf(QStringLiteral("localhost"));
+    server.useTls(leaf.certFile, leaf.keyFile);
+    server.addUser(QStringLiteral("taro"), QStringLiteral("secret"));
+    ASSERT_TRUE(server.start()) << server.error().toStdString();
+    const int count = 1500;
+    const auto id = [](int n) { return "big" + QByteArray::number(n) + "@x"; };
+    for (int n = 1; n <= count; ++n)
+        server.deliver(QStringLiteral("taro"), jpMessage(wYamada, n % 2 ? wTest : wHello, id(n)));
+    LiveRig rig({{QStringLiteral("tls"), QStringLiteral("localhost"), server.tlsPort(), QStringLiteral("taro"),
+                  QStringLiteral("secret"), 1, SslMode::Tls}},
+                {{"Option3value", QStringLiteral("0")}});
+    rig.transport->addCaCertificates(pki.ca());
+    ASSERT_TRUE(rig.runCheckCycle());
+    EXPECT_EQ(rig.view.messages, QStringList());
+    ASSERT_EQ(rig.engine->listedCount(1), count);
+    for (int n = 1; n <= count; ++n)
+        ASSERT_EQ(rig.rec(1, n).identity.messageId, "<" + id(n) + ">") << n;
+}
+
 // lumcheck as the user runs it: the system store alone, which doesn't know the self-signed
 // certificate. The plain account beside it still logs in, as Dovecot counts 127.0.0.1 as
 // secured.
