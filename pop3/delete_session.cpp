@@ -1,6 +1,6 @@
-// The delete session: log in, then for each marked message make sure with TOP n 0 (or UIDL n)
-// that the number still names the message the check listed, and only then DELE n; QUIT, which makes
-// the server remove them (RFC 1939 §6, UPDATE state).
+// The delete session: log in, then for each marked message make sure with TOP n 0 (or
+// UIDL n) that the number still names the message the check listed, and only then DELE n;
+// QUIT, which makes the server remove them (RFC 1939 §6, UPDATE state).
 #include "pop3/engine.h"
 
 namespace lum {
