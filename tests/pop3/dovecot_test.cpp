@@ -309,29 +309,5 @@ TEST_F(Dovecot, KeptSummariesListWhatAPlainCheckLists)
     }
 }
 
-// A copy of message 3 stored again by another client reads the same as the one the check
-// listed, but it has another unique id: it is neither retrieved into the row nor deleted.
-TEST_F(Dovecot, ACopyStoredAgainIsNeitherRetrievedNorDeleted)
-{
-    QStringList files;
-    for (const QByteArray &m : japaneseMail())
-        files.append(server.deliver(QStringLiteral("taro"), m));
-    LiveRig rig({account()}, {{"Option3value", QStringLiteral("0")}});
-    ASSERT_TRUE(rig.runCheckCycle());
-    ASSERT_TRUE(server.removeMessage(QStringLiteral("taro"), files[2]));
-    server.deliver(QStringLiteral("taro"), japaneseMail()[2]);
-    rig.rec(1, 3).mark = true;
-    rig.engine->retrieveMarked();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.view.retrieveEnds == 1; }));
-    EXPECT_FALSE(rig.rec(1, 3).retrieved);
-    rig.rec(1, 3).mark = true;
-    rig.engine->deleteMarked();
-    ASSERT_TRUE(rig.runUntil([&] { return rig.view.checkEnds.size() == 2; }));
-    EXPECT_EQ(server.messageCount(QStringLiteral("taro")), 3);
-    EXPECT_EQ(rig.view.messages,
-              (QStringList{QStringLiteral("ﾒｰﾙﾎﾞｯｸｽが変更されたため、ホーム の 3 番のﾒｰﾙは取得しませんでした"),
-                           QStringLiteral("ﾒｰﾙﾎﾞｯｸｽが変更されたため、ホーム の 3 番のﾒｰﾙは削除しませんでした")}));
-}
-
 } // namespace
 } // namespace lum::test

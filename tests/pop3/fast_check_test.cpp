@@ -14,34 +14,20 @@ QByteArray mail(int n)
     return jpMessage(n % 2 ? wYamada : wBill, subjects[(n - 1) % 8], "m" + QByteArray::number(n) + "@example.jp");
 }
 
-// Between the two checks another client changes the mailbox.
-enum class Change { Gain, Lose, ReorderAndGain, GainThree };
+// The mailbox as another client leaves it: messages by their first numbers, each with its
+// unique id "u" n where the server has them.
+using Change = QList<int>;
+const Change gain{1, 2, 3, 4, 5, 6}, lose{2, 3, 4, 5}, reorderAndGain{1, 3, 2, 4, 5, 6},
+    gainThree{1, 2, 3, 4, 5, 6, 7, 8};
 
-void change(Mailbox &box, Change c)
+void fill(Mailbox &box, const Change &messages, bool uidl)
 {
-    const auto add = [&box](int n) {
+    box.messages.clear();
+    box.uidls.clear();
+    for (int n : messages) {
         box.messages.append(mail(n));
-        if (!box.uidls.isEmpty())
+        if (uidl)
             box.uidls.append("u" + QByteArray::number(n));
-    };
-    switch (c) {
-    case Change::Gain:
-        add(6);
-        break;
-    case Change::Lose:
-        box.messages.removeFirst();
-        if (!box.uidls.isEmpty())
-            box.uidls.removeFirst();
-        break;
-    case Change::ReorderAndGain:
-        box.messages.swapItemsAt(1, 2);
-        if (!box.uidls.isEmpty())
-            box.uidls.swapItemsAt(1, 2);
-        add(6);
-        break;
-    case Change::GainThree:
-        add(6), add(7), add(8);
-        break;
     }
 }
 
@@ -91,19 +77,15 @@ TEST_P(FastCheck, AsksWhatChangedAndFilesTheSameRows)
     const QString file = KeptOwner{QStringLiteral("pop.example.jp"), 110, QStringLiteral("user")}.fileName();
     if (row.corruptFile)
         fast.kept.files[file] = QByteArray("LKS1").append(200, 'x');
-    for (Rig *rig : {&fast, &plain}) {
-        for (int n = 1; n <= 5; ++n)
-            rig->box(1).messages.append(mail(n));
-    }
-    for (int n = 1; row.uidl && n <= 5; ++n)
-        fast.box(1).uidls.append("u" + QByteArray::number(n));
+    fill(fast.box(1), {1, 2, 3, 4, 5}, row.uidl);
+    fill(plain.box(1), {1, 2, 3, 4, 5}, false);
     fast.box(1).capa = row.capa;
     fast.box(1).chunk = row.chunk;
     const QStringList login{"CAPA", "USER user", "PASS pass"};
     for (int check = 0; check < 2; ++check) {
         for (Rig *rig : {&fast, &plain}) {
             if (check == 1) {
-                change(rig->box(1), row.change);
+                fill(rig->box(1), row.change, rig == &fast && row.uidl);
                 if (!row.brokenTop.isEmpty()) {
                     rig->box(1).override = [&row](const QByteArray &cmd) {
                         return cmd == "TOP 7 5" ? row.brokenTop : QByteArray();
@@ -130,28 +112,28 @@ TEST_P(FastCheck, AsksWhatChangedAndFilesTheSameRows)
 INSTANTIATE_TEST_SUITE_P(
     Servers, FastCheck,
     testing::Values(
-        Row{"no_capa", "", true, Change::Gain, stat + tops5 + quit, stat + tops5 + QStringList{"TOP 6 5"} + quit, 1},
-        Row{"capa_without_uidl", "TOP\r\nUSER\r\n", true, Change::Gain, stat + tops5 + quit,
+        Row{"no_capa", "", true, gain, stat + tops5 + quit, stat + tops5 + QStringList{"TOP 6 5"} + quit, 1},
+        Row{"capa_without_uidl", "TOP\r\nUSER\r\n", true, gain, stat + tops5 + quit,
             stat + tops5 + QStringList{"TOP 6 5"} + quit, 1},
-        Row{"uidl_in_lockstep", "UIDL\r\nTOP\r\n", true, Change::Gain, statUidl + tops5 + quit,
+        Row{"uidl_in_lockstep", "UIDL\r\nTOP\r\n", true, gain, statUidl + tops5 + quit,
             statUidl + QStringList{"TOP 6 5"} + quit, 1},
-        Row{"uidl_offered_but_refused", "UIDL\r\nPIPELINING\r\n", false, Change::Gain, statUidl + tops5 + quit,
+        Row{"uidl_offered_but_refused", "UIDL\r\nPIPELINING\r\n", false, gain, statUidl + tops5 + quit,
             statUidl + tops5 + QStringList{"TOP 6 5"} + quit, 6},
-        Row{"pipelining_without_uidl", "pipelining\r\n", false, Change::Gain, stat + tops5 + quit,
+        Row{"pipelining_without_uidl", "pipelining\r\n", false, gain, stat + tops5 + quit,
             stat + tops5 + QStringList{"TOP 6 5"} + quit, 6},
-        Row{"pipelined_gain", "PIPELINING\r\nUIDL\r\n", true, Change::Gain, statUidl + tops5 + quit,
+        Row{"pipelined_gain", "PIPELINING\r\nUIDL\r\n", true, gain, statUidl + tops5 + quit,
             statUidl + QStringList{"TOP 6 5"} + quit, 5},
-        Row{"pipelined_lose", "PIPELINING\r\nUIDL\r\n", true, Change::Lose, statUidl + tops5 + quit,
+        Row{"pipelined_lose", "PIPELINING\r\nUIDL\r\n", true, lose, statUidl + tops5 + quit,
             statUidl + quit, 5},
-        Row{"pipelined_reorder", "PIPELINING\r\nUIDL\r\n", true, Change::ReorderAndGain, statUidl + tops5 + quit,
+        Row{"pipelined_reorder", "PIPELINING\r\nUIDL\r\n", true, reorderAndGain, statUidl + tops5 + quit,
             statUidl + QStringList{"TOP 6 5"} + quit, 5},
-        Row{"pipelined_every_byte", "PIPELINING\r\nUIDL\r\n", true, Change::GainThree, statUidl + tops5 + quit,
+        Row{"pipelined_every_byte", "PIPELINING\r\nUIDL\r\n", true, gainThree, statUidl + tops5 + quit,
             statUidl + QStringList{"TOP 6 5", "TOP 7 5", "TOP 8 5"} + quit, 5, 1},
-        Row{"err_in_the_window", "PIPELINING\r\nUIDL\r\n", true, Change::GainThree, statUidl + tops5 + quit,
+        Row{"err_in_the_window", "PIPELINING\r\nUIDL\r\n", true, gainThree, statUidl + tops5 + quit,
             statUidl + QStringList{"TOP 6 5", "TOP 7 5", "TOP 8 5"} + quit, 5, 0, "-ERR gone\r\n"},
-        Row{"time_out_with_replies_outstanding", "PIPELINING\r\nUIDL\r\n", true, Change::GainThree,
+        Row{"time_out_with_replies_outstanding", "PIPELINING\r\nUIDL\r\n", true, gainThree,
             statUidl + tops5 + quit, statUidl + QStringList{"TOP 6 5", "TOP 7 5", "TOP 8 5"} + quit, 5, 0, noReply},
-        Row{"corrupt_file_then_restart", "PIPELINING\r\nUIDL\r\n", true, Change::Gain, statUidl + tops5 + quit,
+        Row{"corrupt_file_then_restart", "PIPELINING\r\nUIDL\r\n", true, gain, statUidl + tops5 + quit,
             statUidl + QStringList{"TOP 6 5"} + quit, 5, 0, {}, true, true}),
     [](const auto &info) { return std::string(info.param.name); });
 

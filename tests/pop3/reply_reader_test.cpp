@@ -236,29 +236,5 @@ TEST(ReplyReader, LargeReplyInSmallChunksKeepsBufferSmall)
     EXPECT_LE(maxBuffered, 78);
 }
 
-// Pipelined commands: each reply is framed as expected when its command went out, however
-// the bytes are split, and a refusal in between takes only its own place.
-TEST(ReplyReader, PipelinedRepliesKeepTheirFramingAtEverySplit)
-{
-    const QByteArray wire = "+OK 1\r\nA\r\n.\r\n-ERR no\r\n+OK 3\r\n..B\r\n.\r\n+OK bye\r\n";
-    for (qsizetype cut = 0; cut <= wire.size(); ++cut) {
-        ReplyReader r;
-        for (Framing f : {Framing::MultiLine, Framing::MultiLine, Framing::MultiLine, Framing::StatusLine})
-            r.expect(f);
-        QList<ReplyReader::Reply> got;
-        for (const QByteArray &chunk : {wire.first(cut), wire.sliced(cut)}) {
-            r.feed(chunk);
-            for (ReplyReader::Reply reply; r.next(reply) == Result::Reply;)
-                got.append(reply);
-        }
-        ASSERT_EQ(got.size(), 4) << cut;
-        EXPECT_EQ(got[0].block, "+OK 1\r\nA\r\n.\r\n") << cut;
-        EXPECT_FALSE(got[1].positive) << cut;
-        EXPECT_EQ(got[2].block, "+OK 3\r\n.B\r\n.\r\n") << cut;
-        EXPECT_EQ(got[3].status, "+OK bye\r\n") << cut;
-        EXPECT_EQ(r.awaited(), 0) << cut;
-    }
-}
-
 } // namespace
 } // namespace lum
