@@ -13,7 +13,8 @@ namespace {
 
 // Commands are a few bytes each and replies are read as they come, so this many unanswered
 // TOP commands never fill either side's buffers; it is enough to keep a distant server busy.
-constexpr int topWindow = 512;
+// The window is filled up again, in one write, once half of it has been answered.
+constexpr int topWindow = 2048;
 
 } // namespace
 
@@ -84,12 +85,16 @@ void Pop3Engine::walkHeaders()
     }
     nextTop_ = std::max(nextTop_, headerIndex_);
     const qsizetype window = fast_ && caps_.pipelining ? topWindow : 1;
-    while (qsizetype(topsOut_.size()) < window && nextTop_ <= msgCount_) {
-        const int message = nextTop_++;
-        if (!keptSummary(message)) {
-            topsOut_.push_back(message);
-            subSend(QStringLiteral("TOP %1 5\r\n").arg(message), ReplyReader::Framing::MultiLine);
+    if (qsizetype(topsOut_.size()) <= window / 2) {
+        holdCommands();
+        while (qsizetype(topsOut_.size()) < window && nextTop_ <= msgCount_) {
+            const int message = nextTop_++;
+            if (!keptSummary(message)) {
+                topsOut_.push_back(message);
+                subSend(QStringLiteral("TOP %1 5\r\n").arg(message), ReplyReader::Framing::MultiLine);
+            }
         }
+        sendHeld();
     }
     if (headerIndex_ > msgCount_ && topsOut_.empty())
         headersDone();

@@ -66,15 +66,27 @@ void Pop3Engine::checkReply(const ReplyReader::Reply &reply)
     switch (step_) {
     case 0:
         step_ = 1;
-        sendUser();
+        // A server that takes pipelined commands gets the login and STAT in one write.
+        loginPipelined_ = fast_ && caps_.pipelining;
+        if (loginPipelined_) {
+            holdCommands();
+            sendUser();
+            sendPass();
+            subSend(QStringLiteral("STAT\r\n"));
+            sendHeld();
+        } else {
+            sendUser();
+        }
         break;
     case 1:
         step_ = 3;
-        sendPass();
+        if (!loginPipelined_)
+            sendPass();
         break;
     case 3:
         step_ = 4;
-        subSend(QStringLiteral("STAT\r\n"));
+        if (!loginPipelined_)
+            subSend(QStringLiteral("STAT\r\n"));
         break;
     case 4:
         evaluateStat(reply.status);

@@ -14,8 +14,9 @@
 //             is still the one the check listed, DELE n; QUIT
 // With "Option15value" on, every session first asks CAPA (RFC 2449) and uses what the server
 // offers. The check of a changed mailbox sends UIDL after STAT and fills the rows of messages
-// it has seen before from the summaries kept by their unique ids; only the others get TOP,
-// sent pipelined when the server offers PIPELINING. Retrieve and delete confirm a message
+// it has seen before from the summaries kept by their unique ids; only the others get TOP.
+// Where the server offers PIPELINING, USER, PASS and STAT go out in one write, and TOP in
+// windows of commands not yet answered. Retrieve and delete confirm a message
 // with "UIDL n" instead of by its header when the check listed its id. The rows come out
 // the same either way.
 // Encryption ("Sslmode"): TLS from the first byte, the greeting read only once encrypted;
@@ -127,6 +128,8 @@ private:
                  ReplyReader::Framing framing = ReplyReader::Framing::StatusLine,
                  qsizetype maxReply = ReplyReader::maxHeaderReply);
     void subDisConn();
+    void holdCommands();
+    void sendHeld();
     void sendUser();
     void sendPass();
     void ShowMsg(const QString &text);
@@ -207,6 +210,8 @@ private:
     SessionKind kind_ = SessionKind::Check;
     int step_ = 0;
     ReplyReader reader_;
+    bool holding_ = false; // commands wait in held_ for one write
+    QByteArray held_;
     int target_ = 0;       // next RETR or DELE
     qint32 msgCount_ = 0;  // of the STAT reply
     qint64 statSize_ = 0;  // of the STAT reply
@@ -221,6 +226,7 @@ private:
     Decoding decoding_ = Decoding::Classic; // "Option13value" when the session opened
     Capabilities caps_;     // what the server said; none before CAPA or without it
     bool capaAsked_ = false;
+    bool loginPipelined_ = false; // USER, PASS and STAT went out together
     bool byUidl_ = false;   // the message in hand was confirmed by its unique id
     SslMode sslmode_ = SslMode::None;
     // Where the connection is on its way to encryption.

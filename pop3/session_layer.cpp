@@ -111,6 +111,7 @@ bool Pop3Engine::logon(SessionKind kind)
     decoding_ = opt_.modernDecoding ? Decoding::Modern : Decoding::Classic;
     caps_ = {};
     capaAsked_ = false;
+    loginPipelined_ = false;
     sslmode_ = mode;
     if (mode == SslMode::Tls) {
         tls_ = TlsStep::Handshake;
@@ -131,7 +132,24 @@ void Pop3Engine::subSend(const QString &command, ReplyReader::Framing framing, q
     else
         appendLog(encodeCp932(command), "\r\n");
     reader_.expect(framing, maxReply);
-    transport_.send(conn_, encodeCp932(command));
+    if (holding_)
+        held_ += encodeCp932(command);
+    else
+        transport_.send(conn_, encodeCp932(command));
+}
+
+// Commands pipelined together go out in one write, not one each.
+void Pop3Engine::holdCommands()
+{
+    holding_ = true;
+}
+
+void Pop3Engine::sendHeld()
+{
+    holding_ = false;
+    if (open_ && !held_.isEmpty())
+        transport_.send(conn_, held_);
+    held_.clear();
 }
 
 // USER and PASS, RFC 1939 §7: the login shared by the three sessions.
@@ -157,6 +175,8 @@ void Pop3Engine::dropConnection()
         transport_.close(conn_);
     open_ = false;
     reader_.reset();
+    holding_ = false;
+    held_.clear();
 }
 
 // A session's end stops its time-out before anything else happens: a message shown next
