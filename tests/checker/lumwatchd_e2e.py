@@ -15,6 +15,8 @@ a private Dovecot.
 5. Without a tray host, lumwatchd keeps its window open; a trayer started later takes the
    icon and the window hides; when the tray host ends, the window comes back.
 6. With an empty store lumwatchd asks "最初に設定をしてください" and starts lumsetup.
+7. An account whose password lives in the keyring, stored there by `lumcheck --set-password`:
+   the file holds no password, and lumwatchd reads it from the keyring and logs in.
 
 usage: lumwatchd_e2e.py BIN_DIR SCREENSHOT_DIR
 """
@@ -26,7 +28,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from dovecot import Dovecot, jis_word, message  # noqa: E402
-from lumstore import account, write_store  # noqa: E402
+from keyring import PrivateKeyring  # noqa: E402
+from lumstore import account, scramble, write_store  # noqa: E402
 from xsession import DEADLINE, Failure, run_story  # noqa: E402
 
 MAIL = [
@@ -173,6 +176,30 @@ def first_run(x, bindir, home):
         subprocess.run(["pkill", "-f", os.path.join(bindir, "lumsetup")])
 
 
+def keyring_account(x, bindir, home, server):
+    config, env = private_env(x, home, "keyring")
+    store = write_store(config, ["accountno=1", "Option1value=1", "Option3value=0", "Option5value=1",
+                                 "Checktimerval=0", "Pwstore1=1"]
+                        + account(1, "鍵", server.port, "taro", "", (0, 0xFFFFFF)))
+    keyring = PrivateKeyring()
+    checker = None
+    try:
+        env = keyring.env(env)
+        subprocess.run([os.path.join(bindir, "lumcheck"), "--set-password", "1"], input="pw-t", text=True,
+                       env=env, check=True, timeout=DEADLINE, stdout=subprocess.DEVNULL)
+        if keyring.lookup("taro@127.0.0.1:%d" % server.port) != "pw-t":
+            raise Failure("the password is not in the keyring")
+        with open(store, encoding="utf-8") as f:
+            if scramble("pw-t").strip() in f.read():
+                raise Failure("the store holds a password")
+        checker = subprocess.Popen([os.path.join(bindir, "lumwatchd")], env=env)
+        x.wait_for_window("1通のメールが届いています!")
+        terminate(checker, "after the keyring check")
+    finally:
+        stop(checker)
+        keyring.stop()
+
+
 def main():
     if len(sys.argv) != 3:
         print(__doc__, file=sys.stderr)
@@ -189,6 +216,7 @@ def main():
         users_day(x, bindir, shots, home, server)
         late_tray(x, bindir, home, server)
         first_run(x, bindir, home)
+        keyring_account(x, bindir, home, server)
     run_story("lumwatchd_e2e", server, story)
 
 
