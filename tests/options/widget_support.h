@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMap>
 #include <QPushButton>
 #include <QWidget>
 #include <functional>
@@ -37,6 +38,32 @@ struct FileRequest {
     QString title;
 };
 
+// A keyring in memory that answers at once; failWith makes every operation fail.
+struct FakeKeyring : Keyring {
+    QMap<QString, QString> items;
+    QString unavailable;
+    QString failWith;
+    QString unavailableReason() const override { return unavailable; }
+    void read(const QString &key, Done done) override
+    {
+        if (!failWith.isEmpty() || !items.contains(key))
+            return done({false, {}, failWith.isEmpty() ? QStringLiteral("項目がありません") : failWith});
+        done({true, items.value(key), {}});
+    }
+    void write(const QString &key, const QString &password, Done done) override
+    {
+        if (failWith.isEmpty())
+            items[key] = password;
+        done({failWith.isEmpty(), {}, failWith});
+    }
+    void remove(const QString &key, Done done) override
+    {
+        if (failWith.isEmpty())
+            items.remove(key);
+        done({failWith.isEmpty(), {}, failWith});
+    }
+};
+
 // Stands in for the user at every dialog of the options program.
 struct FakeUser {
     std::vector<std::pair<QString, QString>> warnings; // title, text
@@ -48,6 +75,7 @@ struct FakeUser {
     std::vector<CertificateQuery> looks; // at server certificates
     CertificateProbe::Done pendingLook;  // answered by the test
     // Acts in the account dialog; the dialog's result is returned to the window.
+    std::shared_ptr<FakeKeyring> keyring = std::make_shared<FakeKeyring>();
     std::function<void(AccountForm &)> inAccountDialog = [](AccountForm &f) {
         push(&f, QStringLiteral("Command2"))->click();
     };
@@ -78,6 +106,7 @@ struct FakeUser {
             looks.push_back(q);
             pendingLook = std::move(done);
         };
+        h.keyring = keyring;
         h.runAccountDialog = [this](AccountForm &form) {
             inAccountDialog(form);
             return form.result();
