@@ -2,12 +2,12 @@
 """Drives the real lumsetup on a virtual X display with an empty settings store.
 
 From the keyboard alone (no window manager, no coordinates): switch to the account page,
-press "追加", fill server, port, user and password in the account dialog, tick
-「パスワードをキーリングに保存する」 (a Secret Service of the test's own), choose SSL/TLS,
+press "追加", fill server, port, user and password (to the keyring) in the account
+dialog, choose SSL/TLS,
 look at the server's certificate (a self-signed one, on a TLS server of the test's own),
 trust it in the question that shows its fingerprint, OK there, then OK in the options
 window. Afterwards the store must hold that account exactly as the account writer
-stores it, without its password, which the keyring holds, and every option with its default, readable by its owner alone (file 600, folder
+stores it and every option with its default, readable by its owner alone (file 600, folder
 700) although the program ran with umask 000. A second copy started meanwhile must end at
 once without a window. A copy whose lock can't be made (a file where its folder should be)
 must say so in a message box "Lumora" and end with a non-zero status.
@@ -154,15 +154,14 @@ def main():
     xvfb, display = start_xvfb()
     app = None
     tls = None
-    keyring = PrivateKeyring()
+    keyring = PrivateKeyring(tempfile.mkdtemp())  # the daemon's home outlives the story's
     try:
         with tempfile.TemporaryDirectory() as home:
             tls, port, fingerprint = start_tls_server(home)
             runtime = os.path.join(home, "run")
             os.mkdir(runtime, 0o700)
             env = keyring.env(dict(os.environ, DISPLAY=display, XDG_CONFIG_HOME=os.path.join(home, "config"),
-                                   LANG="C.UTF-8", QT_QPA_PLATFORM="xcb"))
-            env["XDG_RUNTIME_DIR"] = runtime
+                                   XDG_RUNTIME_DIR=runtime, LANG="C.UTF-8", QT_QPA_PLATFORM="xcb"))
             store = os.path.join(home, "config", "lumwatch", "lumwatch.ini")
 
             # The store must come out private even when the umask would leave it open.
@@ -181,8 +180,8 @@ def main():
             keys(env, "Right", "Tab", "Tab", "space")
             dialog = wait_for_window(env, "ｱｶｳﾝﾄ")
             focus(env, dialog)
-            # Name (left empty), server, port, user, password, the keyring box, SSL/TLS (the
-            # port typed stays), then "確認".
+            # Name (left empty), server, port, user, password, SSL/TLS (the port typed
+            # stays), then "確認".
             keys(env, "Tab")
             type_text(env, "localhost")
             keys(env, "Tab", "ctrl+a")
@@ -191,7 +190,7 @@ def main():
             type_text(env, "taro")
             keys(env, "Tab")
             type_text(env, "abc")
-            keys(env, "Tab", "space", "Tab", "Down", "Tab", "space")
+            keys(env, "Tab", "space", "Tab", "Down", "Tab", "space")  # the keyring box ticked
             question = wait_for_window(env, "証明書")
             focus(env, question)
             # Its text is pinned by the widget tests; the store shows which certificate it

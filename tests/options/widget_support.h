@@ -41,26 +41,16 @@ struct FileRequest {
 // A keyring in memory that answers at once; failWith makes every operation fail.
 struct FakeKeyring : Keyring {
     QMap<QString, QString> items;
-    QString unavailable;
-    QString failWith;
+    QString unavailable, failWith;
     QString unavailableReason() const override { return unavailable; }
-    void read(const QString &key, Done done) override
+    void read(const QString &k, Done done) override { answer(items.contains(k), {}, done, items.value(k)); }
+    void write(const QString &k, const QString &pw, Done d) override { answer(true, [&] { items[k] = pw; }, d); }
+    void remove(const QString &k, Done d) override { answer(true, [&] { items.remove(k); }, d); }
+    void answer(bool found, const std::function<void()> &change, const Done &done, const QString &pw = {})
     {
-        if (!failWith.isEmpty() || !items.contains(key))
-            return done({false, {}, failWith.isEmpty() ? QStringLiteral("項目がありません") : failWith});
-        done({true, items.value(key), {}});
-    }
-    void write(const QString &key, const QString &password, Done done) override
-    {
-        if (failWith.isEmpty())
-            items[key] = password;
-        done({failWith.isEmpty(), {}, failWith});
-    }
-    void remove(const QString &key, Done done) override
-    {
-        if (failWith.isEmpty())
-            items.remove(key);
-        done({failWith.isEmpty(), {}, failWith});
+        if (failWith.isEmpty() && change)
+            change();
+        done({found && failWith.isEmpty(), pw, failWith});
     }
 };
 

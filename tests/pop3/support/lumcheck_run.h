@@ -15,10 +15,10 @@ struct LumcheckRun {
     QString err;
 };
 
-inline LumcheckRun runLumcheck(const QString &configHome, const QStringList &args, const QByteArray &input = {},
-                               QProcessEnvironment env = QProcessEnvironment::systemEnvironment())
+inline LumcheckRun runLumcheck(const QString &configHome, const QStringList &args, const QByteArray &input = {})
 {
     QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
     env.insert(QStringLiteral("XDG_CACHE_HOME"), configHome + QStringLiteral("/cache"));
     p.setProcessEnvironment(env);
