@@ -26,6 +26,8 @@ CheckerPlatform completed(CheckerPlatform p)
         p.notices = makeDesktopNotifications();
     if (!p.kept)
         p.kept = std::make_unique<FileKeptStore>();
+    if (!p.keyring)
+        p.keyring = std::make_unique<SecretServiceKeyring>();
     return p;
 }
 
@@ -37,6 +39,7 @@ Checker::Checker(SettingsStore &store, QString optionsPath, CheckerPlatform plat
       optionsProgram_(std::move(optionsPath)), transport_(&engine_),
       timers_([this](TimerId id) { engine_.timerTick(id); }),
       engine_(opt_, store_, table_, transport_, timers_, *this),
+      passwords_(*platform_.keyring, engine_),
       blinkTimers_([this](BlinkTimer id) { notifier_.tick(id); }),
       notifier_(opt_, blinkTimers_, *platform_.led,
                 {[this](int op) { tray_.tuskicon(op); }, [this] { form_->showNormal(); form_->raise(); },
@@ -44,6 +47,7 @@ Checker::Checker(SettingsStore &store, QString optionsPath, CheckerPlatform plat
       sounds_(*platform_.sound)
 {
     engine_.setKeptStore(platform_.kept.get());
+    engine_.setPasswordSource(&passwords_);
     model_.setAttachPicture(boundPicture());
     connect(platform_.hotkeys.get(), &GlobalHotkeys::pressed, this, &Checker::hotkeyPressed);
     DesktopNotifications *notices = platform_.notices.get();

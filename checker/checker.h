@@ -17,6 +17,7 @@
 #include "checker/view_form.h"
 #include "pop3/engine.h"
 #include "pop3/qt/file_kept_store.h"
+#include "pop3/qt/keyring_passwords.h"
 #include "pop3/qt/qt_timers.h"
 #include "pop3/qt/qt_transport.h"
 #include "platform/desktop_notifications.h"
@@ -46,6 +47,7 @@ struct CheckerPlatform {
     std::unique_ptr<TrayWatch> trayWatch;
     std::unique_ptr<DesktopNotifications> notices;
     std::unique_ptr<KeptStore> kept; // the summaries the checks keep between runs
+    std::unique_ptr<Keyring> keyring; // the passwords of accounts that keep them there
 };
 
 // The desktop notification's one action, key and label: a click on it shows the list.
@@ -156,6 +158,7 @@ private:
     QtTransport transport_;
     QtTimers timers_;
     Pop3Engine engine_;
+    KeyringPasswords passwords_;
     QtBlinkTimers blinkTimers_;
     Notifier notifier_;
     SoundQueue sounds_;

@@ -1,6 +1,7 @@
 // lumcheck: runs one check cycle over the enabled accounts of the checker's settings and
 // prints the mail list; optionally retrieves or deletes messages afterwards.
 #include "lumcheck/runner.h"
+#include "lumcheck/set_password.h"
 #include "lumcheck/trust.h"
 
 #include <QCommandLineParser>
@@ -31,7 +32,9 @@ int main(int argc, char *argv[])
         "一覧はチェックのたびに表示されます。終了コード: 0 チェックを実行した、\n"
         "1 設定を読めない・アカウントが無い、2 引数の誤り。\n"
         "--trust A はアカウントAのサーバー証明書を表示し、信頼されていなければ\n"
-        "登録するか尋ねます(終了コード 3: 登録しなかった)。"));
+        "登録するか尋ねます(終了コード 3: 登録しなかった)。\n"
+        "--set-password A は標準入力の1行をアカウントAのパスワードとして、\n"
+        "キーリングか設定ファイルの、そのアカウントの保存先に保存します。"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("この説明を表示します。"));
     parser.addOption(help);
@@ -51,7 +54,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption trust(QStringLiteral("trust"),
                                    QStringLiteral("アカウントAのサーバー証明書を確認し、信頼する証明書として登録します。"),
                                    QStringLiteral("A"));
-    parser.addOptions({json, retrieve, remove, log, trust});
+    const QCommandLineOption setPassword(QStringLiteral("set-password"),
+                                         QStringLiteral("アカウントAのパスワードを標準入力から読み、その保存先に保存します。"),
+                                         QStringLiteral("A"));
+    parser.addOptions({json, retrieve, remove, log, trust, setPassword});
     QTextStream err(stderr);
     if (!parser.parse(app.arguments())) {
         err << "lumcheck: 指定が正しくありません: " << app.arguments().mid(1).join(' ')
@@ -102,18 +108,35 @@ int main(int argc, char *argv[])
         err << "lumcheck: ｱｶｳﾝﾄが設定されていません: " << store.filePath() << '\n';
         return 1;
     }
-    if (parser.isSet(trust)) {
-        if (request.json || request.log || !request.retrieve.isEmpty() || !request.remove.isEmpty()) {
-            err << "lumcheck: --trust は他の指定と一緒には使えません\n";
-            return 2;
+    // --trust A and --set-password A work on one account and do nothing else.
+    const auto single = [&](const QCommandLineOption &o, const char *name) -> int {
+        if (request.json || request.log || !request.retrieve.isEmpty() || !request.remove.isEmpty()
+            || (parser.isSet(trust) && parser.isSet(setPassword))) {
+            err << "lumcheck: " << name << " は他の指定と一緒には使えません\n";
+            return 0;
         }
         bool number = false;
-        const int account = parser.value(trust).toInt(&number);
+        const int account = parser.value(o).toInt(&number);
         if (!number || account < 1 || account > options.accountno) {
-            err << "lumcheck: --trust " << parser.value(trust) << ": ｱｶｳﾝﾄ番号は1から" << options.accountno
+            err << "lumcheck: " << name << ' ' << parser.value(o) << ": ｱｶｳﾝﾄ番号は1から" << options.accountno
                 << "で指定してください\n";
-            return 2;
+            return 0;
         }
+        return account;
+    };
+    if (parser.isSet(setPassword)) {
+        const int account = single(setPassword, "--set-password");
+        if (account == 0)
+            return 2;
+        lum::SecretServiceKeyring keyring;
+        lum::SetPasswordRun run(store, keyring, account);
+        run.start();
+        return app.exec();
+    }
+    if (parser.isSet(trust)) {
+        const int account = single(trust, "--trust");
+        if (account == 0)
+            return 2;
         QTextStream answer(stdin);
         lum::TrustRun run(store, account, answer);
         run.start();

@@ -3,7 +3,9 @@
 // (which ends with a second check), printing as it goes. Quits the application at the end.
 
 #include "lumcheck/report.h"
+#include "platform/keyring.h"
 #include "pop3/engine.h"
+#include "pop3/qt/keyring_passwords.h"
 #include "pop3/qt/file_kept_store.h"
 #include "pop3/qt/qt_timers.h"
 #include "pop3/qt/qt_transport.h"
@@ -45,6 +47,8 @@ private:
     QtTransport transport_;
     QtTimers timers_;
     Pop3Engine engine_;
+    SecretServiceKeyring keyring_;
+    KeyringPasswords passwords_{keyring_, engine_};
     Phase phase_ = Phase::Check;
     QByteArray log_;
     QTextStream out_;

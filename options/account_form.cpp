@@ -3,6 +3,7 @@
 #include "options/certificate_row.h"
 #include "options/color_field.h"
 #include "options/form_values.h"
+#include "options/password_place.h"
 #include "platform/color_ref.h"
 
 #include <QCheckBox>
@@ -12,6 +13,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -68,6 +70,7 @@ void AccountForm::createFields()
     form->addRow(QStringLiteral("ﾎﾟｰﾄ番号:"), portRow);
     form->addRow(QStringLiteral("ﾕｰｻﾞｰ名:"), userName_);
     form->addRow(QStringLiteral("ﾊﾟｽﾜｰﾄﾞ:"), password_);
+    createKeyringBox(form);
     // After the password, so that the fields typed in one go keep their order.
     sslmode_ = new QComboBox(this);
     sslmode_->setObjectName(QStringLiteral("Sslmode"));
@@ -89,6 +92,24 @@ void AccountForm::createFields()
         connect(field, &QLineEdit::textChanged, certificate_, &CertificateRow::serverChanged);
     connect(sslmode_, &QComboBox::currentIndexChanged, this, &AccountForm::proposePort);
     connect(sslmode_, &QComboBox::currentIndexChanged, certificate_, &CertificateRow::serverChanged);
+}
+
+// Enabled only while a Secret Service answers; else the reason stands beside it.
+void AccountForm::createKeyringBox(QFormLayout *form)
+{
+    pwstore_ = new QCheckBox(QStringLiteral("パスワードをキーリングに保存する"), this);
+    pwstore_->setObjectName(QStringLiteral("Pwstore"));
+    pwstoreReason_ = new QLabel(this);
+    pwstoreReason_->setObjectName(QStringLiteral("PwstoreReason"));
+    const QString reason = hooks_.keyring ? hooks_.keyring->unavailableReason()
+                                          : QStringLiteral("キーリングを使えません");
+    pwstore_->setEnabled(reason.isEmpty());
+    pwstoreReason_->setText(reason);
+    pwstoreReason_->setVisible(!reason.isEmpty());
+    auto *row = new QHBoxLayout;
+    row->addWidget(pwstore_);
+    row->addWidget(pwstoreReason_);
+    form->addRow(row);
 }
 
 // The usual port of the chosen encryption, when the port still holds the other usual one;
@@ -212,6 +233,10 @@ void AccountForm::intoform(int n)
     portBox_->setText(QString::number(a.portno));
     userName_->setText(a.uname);
     password_->setText(a.passw);
+    wasInKeyring_ = a.pwstore == PasswordStore::Keyring;
+    oldKey_ = keyringKey(a.hname, a.portno, a.uname);
+    pwstore_->setChecked(wasInKeyring_);
+    password_->setPlaceholderText(wasInKeyring_ ? QStringLiteral("キーリングに保存されています") : QString());
     check1_->setChecked(a.check != 0);
     colors_ = {a.display.scolor1, a.display.scolor2};
     showColor(0);
@@ -250,7 +275,7 @@ void AccountForm::commit()
     if (accountName_->text().isEmpty())
         accountName_->setText(defaultAccountName(userName_->text(), hostName_->text()));
 
-    AccountRecord &a = editor_.currentAccount;
+    AccountRecord a = editor_.currentAccount;
     a.aname = accountName_->text();
     a.hname = hostName_->text();
     a.portno = *port;
@@ -263,6 +288,38 @@ void AccountForm::commit()
     a.display.scolor2 = colors_[1];
     a.display.wavmode = wavMode_[0]->isChecked() ? 0 : wavMode_[1]->isChecked() ? 1 : 2;
     a.display.wavdir2 = wavBox_->text();
+    a.pwstore = pwstore_->isChecked() ? PasswordStore::Keyring : PasswordStore::File;
+
+    const PasswordPlan plan{wasInKeyring_, oldKey_, pwstore_->isChecked(), keyringKey(a.hname, a.portno, a.uname),
+                            password_->text()};
+    if (!plan.wasInKeyring && !plan.toKeyring)
+        return passwordPlaced(a, {true, {}, a.passw, {}, {}});
+    if (!hooks_.keyring)
+        return;
+    if (plan.wasInKeyring && !plan.toKeyring
+        && !hooks_.ask(this, QStringLiteral("Lumora"),
+                       QStringLiteral("パスワードをキーリングから設定ファイルに戻しますか？"))) {
+        return;
+    }
+    ok_->setEnabled(false); // one OK at a time while the keyring works
+    QPointer<AccountForm> alive(this);
+    placePassword(*hooks_.keyring, plan, [alive, a](const PasswordPlaced &placed) {
+        if (alive)
+            alive->passwordPlaced(a, placed);
+    });
+}
+
+void AccountForm::passwordPlaced(const AccountRecord &next, const PasswordPlaced &placed)
+{
+    updateOk();
+    if (!placed.ok) {
+        hooks_.warn(this, QStringLiteral("Lumora"), placed.message);
+        return;
+    }
+    editor_.currentAccount = next;
+    editor_.currentAccount.passw = placed.filePassword;
+    staleItem_ = placed.staleItem;
+    newItem_ = placed.newItem;
     accept();
 }
 

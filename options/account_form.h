@@ -7,6 +7,10 @@
 //
 // For an encrypted account the user may look at the server's certificate; one the checker
 // would refuse is shown with its fingerprint, and the user may trust exactly that one.
+//
+// The password may live in the desktop's keyring instead of the file. OK then writes the
+// keyring first and accepts only once it has taken the password (or, unticked, once the
+// password is read back for the file); a failure says why and keeps the dialog open.
 
 #include "options/dialog_hooks.h"
 #include "settings/account_editor.h"
@@ -16,6 +20,7 @@
 #include <optional>
 
 class QCheckBox;
+class QFormLayout;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -26,6 +31,7 @@ class QVBoxLayout;
 namespace lum {
 
 class CertificateRow;
+struct PasswordPlaced;
 class ColorField;
 
 class AccountForm : public QDialog {
@@ -35,6 +41,10 @@ public:
 
     // Reads account n into currentAccount (fresh record first) and shows its fields.
     void intoform(int n);
+    // After OK: keyring items for the window to remove once the record is stored
+    // (staleItem), or when the file refuses it (newItem). Empty when none.
+    QString staleItem() const { return staleItem_; }
+    QString newItem() const { return newItem_; }
 
 private:
     void createFields();
@@ -48,6 +58,8 @@ private:
     void chooseColor(int which);
     void chooseWav();
     void commit();
+    void createKeyringBox(QFormLayout *form);
+    void passwordPlaced(const AccountRecord &next, const PasswordPlaced &placed);
 
     AccountEditor &editor_;
     DialogHooks hooks_;
@@ -61,6 +73,12 @@ private:
     QLineEdit *password_ = nullptr;
     QComboBox *sslmode_ = nullptr; // index = SslMode
     CertificateRow *certificate_ = nullptr;
+    QCheckBox *pwstore_ = nullptr;
+    QLabel *pwstoreReason_ = nullptr;
+    bool wasInKeyring_ = false;
+    QString oldKey_;
+    QString staleItem_;
+    QString newItem_;
     QCheckBox *check1_ = nullptr;
     std::array<ColorField *, 2> colorBox_{};
     std::array<qint32, 2> colors_{0, 0xFFFF80};

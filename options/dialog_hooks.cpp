@@ -29,6 +29,7 @@ DialogHooks standardDialogHooks()
         probe->start(q.host, q.port, q.mode, q.pin);
     };
     hooks.runAccountDialog = [](AccountForm &form) { return form.exec(); };
+    hooks.keyring = std::make_shared<SecretServiceKeyring>();
     return hooks;
 }
 

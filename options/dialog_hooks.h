@@ -6,9 +6,11 @@
 // real dialogs.
 
 #include "options/pickers.h"
+#include "platform/keyring.h"
 #include "pop3/certificate_probe.h"
 
 #include <functional>
+#include <memory>
 
 namespace lum {
 
@@ -35,6 +37,8 @@ struct DialogHooks {
     std::function<void(QWidget *owner, const CertificateQuery &, CertificateProbe::Done done)> probeCertificate;
     // Shows the account dialog modally; QDialog::Accepted when it ended with OK.
     std::function<int(AccountForm &)> runAccountDialog;
+    // Where passwords go when an account keeps them in the keyring.
+    std::shared_ptr<Keyring> keyring;
 };
 
 DialogHooks standardDialogHooks();

@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QPointer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
@@ -235,6 +236,19 @@ void OptionForm::written()
     hooks_.warn(this, QStringLiteral("Lumora"), store_.permissionWarning());
 }
 
+// A keyring item no stored account names any more; its failure is told, nothing else.
+void OptionForm::removeItem(const QString &key)
+{
+    if (key.isEmpty() || !hooks_.keyring)
+        return;
+    QPointer<OptionForm> alive(this);
+    hooks_.keyring->remove(key, [alive](const KeyringAnswer &a) {
+        if (alive && !a.ok)
+            alive->hooks_.warn(alive, QStringLiteral("Lumora"),
+                               QStringLiteral("キーリングから削除できませんでした: ") + a.reason);
+    });
+}
+
 void OptionForm::addAccount()
 {
     if (!storeWritable())
@@ -246,9 +260,12 @@ void OptionForm::addAccount()
         hooks_.warn(this, QStringLiteral("Lumora"), QStringLiteral("これ以上ｱｶｳﾝﾄを追加できません。"));
         return;
     }
-    if (!editor_.addAccount())
+    if (!editor_.addAccount()) {
+        removeItem(form.newItem());
         return warnNotWritable(); // the store dropped it; the list stays as stored
+    }
     written();
+    removeItem(form.staleItem());
     appendAccountRow(editor_.currentAccount);
     accountList_->setCurrentCell(accountList_->rowCount() - 1, 0);
 }
@@ -262,9 +279,12 @@ void OptionForm::editAccount()
     form.intoform(n);
     if (hooks_.runAccountDialog(form) != QDialog::Accepted)
         return;
-    if (!editor_.editAccount(n))
+    if (!editor_.editAccount(n)) {
+        removeItem(form.newItem());
         return warnNotWritable(); // the store dropped it; the list stays as stored
+    }
     written();
+    removeItem(form.staleItem());
     showAccountRow(n - 1, editor_.currentAccount);
 }
 
@@ -273,9 +293,13 @@ void OptionForm::deleteAccount()
     const int n = selectedAccount_;
     if (n == 0 || !storeWritable())
         return;
+    AccountRecord gone;
+    readAccount(store_, n, gone);
     if (!editor_.deleteAccount(n))
         return warnNotWritable(); // the store dropped it; the list stays as stored
     written();
+    if (gone.pwstore == PasswordStore::Keyring)
+        removeItem(keyringKey(gone.hname, gone.portno, gone.uname));
     accountList_->removeRow(n - 1);
     accountList_->setCurrentCell(-1, -1);
     accountList_->clearSelection();

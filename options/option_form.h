@@ -60,6 +60,7 @@ private:
     void addAccount();
     void editAccount();
     void deleteAccount();
+    void removeItem(const QString &key);
     bool storeWritable();
     void warnNotWritable();
     void written();

@@ -27,6 +27,9 @@
 // moves on to the next account one second later; so does a session without progress for
 // "Timeupval" minutes. An account that can't be opened (no host, an unusable port, a line
 // break in the user name or password) gets no connection and the cycle goes on at once.
+// An account whose password lives in the keyring ("Pwstore" 1) asks the PasswordSource for
+// it before its connection opens; the connection opens when it arrives. Without it the
+// account is told why and skipped: no session ever logs in with an empty or old password.
 
 #include "decode/mail_table.h"
 #include "decode/summary.h"
@@ -81,6 +84,15 @@ public:
     void encrypted(ConnId id) override;
     void tlsFailed(ConnId id, TlsError reason, const QByteArray &fingerprint) override;
 
+    // Where keyring passwords come from; without one, keyring accounts are skipped with a
+    // message. Must outlive the engine.
+    void setPasswordSource(PasswordSource *source) { passwords_ = source; }
+    // The answer to PasswordSource::requestPassword: the password, or none and why. An
+    // answer to a request the engine no longer waits for (the cycle moved on or started
+    // anew) is dropped.
+    void passwordArrived(quint64 request, const std::optional<QString> &password,
+                         const QString &reason);
+
     // A one-shot run (a command-line check) ends its cycle as soon as the last session has
     // closed instead of one second later.
     void setPauseBeforeCycleEnd(bool pause) { pauseAtEnd_ = pause; }
@@ -120,6 +132,8 @@ private:
     // Opens the session's connection; false when nothing was opened (the reason is shown).
     bool logon(SessionKind kind);
     QString accountProblem(quint16 &port, SslMode &mode) const;
+    void openConnection();
+    QString keyringProblem(const QString &reason) const;
     void stlsAnswered(const ReplyReader::Reply &reply);
     QByteArray pin() const;
     void sessionReply(const ReplyReader::Reply &reply);
@@ -251,6 +265,9 @@ private:
     std::vector<bool> newMail_;
     std::vector<Kept> kept_; // by account
     KeptStore *keptStore_ = nullptr;
+    PasswordSource *passwords_ = nullptr;
+    quint64 passwordRequests_ = 0;
+    quint64 awaitedPassword_ = 0; // the request the session waits for, 0 when none
 
     bool pauseAtEnd_ = true;
     bool reportAll_ = false;

@@ -57,6 +57,16 @@ public:
     virtual void close(ConnId id) = 0;
 };
 
+// Where the password of an account kept in the desktop's keyring comes from. The answer may
+// come at once or much later (the desktop may ask the user to unlock the keyring); it
+// reaches the engine through Pop3Engine::passwordArrived with the same request number.
+class PasswordSource {
+public:
+    virtual ~PasswordSource() = default;
+    // key names the keyring item (keyringKey of settings/account_record.h).
+    virtual void requestPassword(quint64 request, const QString &key) = 0;
+};
+
 enum class TimerId { Check, Logon, Retr, Del, Timeup };
 inline constexpr int timerCount = 5;
 

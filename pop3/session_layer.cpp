@@ -66,6 +66,10 @@ QString Pop3Engine::accountProblem(quint16 &port, SslMode &mode) const
             + store_.readSetting(numbered(key::sslmode, index_), QString());
     }
     mode = *m;
+    if (!storedPasswordStore(store_, index_)) {
+        return QStringLiteral("ﾊﾟｽﾜｰﾄﾞの保存先の設定が正しくありません:")
+            + store_.readSetting(numbered(key::pwstore, index_), QString());
+    }
     const std::optional<quint16> p = storedPort(store_, index_);
     if (!p) {
         return QStringLiteral("ﾎﾟｰﾄ番号が正しくありません:")
@@ -102,25 +106,68 @@ bool Pop3Engine::logon(SessionKind kind)
         ShowMsg(problem);
         return false;
     }
+    host_ = host;
+    port_ = port;
+    sslmode_ = mode;
+    if (storedPasswordStore(store_, index_) == PasswordStore::Keyring) {
+        if (!passwords_) {
+            timers_.stop(TimerId::Timeup);
+            ShowMsg(keyringProblem(QStringLiteral("キーリングを使えません")));
+            return false;
+        }
+        // The user may be asked to unlock the keyring: no time limit until it answers.
+        timers_.stop(TimerId::Timeup);
+        awaitedPassword_ = ++passwordRequests_;
+        passwords_->requestPassword(awaitedPassword_, keyringKey(account_.hname, port, account_.uname));
+        return true;
+    }
+    openConnection();
+    return true;
+}
+
+QString Pop3Engine::keyringProblem(const QString &reason) const
+{
+    return QStringLiteral("キーリングからパスワードを読めません (") + account_.aname
+        + QStringLiteral("): ") + reason;
+}
+
+void Pop3Engine::passwordArrived(quint64 request, const std::optional<QString> &password,
+                                 const QString &reason)
+{
+    if (request == 0 || request != awaitedPassword_)
+        return;
+    awaitedPassword_ = 0;
+    if (!password) {
+        moveOn(keyringProblem(reason));
+        return;
+    }
+    if (breaksCommandLine(*password)) {
+        moveOn(QStringLiteral("ﾕｰｻﾞｰ名かﾊﾟｽﾜｰﾄﾞに改行などの使えない文字が含まれています"));
+        return;
+    }
+    account_.passw = *password;
+    timeoutCount_ = 1;
+    restartTimeup();
+    openConnection();
+}
+
+void Pop3Engine::openConnection()
+{
     conn_ += 1;
     open_ = true;
     reader_.reset();
-    host_ = host;
-    port_ = port;
     fast_ = opt_.fastCheck;
     decoding_ = opt_.modernDecoding ? Decoding::Modern : Decoding::Classic;
     caps_ = {};
     capaAsked_ = false;
     loginPipelined_ = false;
-    sslmode_ = mode;
-    if (mode == SslMode::Tls) {
+    if (sslmode_ == SslMode::Tls) {
         tls_ = TlsStep::Handshake;
-        transport_.openTls(conn_, host, port, pin());
+        transport_.openTls(conn_, host_, port_, pin());
     } else {
         tls_ = TlsStep::Plain;
-        transport_.open(conn_, host, port);
+        transport_.open(conn_, host_, port_);
     }
-    return true;
 }
 
 void Pop3Engine::subSend(const QString &command, ReplyReader::Framing framing, qsizetype maxReply)
@@ -169,6 +216,7 @@ void Pop3Engine::subDisConn()
     subSend(QStringLiteral("QUIT\r\n"));
 }
 
+// Also forgets the session's password and any password it was waiting for.
 void Pop3Engine::dropConnection()
 {
     if (open_)
@@ -177,6 +225,8 @@ void Pop3Engine::dropConnection()
     reader_.reset();
     holding_ = false;
     held_.clear();
+    awaitedPassword_ = 0;
+    account_.passw.clear();
 }
 
 // A session's end stops its time-out before anything else happens: a message shown next

@@ -14,6 +14,7 @@ packages=(
   dunst dbus-daemon dbus-bin systemd  # notify_e2e: dunst on a private bus; busctl for dunstctl
   librsvg2-bin desktop-file-utils dpkg-dev
   sway waybar mako-notifier grim wtype dbus-user-session  # wayland_e2e: a headless sway desktop
+  qtkeychain-qt6-dev gnome-keyring libsecret-tools  # passwords in the keyring; a real one in tests
 )
 
 missing=()

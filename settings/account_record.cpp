@@ -40,6 +40,8 @@ void readAccount(const SettingsStore &store, int n, AccountRecord &r)
     if (const auto mode = storedSslMode(store, n))
         r.sslmode = *mode;
     r.sslpin = store.readSetting(k(key::sslpin), QString());
+    if (const auto where = storedPasswordStore(store, n))
+        r.pwstore = *where;
 }
 
 std::optional<quint16> storedPort(const SettingsStore &store, int n)
@@ -70,6 +72,21 @@ std::optional<SslMode> storedSslMode(const SettingsStore &store, int n)
     return std::nullopt;
 }
 
+std::optional<PasswordStore> storedPasswordStore(const SettingsStore &store, int n)
+{
+    const QString text = store.readSetting(numbered(key::pwstore, n), QStringLiteral("0")).trimmed();
+    if (text == u"0")
+        return PasswordStore::File;
+    if (text == u"1")
+        return PasswordStore::Keyring;
+    return std::nullopt;
+}
+
+QString keyringKey(const QString &host, quint16 port, const QString &user)
+{
+    return user + u'@' + host + u':' + QString::number(port);
+}
+
 void writeAccount(SettingsStore &store, int n, const AccountRecord &r)
 {
     const auto k = [n](const char *prefix) { return numbered(prefix, n); };
@@ -77,7 +94,8 @@ void writeAccount(SettingsStore &store, int n, const AccountRecord &r)
     saveValue(store, k(key::hname), 0, r.hname);
     saveValue(store, k(key::portno), r.portno, QString());
     saveValue(store, k(key::uname), 0, r.uname);
-    saveValue(store, k(key::passw), 0, scramblePassword(r.passw));
+    const bool inFile = r.pwstore == PasswordStore::File;
+    saveValue(store, k(key::passw), 0, scramblePassword(inFile ? r.passw : QString()));
     saveValue(store, k(key::check), r.check, QString());
     store.writeSetting(k(key::scolor1), QString::number(r.display.scolor1));
     store.writeSetting(k(key::scolor2), QString::number(r.display.scolor2));
@@ -85,6 +103,7 @@ void writeAccount(SettingsStore &store, int n, const AccountRecord &r)
     saveValue(store, k(key::wavdir2), 0, r.display.wavdir2);
     saveValue(store, k(key::sslmode), qint32(r.sslmode), QString());
     store.writeSetting(k(key::sslpin), r.sslpin);
+    saveValue(store, k(key::pwstore), qint32(r.pwstore), QString());
 }
 
 } // namespace lum

@@ -1,6 +1,6 @@
 #pragma once
 // One POP3 account as kept in the settings store: ten keys, each a prefix of setting_keys.h
-// followed by the account number, and "Sslmode" beside them. Accounts are numbered 1.."accountno" without gaps.
+// followed by the account number, and "Sslmode", "Sslpin" and "Pwstore" beside them. Accounts are numbered 1.."accountno" without gaps.
 
 #include "platform/settings_store.h"
 
@@ -28,6 +28,12 @@ enum class SslMode : qint16 {
     Stls = 2, // STLS after the greeting (RFC 2595 §4, usually port 110)
 };
 
+// Where the account's password lives ("Pwstore"). A store without the key means File.
+enum class PasswordStore : qint16 {
+    File = 0,    // scrambled in "Passw"
+    Keyring = 1, // in the desktop's keyring under keyringKey(); "Passw" holds the empty one
+};
+
 struct AccountRecord {
     QString aname;       // display name
     QString hname;       // POP3 server: host name or dotted IPv4 address
@@ -38,6 +44,7 @@ struct AccountRecord {
     AccountDisplay display;
     SslMode sslmode = SslMode::None;
     QString sslpin; // "Sslpin": SHA-256 of the one certificate trusted as it is, hex
+    PasswordStore pwstore = PasswordStore::File;
 
     bool operator==(const AccountRecord &) const = default;
 };
@@ -58,9 +65,18 @@ std::optional<quint16> storedPort(const SettingsStore &store, int n);
 // is never visited in the clear by mistake.
 std::optional<SslMode> storedSslMode(const SettingsStore &store, int n);
 
+// Where account n keeps its password: File when "Pwstore" is missing, the stored choice
+// when it is 0 or 1, else empty: such an account's password is looked for nowhere.
+std::optional<PasswordStore> storedPasswordStore(const SettingsStore &store, int n);
+
+// The name of an account's keyring item: "user@host:port". It names the account by what
+// it connects to, not by its number, so renumbering keeps it.
+QString keyringKey(const QString &host, quint16 port, const QString &user);
+
 // "Sslpin" is read as stored, written as is (empty stays empty).
 // Writes record as account n, in key order, through saveValue: empty texts are stored as
-// "0" (the WAV path, a path, as ""), the password scrambled, colours as decimal 32-bit
+// "0" (the WAV path, a path, as ""), the password scrambled (empty when it lives in the
+// keyring, so it never reaches the file), colours as decimal 32-bit
 // numbers. Does not flush.
 void writeAccount(SettingsStore &store, int n, const AccountRecord &record);
 

@@ -94,6 +94,8 @@ inline constexpr const char *wavdir2 = "Wavdir2_";
 inline constexpr const char *sslmode = "Sslmode";
 // The one certificate trusted for the account whatever its issuer: SHA-256, lower-case hex.
 inline constexpr const char *sslpin = "Sslpin";
+// Where the account's password lives, see PasswordStore.
+inline constexpr const char *pwstore = "Pwstore";
 
 } // namespace key
 

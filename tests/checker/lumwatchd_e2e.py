@@ -15,6 +15,7 @@ a private Dovecot.
 5. Without a tray host, lumwatchd keeps its window open; a trayer started later takes the
    icon and the window hides; when the tray host ends, the window comes back.
 6. With an empty store lumwatchd asks "最初に設定をしてください" and starts lumsetup.
+7. A password in the keyring (`lumcheck --set-password`): lumcheck and lumwatchd log in.
 
 usage: lumwatchd_e2e.py BIN_DIR SCREENSHOT_DIR
 """
@@ -26,7 +27,8 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from dovecot import Dovecot, jis_word, message  # noqa: E402
-from lumstore import account, write_store  # noqa: E402
+from keyring import PrivateKeyring  # noqa: E402
+from lumstore import account, scramble, write_store  # noqa: E402
 from xsession import DEADLINE, Failure, run_story  # noqa: E402
 
 MAIL = [
@@ -173,6 +175,35 @@ def first_run(x, bindir, home):
         subprocess.run(["pkill", "-f", os.path.join(bindir, "lumsetup")])
 
 
+def keyring_account(x, bindir, home, server):
+    config, env = private_env(x, home, "keyring")
+    store = write_store(config, ["accountno=2", "Option1value=1", "Option3value=0", "Option5value=1",
+                                 "Checktimerval=0", "Pwstore1=1"]
+                        + account(1, "鍵", server.port, "taro", "", (0, 0xFFFFFF))
+                        + account(2, "花子", server.port, "hanako", "pw-h", (0, 0xFFFFFF)))
+    lumcheck = os.path.join(bindir, "lumcheck")
+    keyring, checker = PrivateKeyring(home), None
+    try:
+        env = keyring.env(env)
+        subprocess.run([lumcheck, "--set-password", "1"], input="pw-t", text=True, env=env, check=True)
+        with open(store, encoding="utf-8") as f:
+            if keyring.lookup("taro@127.0.0.1:%d" % server.port) != "pw-t" or scramble("pw-t").strip() in f.read():
+                raise Failure("the password is not in the keyring alone")
+        run = subprocess.run([lumcheck], env=env, capture_output=True, text=True, timeout=DEADLINE)
+        if not run.stdout.startswith("1\t1\t") or run.stderr:
+            raise Failure("lumcheck did not log in with the keyring's password: %s" % run.stderr)
+        run = subprocess.run([lumcheck], env=dict(env, DBUS_SESSION_BUS_ADDRESS="unix:path=/none"), capture_output=True, text=True, timeout=DEADLINE)
+        if "lumcheck: 鍵: キーリングからパスワードを読めません (鍵): " not in run.stderr or \
+                not run.stdout.startswith("2\t1\t"):
+            raise Failure("without a Secret Service: %s%s" % (run.stdout, run.stderr))
+        checker = subprocess.Popen([os.path.join(bindir, "lumwatchd")], env=env)
+        x.wait_for_window("4通のメールが届いています!")
+        terminate(checker, "after the keyring check")
+    finally:
+        stop(checker)
+        keyring.stop()
+
+
 def main():
     if len(sys.argv) != 3:
         print(__doc__, file=sys.stderr)
@@ -189,6 +220,7 @@ def main():
         users_day(x, bindir, shots, home, server)
         late_tray(x, bindir, home, server)
         first_run(x, bindir, home)
+        keyring_account(x, bindir, home, server)
     run_story("lumwatchd_e2e", server, story)
 
 

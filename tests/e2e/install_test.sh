@@ -79,7 +79,7 @@ grep -q '引数は使いません' "$work/err" || fail "lumwatchd with an argume
 (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" >/dev/null)
 deb=$(ls "$work"/lumora_*.deb)
 depends=$(dpkg-deb -f "$deb" Depends)
-for p in libc6 libqt6widgets6 libqt6network6 qt6-qpa-plugins qt6-wayland; do
+for p in libc6 libqt6widgets6 libqt6network6 qt6-qpa-plugins qt6-wayland libqt6keychain1 libsecret-1-0; do
   [[ $depends == *"$p"* ]] || fail "the package does not depend on $p: $depends"
 done
 if dpkg-query -W -f='${Status}' lumora 2>/dev/null | grep -q 'ok installed'; then

@@ -307,4 +307,53 @@ TEST_F(AccountFormTest, IntoformOfAnOddSoundModeSelectsNone)
     EXPECT_TRUE(mode(2)->isChecked());
 }
 
+struct KeyringRow {
+    const char *name;
+    bool wasInKeyring, tick; // account 1, user "u", password "old"
+    const char *user, *typed, *failWith;
+    const char *items, *passw, *staleItem, *newItem; // after OK; items "key=password;..."
+};
+
+void PrintTo(const KeyringRow &r, std::ostream *os) { *os << r.name; }
+
+class KeyringBox : public AccountFormTest, public testing::WithParamInterface<KeyringRow> {};
+
+TEST_P(KeyringBox, PlacesThePasswordBeforeOk)
+{
+    const KeyringRow &row = GetParam();
+    AccountRecord r{"", "h", 110, "u", "old"};
+    r.pwstore = row.wasInKeyring ? PasswordStore::Keyring : PasswordStore::File;
+    if (row.wasInKeyring)
+        user.keyring->items["u@h:110"] = "old";
+    writeAccount(store.store(), 1, r);
+    form.intoform(1);
+    user.answerYes = true;
+    user.keyring->failWith = row.failWith;
+    check(&form, "Pwstore")->setChecked(row.tick);
+    edit(&form, "UserName")->setText(row.user);
+    edit(&form, "MailPassWord")->setText(row.typed);
+    const AccountRecord before = editor.currentAccount;
+    ok()->click();
+    QStringList items;
+    for (auto i = user.keyring->items.cbegin(); i != user.keyring->items.cend(); ++i)
+        items << i.key() + "=" + i.value();
+    EXPECT_EQ(items.join(";"), row.items);
+    const bool accepted = form.result() == QDialog::Accepted;
+    EXPECT_EQ(accepted, !*row.failWith);
+    EXPECT_EQ(editor.currentAccount.passw, accepted ? row.passw : before.passw);
+    const PasswordStore chosen = row.tick ? PasswordStore::Keyring : PasswordStore::File;
+    EXPECT_EQ(editor.currentAccount.pwstore, accepted ? chosen : before.pwstore);
+    EXPECT_EQ(form.staleItem() + "|" + form.newItem(), QString(row.staleItem) + "|" + row.newItem);
+    EXPECT_EQ(user.questions.size(), row.wasInKeyring && !row.tick ? 1u : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, KeyringBox,
+    testing::Values(
+        KeyringRow{"TickedStoresInTheKeyring", false, true, "u", "pw", "", "u@h:110=pw", "", "", "u@h:110"},
+        KeyringRow{"RefusedKeepsTheDialogOpen", false, true, "u", "pw", "拒否", "", "", "", ""},
+        KeyringRow{"NewUserMovesTheItem", true, true, "v", "", "", "u@h:110=old;v@h:110=old", "", "u@h:110", "v@h:110"},
+        KeyringRow{"UntickedReadsItBack", true, false, "u", "", "", "u@h:110=old", "old", "u@h:110", ""}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 } // namespace

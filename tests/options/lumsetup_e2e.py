@@ -2,7 +2,8 @@
 """Drives the real lumsetup on a virtual X display with an empty settings store.
 
 From the keyboard alone (no window manager, no coordinates): switch to the account page,
-press "追加", fill server, port, user and password in the account dialog, choose SSL/TLS,
+press "追加", fill server, port, user and password (to the keyring) in the account
+dialog, choose SSL/TLS,
 look at the server's certificate (a self-signed one, on a TLS server of the test's own),
 trust it in the question that shows its fingerprint, OK there, then OK in the options
 window. Afterwards the store must hold that account exactly as the account writer
@@ -23,6 +24,7 @@ import time
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from lumstore import read_store  # noqa: E402
 from dovecot import free_port, self_signed  # noqa: E402
+from keyring import PrivateKeyring  # noqa: E402
 
 DEADLINE = 30  # seconds for any one step; guards against hangs only
 
@@ -114,9 +116,9 @@ def expected_store(port, fingerprint):
         options["Hotkeynum%d" % n] = str(113 + n)
     account = {
         "Aname1": "taro@localhost", "Hname1": "localhost", "Portno1": str(port),
-        "Uname1": "taro", "Passw1": "97 98 99 ", "Check1": "1", "Scolor11": "0",
+        "Uname1": "taro", "Passw1": "0", "Check1": "1", "Scolor11": "0",
         "Scolor21": "16777088", "Wavmode1": "0", "Wavdir2_1": "", "Sslmode1": "1",
-        "Sslpin1": fingerprint,
+        "Sslpin1": fingerprint, "Pwstore1": "1",
     }
     return {**options, **account}
 
@@ -152,13 +154,14 @@ def main():
     xvfb, display = start_xvfb()
     app = None
     tls = None
+    keyring = PrivateKeyring(tempfile.mkdtemp())  # the daemon's home outlives the story's
     try:
         with tempfile.TemporaryDirectory() as home:
             tls, port, fingerprint = start_tls_server(home)
             runtime = os.path.join(home, "run")
             os.mkdir(runtime, 0o700)
-            env = dict(os.environ, DISPLAY=display, XDG_CONFIG_HOME=os.path.join(home, "config"),
-                       XDG_RUNTIME_DIR=runtime, LANG="C.UTF-8", QT_QPA_PLATFORM="xcb")
+            env = keyring.env(dict(os.environ, DISPLAY=display, XDG_CONFIG_HOME=os.path.join(home, "config"),
+                                   XDG_RUNTIME_DIR=runtime, LANG="C.UTF-8", QT_QPA_PLATFORM="xcb"))
             store = os.path.join(home, "config", "lumwatch", "lumwatch.ini")
 
             # The store must come out private even when the umask would leave it open.
@@ -187,7 +190,7 @@ def main():
             type_text(env, "taro")
             keys(env, "Tab")
             type_text(env, "abc")
-            keys(env, "Tab", "Down", "Tab", "space")
+            keys(env, "Tab", "space", "Tab", "Down", "Tab", "space")  # the keyring box ticked
             question = wait_for_window(env, "証明書")
             focus(env, question)
             # Its text is pinned by the widget tests; the store shows which certificate it
@@ -217,6 +220,8 @@ def main():
                         print("  %s: stored %r, expected %r" % (k, actual.get(k), expected.get(k)),
                               file=sys.stderr)
                 fail("the store differs")
+            if keyring.lookup("taro@localhost:%d" % port) != "abc":
+                fail("the keyring does not hold the password")
             modes = (stat.S_IMODE(os.stat(store).st_mode),
                      stat.S_IMODE(os.stat(os.path.dirname(store)).st_mode))
             if modes != (0o600, 0o700):
@@ -232,6 +237,7 @@ def main():
             tls.wait()
         xvfb.terminate()
         xvfb.wait()
+        keyring.stop()
 
 
 if __name__ == "__main__":

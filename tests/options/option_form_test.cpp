@@ -467,6 +467,10 @@ TEST_F(OptionFormTest, DeleteTheMiddleOfThreeThenCancel)
     for (int n = 1; n <= 3; ++n)
         storeAccount(n, QStringLiteral("a%1").arg(n), QStringLiteral("h%1").arg(n), n == 3 ? 0 : 1);
     store.store().writeSetting("accountno", "3");
+    for (int n : {2, 3}) { // their passwords in the keyring
+        store.store().writeSetting(QStringLiteral("Pwstore%1").arg(n), "1");
+        user.keyring->items[QStringLiteral("ua%1@h%1:110").arg(n)] = "pw";
+    }
     auto form = open();
     auto *list = child<QTableWidget>(form.get(), "accountList");
     list->setCurrentCell(1, 0);
@@ -485,6 +489,8 @@ TEST_F(OptionFormTest, DeleteTheMiddleOfThreeThenCancel)
     EXPECT_EQ(stored("Aname1"), "a1");
     EXPECT_EQ(stored("Aname2"), "a3");
     EXPECT_EQ(stored("Check2"), "0");
+    EXPECT_EQ(stored("Pwstore2"), "1");
+    EXPECT_EQ(user.keyring->items.keys(), QStringList{"ua3@h3:110"}) << "the deleted account's item goes";
     EXPECT_EQ(stored("Option1value"), "(none)");
 }
 

@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMap>
 #include <QPushButton>
 #include <QWidget>
 #include <functional>
@@ -37,6 +38,22 @@ struct FileRequest {
     QString title;
 };
 
+// A keyring in memory that answers at once; failWith makes every operation fail.
+struct FakeKeyring : Keyring {
+    QMap<QString, QString> items;
+    QString unavailable, failWith;
+    QString unavailableReason() const override { return unavailable; }
+    void read(const QString &k, Done done) override { answer(items.contains(k), {}, done, items.value(k)); }
+    void write(const QString &k, const QString &pw, Done d) override { answer(true, [&] { items[k] = pw; }, d); }
+    void remove(const QString &k, Done d) override { answer(true, [&] { items.remove(k); }, d); }
+    void answer(bool found, const std::function<void()> &change, const Done &done, const QString &pw = {})
+    {
+        if (failWith.isEmpty() && change)
+            change();
+        done({found && failWith.isEmpty(), pw, failWith});
+    }
+};
+
 // Stands in for the user at every dialog of the options program.
 struct FakeUser {
     std::vector<std::pair<QString, QString>> warnings; // title, text
@@ -48,6 +65,7 @@ struct FakeUser {
     std::vector<CertificateQuery> looks; // at server certificates
     CertificateProbe::Done pendingLook;  // answered by the test
     // Acts in the account dialog; the dialog's result is returned to the window.
+    std::shared_ptr<FakeKeyring> keyring = std::make_shared<FakeKeyring>();
     std::function<void(AccountForm &)> inAccountDialog = [](AccountForm &f) {
         push(&f, QStringLiteral("Command2"))->click();
     };
@@ -78,6 +96,7 @@ struct FakeUser {
             looks.push_back(q);
             pendingLook = std::move(done);
         };
+        h.keyring = keyring;
         h.runAccountDialog = [this](AccountForm &form) {
             inAccountDialog(form);
             return form.result();

@@ -98,6 +98,17 @@ INSTANTIATE_TEST_SUITE_P(
         StoredTextRow{"WavPathKept", "Wavdir2_1=/snd/0", "before", "/snd/0"}),
     [](const auto &info) { return std::string(info.param.name); });
 
+TEST(Account, KeyringPasswordNeverReachesTheFile)
+{
+    TempStore t;
+    AccountRecord r = sample("x");
+    r.pwstore = PasswordStore::Keyring;
+    writeAccount(t.store(), 1, r);
+    t.store().writeSetting("Pwstore2", "2");
+    EXPECT_EQ(t.store().readSetting("Passw1", ""), "0");
+    EXPECT_EQ(storedPasswordStore(t.store(), 2), std::nullopt);
+}
+
 TEST(Account, UnconvertibleValueLeavesOnlyThatField)
 {
     TempStore t;

@@ -1,0 +1,83 @@
+#include "platform/keyring.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <qt6keychain/keychain.h>
+
+namespace lum {
+
+namespace {
+
+const QString service = QStringLiteral("Lumora");
+const QString secretsName = QStringLiteral("org.freedesktop.secrets");
+
+QString reasonOf(const QKeychain::Job &job)
+{
+    switch (job.error()) {
+    case QKeychain::NoError:
+        return {};
+    case QKeychain::EntryNotFound:
+        return QStringLiteral("キーリングにこのアカウントの項目がありません");
+    case QKeychain::AccessDeniedByUser:
+    case QKeychain::AccessDenied:
+        return QStringLiteral("キーリングへのアクセスが拒否されました");
+    case QKeychain::NoBackendAvailable:
+        return QStringLiteral("キーリング(Secret Service)が見つかりません");
+    default:
+        break;
+    }
+    return QStringLiteral("キーリングのエラー: ") + job.errorString();
+}
+
+// Starts job; done gets its answer once it has finished. The job deletes itself.
+void run(QKeychain::Job *job, const QString &key, Keyring::Done done)
+{
+    job->setAutoDelete(true);
+    job->setInsecureFallback(false);
+    job->setKey(key);
+    QObject::connect(job, &QKeychain::Job::finished, job, [done = std::move(done)](QKeychain::Job *j) {
+        KeyringAnswer a;
+        const bool missing = j->error() == QKeychain::EntryNotFound;
+        a.ok = j->error() == QKeychain::NoError
+            || (missing && qobject_cast<QKeychain::DeletePasswordJob *>(j));
+        if (!a.ok)
+            a.reason = reasonOf(*j);
+        if (auto *r = qobject_cast<QKeychain::ReadPasswordJob *>(j); r && a.ok)
+            a.password = r->textData();
+        done(a);
+    });
+    job->start();
+}
+
+} // namespace
+
+QString SecretServiceKeyring::unavailableReason() const
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return QStringLiteral("セッションバス(D-Bus)に接続できません");
+    QDBusConnectionInterface *names = bus.interface();
+    if (names->isServiceRegistered(secretsName).value()
+        || names->activatableServiceNames().value().contains(secretsName))
+        return {};
+    return QStringLiteral("キーリング(Secret Service)が動いていません");
+}
+
+void SecretServiceKeyring::read(const QString &key, Done done)
+{
+    run(new QKeychain::ReadPasswordJob(service), key, std::move(done));
+}
+
+void SecretServiceKeyring::write(const QString &key, const QString &password, Done done)
+{
+    auto *job = new QKeychain::WritePasswordJob(service);
+    job->setTextData(password);
+    run(job, key, std::move(done));
+}
+
+void SecretServiceKeyring::remove(const QString &key, Done done)
+{
+    run(new QKeychain::DeletePasswordJob(service), key, std::move(done));
+}
+
+} // namespace lum

@@ -1,0 +1,25 @@
+"""A Secret Service of a test's own: a session bus with gnome-keyring-daemon, its keyring
+unlocked by a password on stdin, in the throwaway HOME given. The daemon leaves with the bus."""
+import os
+import subprocess
+
+
+class PrivateKeyring:
+    def __init__(self, home):
+        self.bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
+                                    stdout=subprocess.PIPE, text=True)
+        address = self.bus.stdout.readline().strip()  # printed once the bus listens
+        self.vars = {"DBUS_SESSION_BUS_ADDRESS": address, "HOME": home}
+        subprocess.run(["gnome-keyring-daemon", "--unlock", "--components=secrets"], input="story-keyring",
+                       text=True, env=self.env(os.environ), check=True, timeout=30, stdout=subprocess.DEVNULL)
+
+    def env(self, base):
+        return dict(base, **self.vars)
+
+    def lookup(self, key):
+        return subprocess.run(["secret-tool", "lookup", "user", key, "server", "Lumora"], env=self.env(os.environ),
+                              capture_output=True, text=True, timeout=30).stdout
+
+    def stop(self):
+        self.bus.terminate()
+        self.bus.wait()
