@@ -292,8 +292,9 @@ TEST_F(Dovecot, KeptSummariesListWhatAPlainCheckLists)
     for (const Step &step : {Step{"1", false, 3, true}, Step{"1", false, 3, false}, Step{"0", false, 3, true},
                              Step{"1", true, 2, false}}) {
         SCOPED_TRACE(step.fast);
-        if (step.removeSecond)
+        if (step.removeSecond) {
             ASSERT_TRUE(server.removeMessage(QStringLiteral("taro"), files[1]));
+        }
         writeSettings({account()}, {{"Option15value", QString::fromLatin1(step.fast)}});
         const Run r = lumcheck({QStringLiteral("--log")});
         ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
