@@ -42,6 +42,15 @@ void readAccount(const SettingsStore &store, int n, AccountRecord &r)
     r.sslpin = store.readSetting(k(key::sslpin), QString());
     if (const auto where = storedPasswordStore(store, n))
         r.pwstore = *where;
+    if (const auto mode = storedAuthMode(store, n))
+        r.authmode = *mode;
+    r.oauth.provider = store.readSetting(k(key::oauthprov), QString());
+    r.oauth.authUrl = store.readSetting(k(key::oauthauth), QString());
+    r.oauth.tokenUrl = store.readSetting(k(key::oauthtoken), QString());
+    r.oauth.scope = store.readSetting(k(key::oauthscope), QString());
+    r.oauth.clientId = store.readSetting(k(key::oauthclient), QString());
+    const QString secret = store.readSetting(k(key::oauthsecret), QString());
+    r.oauth.clientSecret = secret.isEmpty() ? QString() : storedPassword(secret);
 }
 
 std::optional<quint16> storedPort(const SettingsStore &store, int n)
@@ -87,6 +96,21 @@ QString keyringKey(const QString &host, quint16 port, const QString &user)
     return user + u'@' + host + u':' + QString::number(port);
 }
 
+std::optional<AuthMode> storedAuthMode(const SettingsStore &store, int n)
+{
+    const QString text = store.readSetting(numbered(key::authmode, n), QStringLiteral("0")).trimmed();
+    if (text == u"0")
+        return AuthMode::Password;
+    if (text == u"1")
+        return AuthMode::OAuth;
+    return std::nullopt;
+}
+
+QString oauthKeyringKey(const QString &host, quint16 port, const QString &user)
+{
+    return QStringLiteral("oauth:") + keyringKey(host, port, user);
+}
+
 void writeAccount(SettingsStore &store, int n, const AccountRecord &r)
 {
     const auto k = [n](const char *prefix) { return numbered(prefix, n); };
@@ -104,6 +128,15 @@ void writeAccount(SettingsStore &store, int n, const AccountRecord &r)
     saveValue(store, k(key::sslmode), qint32(r.sslmode), QString());
     store.writeSetting(k(key::sslpin), r.sslpin);
     saveValue(store, k(key::pwstore), qint32(r.pwstore), QString());
+    saveValue(store, k(key::authmode), qint32(r.authmode), QString());
+    // Written as they are: an empty endpoint stays empty.
+    store.writeSetting(k(key::oauthprov), r.oauth.provider);
+    store.writeSetting(k(key::oauthauth), r.oauth.authUrl);
+    store.writeSetting(k(key::oauthtoken), r.oauth.tokenUrl);
+    store.writeSetting(k(key::oauthscope), r.oauth.scope);
+    store.writeSetting(k(key::oauthclient), r.oauth.clientId);
+    store.writeSetting(k(key::oauthsecret),
+                       r.oauth.clientSecret.isEmpty() ? QString() : scramblePassword(r.oauth.clientSecret));
 }
 
 } // namespace lum

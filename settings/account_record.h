@@ -1,6 +1,7 @@
 #pragma once
 // One POP3 account as kept in the settings store: ten keys, each a prefix of setting_keys.h
-// followed by the account number, and "Sslmode", "Sslpin" and "Pwstore" beside them. Accounts are numbered 1.."accountno" without gaps.
+// followed by the account number, and "Sslmode", "Sslpin", "Pwstore", "Authmode" and the
+// OAuth 2.0 keys beside them. Accounts are numbered 1.."accountno" without gaps.
 
 #include "platform/settings_store.h"
 
@@ -34,6 +35,25 @@ enum class PasswordStore : qint16 {
     Keyring = 1, // in the desktop's keyring under keyringKey(); "Passw" holds the empty one
 };
 
+// How the account signs in ("Authmode"). A store without the key means Password.
+enum class AuthMode : qint16 {
+    Password = 0, // USER and PASS
+    OAuth = 1,    // SASL XOAUTH2 or OAUTHBEARER with an OAuth 2.0 access token
+};
+
+// The OAuth 2.0 client of an account. None of it is a token: the refresh token lives in the
+// keyring only, under oauthKeyringKey().
+struct OAuthSettings {
+    QString provider;     // "Oauthprov": microsoft, google or custom
+    QString authUrl;      // "Oauthauth": the authorization endpoint
+    QString tokenUrl;     // "Oauthtoken": the token endpoint
+    QString scope;        // "Oauthscope"
+    QString clientId;     // "Oauthclient"
+    QString clientSecret; // "Oauthsecret", scrambled in the store; empty for public clients
+
+    bool operator==(const OAuthSettings &) const = default;
+};
+
 struct AccountRecord {
     QString aname;       // display name
     QString hname;       // POP3 server: host name or dotted IPv4 address
@@ -45,6 +65,8 @@ struct AccountRecord {
     SslMode sslmode = SslMode::None;
     QString sslpin; // "Sslpin": SHA-256 of the one certificate trusted as it is, hex
     PasswordStore pwstore = PasswordStore::File;
+    AuthMode authmode = AuthMode::Password;
+    OAuthSettings oauth;
 
     bool operator==(const AccountRecord &) const = default;
 };
@@ -72,6 +94,13 @@ std::optional<PasswordStore> storedPasswordStore(const SettingsStore &store, int
 // The name of an account's keyring item: "user@host:port". It names the account by what
 // it connects to, not by its number, so renumbering keeps it.
 QString keyringKey(const QString &host, quint16 port, const QString &user);
+
+// How account n signs in: Password when "Authmode" is missing, the stored mode when it is
+// 0 or 1, else empty: such an account is never visited.
+std::optional<AuthMode> storedAuthMode(const SettingsStore &store, int n);
+
+// The keyring item of an OAuth account's refresh token: "oauth:user@host:port".
+QString oauthKeyringKey(const QString &host, quint16 port, const QString &user);
 
 // "Sslpin" is read as stored, written as is (empty stays empty).
 // Writes record as account n, in key order, through saveValue: empty texts are stored as

@@ -96,6 +96,14 @@ inline constexpr const char *sslmode = "Sslmode";
 inline constexpr const char *sslpin = "Sslpin";
 // Where the account's password lives, see PasswordStore.
 inline constexpr const char *pwstore = "Pwstore";
+// How the account signs in, see AuthMode; with OAuth 2.0, the provider and its endpoints.
+inline constexpr const char *authmode = "Authmode";
+inline constexpr const char *oauthprov = "Oauthprov";
+inline constexpr const char *oauthauth = "Oauthauth";
+inline constexpr const char *oauthtoken = "Oauthtoken";
+inline constexpr const char *oauthscope = "Oauthscope";
+inline constexpr const char *oauthclient = "Oauthclient";
+inline constexpr const char *oauthsecret = "Oauthsecret"; // scrambled like "Passw"
 
 } // namespace key
 

@@ -21,6 +21,11 @@ AccountRecord sample(const QString &name)
     r.display = {0x0000FF, 0x00FF00, 1, "/snd/" + name + ".wav"};
     r.sslmode = name.size() % 2 ? SslMode::Tls : SslMode::Stls;
     r.sslpin = name == "one" ? QString() : QString(64, name.at(0));
+    if (name != "one") {
+        r.authmode = AuthMode::OAuth;
+        r.oauth = {"custom", "https://id." + name + "/auth", "https://id." + name + "/token", "mail offline",
+                   "client-" + name, u"秘密-"_qs + name};
+    }
     return r;
 }
 
@@ -43,6 +48,11 @@ TEST(Account, WriteThenReadRoundTrips)
     EXPECT_EQ(t.store().readSetting("Scolor112", ""), "255");
     EXPECT_EQ(t.store().readSetting("Wavdir2_12", ""), "/snd/x.wav");
     EXPECT_EQ(t.store().readSetting("Sslmode12", ""), "1");
+    EXPECT_EQ(t.store().readSetting("Authmode12", ""), "1");
+    EXPECT_FALSE(t.store().readSetting("Oauthsecret12", "").contains(u"秘密"_qs));
+    t.store().writeSetting("Authmode13", "2");
+    EXPECT_EQ(storedAuthMode(t.store(), 13), std::nullopt);
+    EXPECT_EQ(storedAuthMode(t.store(), 14), AuthMode::Password);
     AccountRecord r;
     readAccount(t.store(), 12, r);
     EXPECT_EQ(r, sample("x"));
