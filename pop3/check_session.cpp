@@ -67,7 +67,7 @@ void Pop3Engine::checkReply(const ReplyReader::Reply &reply)
     case 0:
         step_ = 1;
         // A server that takes pipelined commands gets the login and STAT in one write.
-        loginPipelined_ = fast_ && caps_.pipelining;
+        loginPipelined_ = fast_ && caps_.pipelining && !oauth_;
         if (loginPipelined_) {
             holdCommands();
             sendUser();

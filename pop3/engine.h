@@ -30,6 +30,10 @@
 // An account whose password lives in the keyring ("Pwstore" 1) asks the PasswordSource for
 // it before its connection opens; the connection opens when it arrives. Without it the
 // account is told why and skipped: no session ever logs in with an empty or old password.
+// An account that signs in with OAuth 2.0 ("Authmode" 1) asks the TokenSource for an access
+// token the same way, always sends CAPA, and logs in with "AUTH OAUTHBEARER" or "AUTH
+// XOAUTH2" instead of USER and PASS. A refused token is renewed once, on a new connection;
+// refused again, or with no renewal to be had, the account needs the user to sign in anew.
 
 #include "decode/mail_table.h"
 #include "decode/summary.h"
@@ -37,6 +41,7 @@
 #include "pop3/kept_summaries.h"
 #include "pop3/ports.h"
 #include "pop3/reply_reader.h"
+#include "pop3/sasl.h"
 #include "settings/options.h"
 
 #include <deque>
@@ -54,6 +59,7 @@ inline constexpr int probeSent = 8;      // delete: TOP n 0
 inline constexpr int capaSent = 9;
 inline constexpr int uidlSent = 10;      // check: the list of unique ids
 inline constexpr int uidlProbeSent = 11; // retrieve, delete: UIDL n
+inline constexpr int authSent = 12;      // AUTH with an OAuth 2.0 token, in place of USER
 } // namespace dialogue
 
 class Pop3Engine : public TransportEvents {
@@ -92,6 +98,13 @@ public:
     // anew) is dropped.
     void passwordArrived(quint64 request, const std::optional<QString> &password,
                          const QString &reason);
+    // Where OAuth 2.0 access tokens come from; without one such accounts are skipped.
+    void setTokenSource(TokenSource *source) { tokens_ = source; }
+    // The answer to TokenSource::requestToken: the token, or none and why; signInNeeded when
+    // only a new sign-in can help (no refresh token, or the provider revoked it). Stale
+    // answers are dropped as for passwords.
+    void tokenArrived(quint64 request, const std::optional<QString> &token, const QString &reason,
+                      bool signInNeeded);
 
     // A one-shot run (a command-line check) ends its cycle as soon as the last session has
     // closed instead of one second later.
@@ -146,6 +159,13 @@ private:
     void sendHeld();
     void sendUser();
     void sendPass();
+    // OAuth 2.0 sign-in (oauth_login.cpp).
+    void requestToken(bool renew);
+    void sendAuth();
+    void authAnswered(const ReplyReader::Reply &reply);
+    void tokenRefused();
+    QString signInNeeded() const;
+    void sessionStep(const ReplyReader::Reply &reply);
     void ShowMsg(const QString &text);
     void sessionError(const QString &message);
     // Shows the message and goes on with the next account one second later.
@@ -268,6 +288,12 @@ private:
     PasswordSource *passwords_ = nullptr;
     quint64 passwordRequests_ = 0;
     quint64 awaitedPassword_ = 0; // the request the session waits for, 0 when none
+    TokenSource *tokens_ = nullptr;
+    quint64 awaitedToken_ = 0;    // as awaitedPassword_; the token goes to account_.passw
+    bool oauth_ = false;          // the account signs in with OAuth 2.0
+    bool tokenRenewed_ = false;   // this account's token was renewed after a refusal
+    SaslMechanism mechanism_ = SaslMechanism::XOAuth2;
+    int afterAuth_ = 0;           // the step USER would have left the session at
 
     bool pauseAtEnd_ = true;
     bool reportAll_ = false;

@@ -3,6 +3,8 @@
 // timers and a view that shows what the engine asks for. The engine itself does no I/O;
 // the Qt adapters in pop3/qt/ bind these to QTcpSocket and QTimer, tests to fakes.
 
+#include "settings/account_record.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -65,6 +67,18 @@ public:
     virtual ~PasswordSource() = default;
     // key names the keyring item (keyringKey of settings/account_record.h).
     virtual void requestPassword(quint64 request, const QString &key) = 0;
+};
+
+// Where the access token of an account that signs in with OAuth 2.0 ("Authmode" 1) comes
+// from: kept in memory while it is valid, else renewed with the refresh token in the
+// keyring, an HTTPS request. The answer reaches the engine through Pop3Engine::tokenArrived
+// with the same request number.
+class TokenSource {
+public:
+    virtual ~TokenSource() = default;
+    // key names the keyring item of the refresh token (oauthKeyringKey); renew asks for a new
+    // token even when one is kept, after the server refused it.
+    virtual void requestToken(quint64 request, const OAuthSettings &client, const QString &key, bool renew) = 0;
 };
 
 enum class TimerId { Check, Logon, Retr, Del, Timeup };

@@ -152,6 +152,16 @@ ReplyReader::Result ReplyReader::next(Reply &out)
         if (!takeLine(line))
             break;
         if (!collecting_) {
+            out.challenge = !expected_.empty() && expected_.front().framing == Framing::Sasl
+                && line.startsWith('+') && (line.size() == 1 || line[1] == ' ');
+            if (out.challenge) {
+                ++progress_;
+                out.positive = false;
+                out.status = line.toByteArray() + "\r\n";
+                out.block.clear();
+                result = Result::Reply;
+                continue;
+            }
             const StatusClass c = classifyStatus(line);
             if (c == StatusClass::Other)
                 continue;

@@ -29,11 +29,13 @@ public:
     static constexpr qsizetype maxHeaderReply = 16 * 1024 * 1024;
     static constexpr qsizetype maxMessageReply = 512 * 1024 * 1024;
 
-    enum class Framing { StatusLine, MultiLine };
+    // Sasl: a status line, or a server challenge "+ base64" (RFC 5034 §4) during AUTH.
+    enum class Framing { StatusLine, MultiLine, Sasl };
     enum class Result { NeedData, Reply, TooLarge };
 
     struct Reply {
         bool positive = false;
+        bool challenge = false; // "+ ..." to AUTH; status holds it, positive is false
         QByteArray status; // the status line as received, with its line end
         // MultiLine and positive: the status line, the unstuffed data lines and ".\r\n".
         QByteArray block;

@@ -32,6 +32,7 @@ bool breaksCommandLine(const QString &s)
 }
 
 const QByteArray passMask = "PASS ******************************\r\n";
+const QByteArray authMask = " ******************************\r\n";
 
 } // namespace
 
@@ -66,6 +67,10 @@ QString Pop3Engine::accountProblem(quint16 &port, SslMode &mode) const
             + store_.readSetting(numbered(key::sslmode, index_), QString());
     }
     mode = *m;
+    if (!storedAuthMode(store_, index_)) {
+        return QStringLiteral("認証方式の設定が正しくありません:")
+            + store_.readSetting(numbered(key::authmode, index_), QString());
+    }
     if (!storedPasswordStore(store_, index_)) {
         return QStringLiteral("ﾊﾟｽﾜｰﾄﾞの保存先の設定が正しくありません:")
             + store_.readSetting(numbered(key::pwstore, index_), QString());
@@ -109,6 +114,17 @@ bool Pop3Engine::logon(SessionKind kind)
     host_ = host;
     port_ = port;
     sslmode_ = mode;
+    oauth_ = storedAuthMode(store_, index_) == AuthMode::OAuth;
+    tokenRenewed_ = false;
+    if (oauth_ && !tokens_) {
+        timers_.stop(TimerId::Timeup);
+        ShowMsg(QStringLiteral("OAuth 2.0 のサインインを使えません (") + account_.aname + u')');
+        return false;
+    }
+    if (oauth_) {
+        requestToken(false);
+        return true;
+    }
     if (storedPasswordStore(store_, index_) == PasswordStore::Keyring) {
         if (!passwords_) {
             timers_.stop(TimerId::Timeup);
@@ -153,6 +169,7 @@ void Pop3Engine::passwordArrived(quint64 request, const std::optional<QString> &
 
 void Pop3Engine::openConnection()
 {
+    step_ = dialogue::greeting;
     conn_ += 1;
     open_ = true;
     reader_.reset();
@@ -176,6 +193,8 @@ void Pop3Engine::subSend(const QString &command, ReplyReader::Framing framing, q
         return; // not sent, so not logged either; nothing goes out during a handshake
     if (command.contains(QLatin1String("PASS")))
         appendLog(passMask);
+    else if (command.startsWith(QLatin1String("AUTH ")))
+        appendLog(encodeCp932(command.section(u' ', 0, 1)), authMask);
     else
         appendLog(encodeCp932(command), "\r\n");
     reader_.expect(framing, maxReply);
@@ -202,11 +221,17 @@ void Pop3Engine::sendHeld()
 // USER and PASS, RFC 1939 §7: the login shared by the three sessions.
 void Pop3Engine::sendUser()
 {
+    if (oauth_) {
+        sendAuth();
+        return;
+    }
     subSend(QStringLiteral("USER ") + account_.uname + QStringLiteral("\r\n"));
 }
 
 void Pop3Engine::sendPass()
 {
+    if (oauth_)
+        return; // AUTH did both
     subSend(QStringLiteral("PASS ") + account_.passw + QStringLiteral("\r\n"));
 }
 
@@ -226,6 +251,7 @@ void Pop3Engine::dropConnection()
     holding_ = false;
     held_.clear();
     awaitedPassword_ = 0;
+    awaitedToken_ = 0;
     account_.passw.clear();
 }
 
@@ -390,6 +416,7 @@ bool Pop3Engine::refusalIsAnAnswer() const
 {
     switch (step_) {
     case dialogue::capaSent:
+    case dialogue::authSent:
     case dialogue::uidlSent:
     case dialogue::uidlProbeSent:
         return true;
@@ -404,7 +431,8 @@ void Pop3Engine::sessionReply(const ReplyReader::Reply &reply)
 {
     // After the greeting (over TLS, once encrypted: what a server says before TLS is not
     // trusted, RFC 2595 §4) the server is asked what it can do; then the session logs in.
-    if (step_ == dialogue::greeting && fast_ && !capaAsked_) {
+    // OAuth needs the SASL mechanisms, fast check or not.
+    if (step_ == dialogue::greeting && (fast_ || oauth_) && !capaAsked_) {
         capaAsked_ = true;
         step_ = dialogue::capaSent;
         subSend(QStringLiteral("CAPA\r\n"), ReplyReader::Framing::MultiLine);
@@ -415,6 +443,15 @@ void Pop3Engine::sessionReply(const ReplyReader::Reply &reply)
         caps_ = parseCapabilities(reply.block);
         step_ = dialogue::greeting;
     }
+    if (step_ == dialogue::authSent) {
+        authAnswered(reply);
+        return;
+    }
+    sessionStep(reply);
+}
+
+void Pop3Engine::sessionStep(const ReplyReader::Reply &reply)
+{
     switch (kind_) {
     case SessionKind::Check:
         checkReply(reply);

@@ -101,10 +101,12 @@ public:
         if (!c || c->closedByClient)
             return;
         rawSent.append(bytes);
-        for (QByteArray line : bytes.split('\n')) {
+        QList<QByteArray> lines = bytes.split('\n');
+        lines.removeLast(); // after the last line end: the engine sends whole lines
+        for (QByteArray line : lines) {
             if (line.endsWith('\r'))
                 line.chop(1);
-            if (!line.isEmpty()) {
+            {
                 c->commands.append(QString::fromUtf8(line));
                 if (!c->encrypted)
                     c->clearCommands.append(QString::fromUtf8(line));
