@@ -118,8 +118,10 @@ def expected_store(port, fingerprint):
         "Aname1": "taro@localhost", "Hname1": "localhost", "Portno1": str(port),
         "Uname1": "taro", "Passw1": "0", "Check1": "1", "Scolor11": "0",
         "Scolor21": "16777088", "Wavmode1": "0", "Wavdir2_1": "", "Sslmode1": "1",
-        "Sslpin1": fingerprint, "Pwstore1": "1",
+        "Sslpin1": fingerprint, "Pwstore1": "1", "Authmode1": "0",
     }
+    for k in ("Oauthprov", "Oauthauth", "Oauthtoken", "Oauthscope", "Oauthclient", "Oauthsecret"):
+        account[k + "1"] = ""
     return {**options, **account}
 
 
