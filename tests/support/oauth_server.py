@@ -4,9 +4,12 @@ S256, refresh tokens, and token introspection the way Dovecot's oauth2 passdb as
 program: it prints its port on the first line of stdout and serves until stdin closes.
 
 Steering: the attributes authorize_mode ("ok", "wrong_state", "access_denied", "error_page"),
-token_mode ("ok", "garbage"), access_lifetime (seconds); revoke() makes every token given so
-far invalid. From another process: POST /control/mode?authorize=...&token=...&lifetime=...,
-POST /control/revoke, GET /control/counts (JSON of token_grants and introspections).
+token_mode ("ok", "garbage", "redirect", "huge": 100 KiB of JSON, "rotate": a new refresh token
+for each refresh, the old one no longer taken), access_lifetime (seconds); revoke() makes
+every token given so far invalid, grant() gives a refresh token as a sign-in would. From
+another process: POST /control/mode?authorize=...&token=...&lifetime=..., POST
+/control/revoke, POST /control/grant ({"refresh_token": ...}), GET /control/counts (JSON of
+token_grants and introspections).
 """
 import base64
 import hashlib
@@ -35,7 +38,7 @@ class OAuthServer:
         self.codes = {}  # code -> (challenge, redirect_uri)
         self.access = {}  # access token -> expiry (time.monotonic)
         self.refresh = set()
-        self.lock = threading.Lock()
+        self.lock = threading.RLock()  # held by each request; revoke() and grant() from tests too
         self.httpd = None
 
     @property
@@ -69,6 +72,12 @@ class OAuthServer:
             self.refresh.clear()
             self.access.clear()
 
+    def grant(self):
+        with self.lock:
+            token = secrets.token_urlsafe(24)
+            self.refresh.add(token)
+            return token
+
     def handle(self, req, method):
         parts = urllib.parse.urlsplit(req.path)
         query = dict(urllib.parse.parse_qsl(parts.query))
@@ -78,7 +87,8 @@ class OAuthServer:
             form = dict(urllib.parse.parse_qsl(req.rfile.read(length).decode()))
         routes = {("GET", "/authorize"): self.authorize, ("POST", "/token"): self.token,
                   ("POST", "/introspect"): self.introspect, ("POST", "/control/mode"): self.control_mode,
-                  ("POST", "/control/revoke"): self.control_revoke, ("GET", "/control/counts"): self.counts}
+                  ("POST", "/control/revoke"): self.control_revoke,
+                  ("POST", "/control/grant"): lambda r, q, f: self.json(r, 200, {"refresh_token": self.grant()}), ("GET", "/control/counts"): self.counts}
         route = routes.get((method, parts.path))
         if route is None:
             return self.send(req, 404, "text/plain", b"not found")
@@ -118,6 +128,10 @@ class OAuthServer:
     def token(self, req, _, f):
         if self.token_mode == "garbage":
             return self.send(req, 200, "text/html", b"<html>Service Unavailable</html>")
+        if self.token_mode == "redirect":
+            return self.send(req, 307, "text/plain", b"", "http://elsewhere.example/token")
+        if self.token_mode == "huge":
+            return self.json(req, 200, {"access_token": "at", "padding": "x" * 100 * 1024})
         if f.get("client_id") != self.client_id or f.get("client_secret", "") != self.client_secret:
             return self.json(req, 401, {"error": "invalid_client"})
         grant = f.get("grant_type")
@@ -130,6 +144,8 @@ class OAuthServer:
         elif grant == "refresh_token":
             if f.get("refresh_token") not in self.refresh:
                 return self.json(req, 400, {"error": "invalid_grant"})
+            if self.token_mode == "rotate":
+                self.refresh.discard(f.pop("refresh_token"))
         else:
             return self.json(req, 400, {"error": "unsupported_grant_type"})
         access, refresh = secrets.token_urlsafe(24), f.get("refresh_token") or secrets.token_urlsafe(24)
@@ -154,8 +170,7 @@ class OAuthServer:
         self.json(req, 200, {})
 
     def control_revoke(self, req, _q, _f):
-        self.refresh.clear()
-        self.access.clear()
+        self.revoke()
         self.json(req, 200, {})
 
     def counts(self, req, _q, _f):
