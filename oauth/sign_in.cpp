@@ -97,7 +97,10 @@ void SignIn::start()
     // The redirect is checked and the code traded here, where every failure has a message;
     // the flow only builds the authorization URL.
     disconnect(handler_, nullptr, flow_, nullptr);
-    connect(handler_, &QAbstractOAuthReplyHandler::callbackReceived, this, &SignIn::callbackReceived);
+    // Taken up once the handler has answered the browser, so that the page arrives even when
+    // the program ends with the sign-in.
+    connect(handler_, &QAbstractOAuthReplyHandler::callbackReceived, this, &SignIn::callbackReceived,
+            Qt::QueuedConnection);
     state_ = QUrlQuery(authorizeUrl).queryItemValue(QStringLiteral("state"), QUrl::FullyDecoded);
     if (!authorizeUrl.isValid() || state_.isEmpty()) {
         QTimer::singleShot(0, this, [this] { fail(QStringLiteral("サインインの URL を作れません")); });
