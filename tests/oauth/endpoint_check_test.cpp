@@ -11,6 +11,8 @@ struct EndpointCase {
     const char *problem;
 };
 
+void PrintTo(const EndpointCase &c, std::ostream *os) { *os << c.name; }
+
 class EndpointTable : public testing::TestWithParam<EndpointCase> {};
 
 TEST_P(EndpointTable, Checks)

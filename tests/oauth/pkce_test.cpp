@@ -11,6 +11,8 @@ struct ChallengeCase {
     const char *challenge;
 };
 
+void PrintTo(const ChallengeCase &c, std::ostream *os) { *os << c.name; }
+
 class ChallengeTable : public testing::TestWithParam<ChallengeCase> {};
 
 TEST_P(ChallengeTable, IsS256)

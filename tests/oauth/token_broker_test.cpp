@@ -15,28 +15,19 @@ namespace lum {
 namespace {
 
 // Items in memory; every answer comes later on the event loop, as the Secret Service's do.
-class MemoryKeyring : public Keyring {
-public:
+struct MemoryKeyring : Keyring {
     QHash<QString, QString> items;
+    static void later(const Done &done, const KeyringAnswer &a) { QTimer::singleShot(0, [done, a] { done(a); }); }
     QString unavailableReason() const override { return {}; }
     void read(const QString &key, Done done) override
     {
-        KeyringAnswer a;
-        a.ok = items.contains(key);
-        a.missing = !a.ok;
-        a.password = items.value(key);
-        QTimer::singleShot(0, [done, a] { done(a); });
+        later(done, {items.contains(key), items.value(key), !items.contains(key), {}});
     }
     void write(const QString &key, const QString &password, Done done) override
     {
-        items.insert(key, password);
-        QTimer::singleShot(0, [done] { done({true, {}, false, {}}); });
+        items.insert(key, password), later(done, {true, {}, false, {}});
     }
-    void remove(const QString &key, Done done) override
-    {
-        items.remove(key);
-        QTimer::singleShot(0, [done] { done({true, {}, false, {}}); });
-    }
+    void remove(const QString &key, Done done) override { items.remove(key), later(done, {true, {}, false, {}}); }
 };
 
 struct BrokerCase {
@@ -49,6 +40,8 @@ struct BrokerCase {
     const char *reason;
     int grants; // tokens the provider gave
 };
+
+void PrintTo(const BrokerCase &c, std::ostream *os) { *os << c.name; }
 
 class TokenBrokerTable : public testing::TestWithParam<BrokerCase> {
 protected:

@@ -20,6 +20,8 @@ struct ReplyCase {
     const char *reason;
 };
 
+void PrintTo(const ReplyCase &c, std::ostream *os) { *os << c.name; }
+
 class TokenReplyTable : public testing::TestWithParam<ReplyCase> {};
 
 TEST_P(TokenReplyTable, Reads)
