@@ -35,11 +35,11 @@ QString errorCode(const QString &text)
 
 QString idTokenUserName(const QString &idToken)
 {
-    const QStringList parts = idToken.split(u'.');
-    if (parts.size() < 2)
+    const QStringList segments = idToken.split(u'.');
+    if (segments.size() < 2)
         return {};
     const auto payload = QByteArray::fromBase64Encoding(
-        parts[1].toLatin1(), QByteArray::Base64UrlEncoding | QByteArray::AbortOnBase64DecodingErrors);
+        segments[1].toLatin1(), QByteArray::Base64UrlEncoding | QByteArray::AbortOnBase64DecodingErrors);
     if (!payload)
         return {};
     const QJsonObject claims = QJsonDocument::fromJson(*payload).object();

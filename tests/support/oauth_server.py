@@ -79,8 +79,8 @@ class OAuthServer:
             return token
 
     def handle(self, req, method):
-        parts = urllib.parse.urlsplit(req.path)
-        query = dict(urllib.parse.parse_qsl(parts.query))
+        target = urllib.parse.urlsplit(req.path)
+        query = dict(urllib.parse.parse_qsl(target.query))
         form = {}
         if method == "POST":
             length = int(req.headers.get("Content-Length") or 0)
@@ -89,7 +89,7 @@ class OAuthServer:
                   ("POST", "/introspect"): self.introspect, ("POST", "/control/mode"): self.control_mode,
                   ("POST", "/control/revoke"): self.control_revoke,
                   ("POST", "/control/grant"): lambda r, q, f: self.json(r, 200, {"refresh_token": self.grant()}), ("GET", "/control/counts"): self.counts}
-        route = routes.get((method, parts.path))
+        route = routes.get((method, target.path))
         if route is None:
             return self.send(req, 404, "text/plain", b"not found")
         with self.lock:
