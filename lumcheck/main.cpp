@@ -2,6 +2,7 @@
 // prints the mail list; optionally retrieves or deletes messages afterwards.
 #include "lumcheck/runner.h"
 #include "lumcheck/set_password.h"
+#include "lumcheck/sign_in.h"
 #include "lumcheck/trust.h"
 
 #include <QCommandLineParser>
@@ -34,7 +35,9 @@ int main(int argc, char *argv[])
         "--trust A はアカウントAのサーバー証明書を表示し、信頼されていなければ\n"
         "登録するか尋ねます(終了コード 3: 登録しなかった)。\n"
         "--set-password A は標準入力の1行をアカウントAのパスワードとして、\n"
-        "キーリングか設定ファイルの、そのアカウントの保存先に保存します。"));
+        "キーリングか設定ファイルの、そのアカウントの保存先に保存します。\n"
+        "--signin A はアカウントAをブラウザーで OAuth 2.0 のプロバイダーにサインインさせ、\n"
+        "リフレッシュトークンをキーリングに保存します。"));
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
                                   QStringLiteral("この説明を表示します。"));
     parser.addOption(help);
@@ -57,7 +60,10 @@ int main(int argc, char *argv[])
     const QCommandLineOption setPassword(QStringLiteral("set-password"),
                                          QStringLiteral("アカウントAのパスワードを標準入力から読み、その保存先に保存します。"),
                                          QStringLiteral("A"));
-    parser.addOptions({json, retrieve, remove, log, trust, setPassword});
+    const QCommandLineOption signIn(QStringLiteral("signin"),
+                                    QStringLiteral("アカウントAをブラウザーでサインインさせ、リフレッシュトークンをキーリングに保存します。"),
+                                    QStringLiteral("A"));
+    parser.addOptions({json, retrieve, remove, log, trust, setPassword, signIn});
     QTextStream err(stderr);
     if (!parser.parse(app.arguments())) {
         err << "lumcheck: 指定が正しくありません: " << app.arguments().mid(1).join(' ')
@@ -108,10 +114,10 @@ int main(int argc, char *argv[])
         err << "lumcheck: ｱｶｳﾝﾄが設定されていません: " << store.filePath() << '\n';
         return 1;
     }
-    // --trust A and --set-password A work on one account and do nothing else.
+    // --trust A, --set-password A and --signin A work on one account and do nothing else.
     const auto single = [&](const QCommandLineOption &o, const char *name) -> int {
         if (request.json || request.log || !request.retrieve.isEmpty() || !request.remove.isEmpty()
-            || (parser.isSet(trust) && parser.isSet(setPassword))) {
+            || int(parser.isSet(trust)) + int(parser.isSet(setPassword)) + int(parser.isSet(signIn)) > 1) {
             err << "lumcheck: " << name << " は他の指定と一緒には使えません\n";
             return 0;
         }
@@ -130,6 +136,15 @@ int main(int argc, char *argv[])
             return 2;
         lum::SecretServiceKeyring keyring;
         lum::SetPasswordRun run(store, keyring, account);
+        run.start();
+        return app.exec();
+    }
+    if (parser.isSet(signIn)) {
+        const int account = single(signIn, "--signin");
+        if (account == 0)
+            return 2;
+        lum::SecretServiceKeyring keyring;
+        lum::SignInRun run(store, keyring, account);
         run.start();
         return app.exec();
     }

@@ -42,6 +42,7 @@ void run(QKeychain::Job *job, const QString &key, Keyring::Done done)
             || (missing && qobject_cast<QKeychain::DeletePasswordJob *>(j));
         if (!a.ok)
             a.reason = reasonOf(*j);
+        a.missing = missing && qobject_cast<QKeychain::ReadPasswordJob *>(j);
         if (auto *r = qobject_cast<QKeychain::ReadPasswordJob *>(j); r && a.ok)
             a.password = r->textData();
         done(a);

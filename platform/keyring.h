@@ -12,6 +12,7 @@ namespace lum {
 struct KeyringAnswer {
     bool ok = false;
     QString password; // read only
+    bool missing = false; // read only: there is no item under the key
     QString reason;   // in Japanese, when not ok
 };
 

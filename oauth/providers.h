@@ -1,0 +1,33 @@
+#pragma once
+// The OAuth 2.0 providers an account can pick, with their POP3 server and endpoints.
+// No client id is shipped: each user registers an application with the provider.
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace lum {
+
+// What the token side needs of an account's OAuth 2.0 client.
+struct OAuthClient {
+    QString authUrl;
+    QString tokenUrl;
+    QString scope;
+    QString clientId;
+    QString clientSecret; // empty for a public client
+};
+
+struct OAuthPreset {
+    QString id;               // "microsoft", "google", "custom"
+    QString server;           // empty for custom
+    quint16 port = 0;         // 0 for custom
+    bool tlsFromStart = false; // TLS from the first byte (POP3S)
+    OAuthClient client;       // without clientId and clientSecret
+};
+
+QStringList oauthPresetIds();
+// The preset of id, nothing for an unknown id.
+std::optional<OAuthPreset> oauthPreset(const QString &id);
+
+} // namespace lum
