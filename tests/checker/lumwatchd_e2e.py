@@ -16,6 +16,8 @@ a private Dovecot.
    icon and the window hides; when the tray host ends, the window comes back.
 6. With an empty store lumwatchd asks "最初に設定をしてください" and starts lumsetup.
 7. A password in the keyring (`lumcheck --set-password`): lumcheck and lumwatchd log in.
+   Without a Secret Service, or with the keyring locked, that account is told and the other
+   one still checked.
 
 usage: lumwatchd_e2e.py BIN_DIR SCREENSHOT_DIR
 """
@@ -199,6 +201,14 @@ def keyring_account(x, bindir, home, server):
         checker = subprocess.Popen([os.path.join(bindir, "lumwatchd")], env=env)
         x.wait_for_window("4通のメールが届いています!")
         terminate(checker, "after the keyring check")
+        # Locked, with no prompter that could unlock it: the other account is still checked.
+        subprocess.run(["gdbus", "call", "--session", "-d", "org.freedesktop.secrets", "-o", "/org/freedesktop/secrets",
+                        "-m", "org.freedesktop.Secret.Service.Lock", "['/org/freedesktop/secrets/collection/login']"],
+                       env=env, check=True, capture_output=True, timeout=DEADLINE)
+        run = subprocess.run([lumcheck], env=env, capture_output=True, text=True, timeout=DEADLINE)
+        if "lumcheck: 鍵: キーリングからパスワードを読めません (鍵): " not in run.stderr or \
+                not run.stdout.startswith("2\t1\t"):
+            raise Failure("with the keyring locked: %s%s" % (run.stdout, run.stderr))
     finally:
         stop(checker)
         keyring.stop()

@@ -5,10 +5,12 @@ From the keyboard alone (no window manager, no coordinates): switch to the accou
 press "追加", fill server, port, user and password (to the keyring) in the account
 dialog, choose SSL/TLS,
 look at the server's certificate (a self-signed one, on a TLS server of the test's own),
-trust it in the question that shows its fingerprint, OK there, then OK in the options
-window. Afterwards the store must hold that account exactly as the account writer
-stores it and every option with its default, readable by its owner alone (file 600, folder
-700) although the program ran with umask 000. A second copy started meanwhile must end at
+trust it in the question that shows its fingerprint, OK there. Then the account's keyring
+item follows its new user name, goes back into the file when the box is unticked (after a
+question), comes back when it is ticked again, and goes with the account when it is
+deleted; then OK in the options window. Afterwards the store must hold the count 0, that
+account's keys as last written and every option with its default, readable by its owner
+alone (file 600, folder 700) although the program ran with umask 000. A second copy started meanwhile must end at
 once without a window. A copy whose lock can't be made (a file where its folder should be)
 must say so in a message box "Lumora" and end with a non-zero status.
 
@@ -23,7 +25,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from lumstore import read_store  # noqa: E402
-from dovecot import free_port, self_signed  # noqa: E402
+from dovecot import free_port, scramble, self_signed  # noqa: E402
 from keyring import PrivateKeyring  # noqa: E402
 
 DEADLINE = 30  # seconds for any one step; guards against hangs only
@@ -67,6 +69,14 @@ def wait_for_window(env, title):
 def wait_gone(env, title, failure):
     end = time.monotonic() + DEADLINE
     while xdotool(env, "search", "--name", "^" + title + "$").stdout.split():
+        if time.monotonic() > end:
+            fail(failure)
+        time.sleep(0.1)
+
+
+def wait_until(check, failure):
+    end = time.monotonic() + DEADLINE
+    while not check():
         if time.monotonic() > end:
             fail(failure)
         time.sleep(0.1)
@@ -205,6 +215,47 @@ def main():
             keys(env, "Return")
 
             wait_gone(env, "ｱｶｳﾝﾄ", "the account dialog did not close")
+            if keyring.lookup("taro@localhost:%d" % port) != "abc":
+                fail("the keyring does not hold the password")
+
+            def edit(reach, *steps):
+                """Opens the account with "編集" (reach: the keys to it from the button
+                that has the focus), keys steps from its name field on, then OK."""
+                focus(env, window)
+                keys(env, *reach, "space")
+                form = wait_for_window(env, "ｱｶｳﾝﾄ")
+                focus(env, form)
+                keys(env, *steps)
+                keys(env, "Return")
+                return form
+
+            def item_moves(user, password, others):
+                wait_until(lambda: keyring.lookup("%s@localhost:%d" % (user, port)) == password
+                           and not any(keyring.lookup("%s@localhost:%d" % (o, port)) for o in others),
+                           "the keyring item of %s does not read %r" % (user, password))
+
+            # The item follows the user name.
+            edit(["Tab"], "Tab", "Tab", "Tab", "ctrl+a", "j", "i", "r", "o")
+            wait_gone(env, "ｱｶｳﾝﾄ", "the account dialog did not close after the rename")
+            item_moves("jiro", "abc", ["taro"])
+            # Back to the file, once asked.
+            edit([], *["Tab"] * 5, "space")
+            question = wait_for_window(env, "Lumora")
+            focus(env, question)
+            keys(env, "alt+y")
+            wait_gone(env, "ｱｶｳﾝﾄ", "the account dialog did not close after the question")
+            item_moves("jiro", "", ["taro"])
+            back = read_store(store)
+            if (back["Passw1"], back["Pwstore1"]) != (scramble("abc"), "0"):
+                fail("the file does not hold the password again: %r %r" % (back["Passw1"], back["Pwstore1"]))
+            # Into the keyring again; then the account goes, and its item with it.
+            edit([], *["Tab"] * 5, "space")
+            wait_gone(env, "ｱｶｳﾝﾄ", "the account dialog did not close after the keyring box")
+            item_moves("jiro", "abc", ["taro"])
+            focus(env, window)
+            keys(env, "Tab", "space")  # "削除", asking nothing
+            item_moves("jiro", "", ["taro"])
+
             focus(env, window)
             keys(env, "Return")  # OK of the options window
             try:
@@ -215,15 +266,14 @@ def main():
                 fail("lumsetup ended with %d" % code)
 
             actual = read_store(store)
-            expected = expected_store(port, fingerprint)
+            # The deleted account's keys stay behind the count, as last written.
+            expected = dict(expected_store(port, fingerprint), accountno="0", Uname1="jiro")
             if actual != expected:
                 for k in sorted(set(actual) | set(expected)):
                     if actual.get(k) != expected.get(k):
                         print("  %s: stored %r, expected %r" % (k, actual.get(k), expected.get(k)),
                               file=sys.stderr)
                 fail("the store differs")
-            if keyring.lookup("taro@localhost:%d" % port) != "abc":
-                fail("the keyring does not hold the password")
             modes = (stat.S_IMODE(os.stat(store).st_mode),
                      stat.S_IMODE(os.stat(os.path.dirname(store)).st_mode))
             if modes != (0o600, 0o700):

@@ -6,8 +6,10 @@ import subprocess
 
 class PrivateKeyring:
     def __init__(self, home):
+        # No display for what the bus starts: a prompt to unlock fails at once instead of waiting.
+        bare = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
         self.bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
-                                    stdout=subprocess.PIPE, text=True)
+                                    stdout=subprocess.PIPE, text=True, env=bare)
         address = self.bus.stdout.readline().strip()  # printed once the bus listens
         self.vars = {"DBUS_SESSION_BUS_ADDRESS": address, "HOME": home}
         subprocess.run(["gnome-keyring-daemon", "--unlock", "--components=secrets"], input="story-keyring",
