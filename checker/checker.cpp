@@ -39,7 +39,7 @@ Checker::Checker(SettingsStore &store, QString optionsPath, CheckerPlatform plat
       optionsProgram_(std::move(optionsPath)), transport_(&engine_),
       timers_([this](TimerId id) { engine_.timerTick(id); }),
       engine_(opt_, store_, table_, transport_, timers_, *this),
-      passwords_(*platform_.keyring, engine_),
+      passwords_(*platform_.keyring, engine_), broker_(*platform_.keyring, network_), tokens_(broker_, engine_),
       blinkTimers_([this](BlinkTimer id) { notifier_.tick(id); }),
       notifier_(opt_, blinkTimers_, *platform_.led,
                 {[this](int op) { tray_.tuskicon(op); }, [this] { form_->showNormal(); form_->raise(); },
@@ -48,6 +48,7 @@ Checker::Checker(SettingsStore &store, QString optionsPath, CheckerPlatform plat
 {
     engine_.setKeptStore(platform_.kept.get());
     engine_.setPasswordSource(&passwords_);
+    engine_.setTokenSource(&tokens_);
     model_.setAttachPicture(boundPicture());
     connect(platform_.hotkeys.get(), &GlobalHotkeys::pressed, this, &Checker::hotkeyPressed);
     DesktopNotifications *notices = platform_.notices.get();

@@ -18,6 +18,7 @@
 #include "pop3/engine.h"
 #include "pop3/qt/file_kept_store.h"
 #include "pop3/qt/keyring_passwords.h"
+#include "pop3/qt/oauth_tokens.h"
 #include "pop3/qt/qt_timers.h"
 #include "pop3/qt/qt_transport.h"
 #include "platform/desktop_notifications.h"
@@ -159,6 +160,9 @@ private:
     QtTimers timers_;
     Pop3Engine engine_;
     KeyringPasswords passwords_;
+    QNetworkAccessManager network_;
+    TokenBroker broker_;
+    OAuthTokens tokens_;
     QtBlinkTimers blinkTimers_;
     Notifier notifier_;
     SoundQueue sounds_;

@@ -19,6 +19,7 @@ Runner::Runner(Options &options, const SettingsStore &store, const RunRequest &r
     engine_.setReportAllErrors(true);
     engine_.setKeptStore(&kept_);
     engine_.setPasswordSource(&passwords_);
+    engine_.setTokenSource(&tokens_);
     if (req_.log)
         opt_.keepLog = true;
     // A command must end: without a session limit ("Timeupval" 0) a server that never

@@ -6,6 +6,7 @@
 #include "platform/keyring.h"
 #include "pop3/engine.h"
 #include "pop3/qt/keyring_passwords.h"
+#include "pop3/qt/oauth_tokens.h"
 #include "pop3/qt/file_kept_store.h"
 #include "pop3/qt/qt_timers.h"
 #include "pop3/qt/qt_transport.h"
@@ -49,6 +50,9 @@ private:
     Pop3Engine engine_;
     SecretServiceKeyring keyring_;
     KeyringPasswords passwords_{keyring_, engine_};
+    QNetworkAccessManager network_;
+    TokenBroker broker_{keyring_, network_};
+    OAuthTokens tokens_{broker_, engine_};
     Phase phase_ = Phase::Check;
     QByteArray log_;
     QTextStream out_;

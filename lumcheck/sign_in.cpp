@@ -1,6 +1,7 @@
 #include "lumcheck/sign_in.h"
 
 #include "lumcheck/report.h"
+#include "oauth/account_client.h"
 #include "oauth/token_broker.h"
 #include "settings/account_record.h"
 
@@ -9,25 +10,6 @@
 #include <QTimer>
 
 namespace lum {
-
-namespace {
-
-// The account's client; endpoints and scope left empty take the provider's.
-OAuthClient clientOf(const OAuthSettings &s)
-{
-    OAuthClient c{s.authUrl, s.tokenUrl, s.scope, s.clientId, s.clientSecret};
-    if (const auto preset = oauthPreset(s.provider)) {
-        for (auto [field, fallback] : {std::pair{&c.authUrl, preset->client.authUrl},
-                                       std::pair{&c.tokenUrl, preset->client.tokenUrl},
-                                       std::pair{&c.scope, preset->client.scope}}) {
-            if (field->isEmpty())
-                *field = fallback;
-        }
-    }
-    return c;
-}
-
-} // namespace
 
 SignInRun::SignInRun(SettingsStore &store, Keyring &keyring, int account)
     : store_(store), keyring_(keyring), account_(account), out_(stdout), err_(stderr)

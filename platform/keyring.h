@@ -12,8 +12,8 @@ namespace lum {
 struct KeyringAnswer {
     bool ok = false;
     QString password; // read only
-    bool missing = false; // read only: there is no item under the key
     QString reason;   // in Japanese, when not ok
+    bool missing = false; // read only: there is no item under the key
 };
 
 class Keyring {

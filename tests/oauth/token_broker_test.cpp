@@ -21,13 +21,13 @@ struct MemoryKeyring : Keyring {
     QString unavailableReason() const override { return {}; }
     void read(const QString &key, Done done) override
     {
-        later(done, {items.contains(key), items.value(key), !items.contains(key), {}});
+        later(done, {items.contains(key), items.value(key), {}, !items.contains(key)});
     }
     void write(const QString &key, const QString &password, Done done) override
     {
-        items.insert(key, password), later(done, {true, {}, false, {}});
+        items.insert(key, password), later(done, {true, {}, {}, false});
     }
-    void remove(const QString &key, Done done) override { items.remove(key), later(done, {true, {}, false, {}}); }
+    void remove(const QString &key, Done done) override { items.remove(key), later(done, {true, {}, {}, false}); }
 };
 
 struct BrokerCase {
