@@ -50,6 +50,16 @@ service anvil {{
 """
 
 
+# The provider's token introspection (RFC 7662) decides; the user is its "email".
+OAUTH_CONFIG = """introspection_mode = post
+introspection_url = {url}/introspect
+force_introspection = yes
+username_attribute = email
+active_attribute = active
+active_value = true
+"""
+
+
 def free_port():
     """A free port below 32768, where every stored port of an account can point."""
     for _ in range(100):
@@ -81,12 +91,15 @@ def jis_word(text):
 
 
 class Dovecot:
-    def __init__(self, parent=None, binary="/usr/sbin/dovecot", tls=None):
+    def __init__(self, parent=None, binary="/usr/sbin/dovecot", tls=None, oauth=None):
         """parent: the folder to hold the server's own folder (default: the system's temporary
         folder); it must be open to the mail user. tls: (certificate file, key file), PEM, for
-        a POP3S listener on tls_port beside the plain one; without it there is no TLS at all."""
+        a POP3S listener on tls_port beside the plain one; without it there is no TLS at all.
+        oauth: the URL of a provider (tests/support/oauth_server.py) whose /introspect takes
+        the access tokens of AUTH XOAUTH2 and OAUTHBEARER; the passwd-file users keep USER/PASS."""
         self.binary = binary
         self.tls = tls
+        self.oauth = oauth
         self.tls_port = 0
         self.dir = tempfile.mkdtemp(prefix="lumdovecot-", dir=parent)
         os.chmod(self.dir, 0o755)
@@ -129,6 +142,14 @@ class Dovecot:
             text = text.replace("    port = %d\n  }\n" % self.port,
                                 "    port = %d\n  }\n  inet_listener pop3s {\n    port = %d\n    ssl = yes\n  }\n"
                                 % (self.port, self.tls_port))
+        if self.oauth:
+            oauth_conf = os.path.join(self.dir, "oauth2.conf")
+            with open(oauth_conf, "w") as f:
+                f.write(OAUTH_CONFIG.format(url=self.oauth))
+            # First in line, for the token mechanisms only: PLAIN still goes to the passwd file.
+            text = text.replace("auth_mechanisms = plain\n", "auth_mechanisms = plain xoauth2 oauthbearer\n")
+            text = text.replace("passdb {\n", "passdb {\n  driver = oauth2\n  mechanisms = xoauth2 oauthbearer\n"
+                                "  args = %s\n}\npassdb {\n" % oauth_conf, 1)
         with open(conf, "w") as f:
             f.write(text)
         # A session of its own: a Ctrl+C in the terminal leaves it to stop().
