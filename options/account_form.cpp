@@ -4,6 +4,7 @@
 #include "options/color_field.h"
 #include "options/form_values.h"
 #include "options/password_place.h"
+#include "options/sign_in_group.h"
 #include "platform/color_ref.h"
 
 #include <QCheckBox>
@@ -80,11 +81,15 @@ void AccountForm::createFields()
     certificate_ = new CertificateRow(hooks_, [this] { return server(); }, this);
     form->addRow(QStringLiteral("証明書:"), certificate_);
 
+    createAuthChoice(form);
+
     check1_ = new QCheckBox(QStringLiteral("ﾁｪｯｸする"), this);
     check1_->setObjectName(QStringLiteral("Check1"));
     check1_->setChecked(true);
     form->addRow(check1_);
     layout_->addLayout(form);
+    layout_->addWidget(signIn_);
+    showAuthMode();
 
     connect(hostName_, &QLineEdit::textChanged, this, &AccountForm::updateOk);
     connect(portBox_, &QLineEdit::textChanged, this, &AccountForm::updateOk);
@@ -110,6 +115,39 @@ void AccountForm::createKeyringBox(QFormLayout *form)
     row->addWidget(pwstore_);
     row->addWidget(pwstoreReason_);
     form->addRow(row);
+}
+
+// Password or OAuth 2.0; the OAuth part shows only when chosen, and the password fields are
+// then of no use.
+void AccountForm::createAuthChoice(QFormLayout *form)
+{
+    authmode_ = new QComboBox(this);
+    authmode_->setObjectName(QStringLiteral("Authmode"));
+    authmode_->addItems({QStringLiteral("パスワード"), QStringLiteral("OAuth 2.0")});
+    authmode_->setToolTip(QStringLiteral("Microsoft と Google のﾒｰﾙは OAuth 2.0 でサインインします"));
+    form->addRow(QStringLiteral("認証:"), authmode_);
+    signIn_ = new SignInGroup(hooks_, this);
+    connect(authmode_, &QComboBox::currentIndexChanged, this, &AccountForm::showAuthMode);
+    connect(signIn_, &SignInGroup::presetChosen, this, &AccountForm::takePreset);
+    connect(signIn_, &SignInGroup::signedIn, this, [this](const QString &user) {
+        if (userName_->text().isEmpty())
+            userName_->setText(user);
+    });
+}
+
+void AccountForm::showAuthMode()
+{
+    const bool oauth = AuthMode(authmode_->currentIndex()) == AuthMode::OAuth;
+    signIn_->setVisible(oauth);
+    password_->setEnabled(!oauth);
+    adjustSize();
+}
+
+void AccountForm::takePreset(const OAuthPreset &preset)
+{
+    hostName_->setText(preset.server);
+    sslmode_->setCurrentIndex(int(preset.tlsFromStart ? SslMode::Tls : SslMode::Stls));
+    portBox_->setText(QString::number(preset.port));
 }
 
 // The usual port of the chosen encryption, when the port still holds the other usual one;
@@ -246,6 +284,9 @@ void AccountForm::intoform(int n)
     wavMode_[mode]->setChecked(true);
     wavBox_->setText(a.display.wavdir2);
     certificate_->setPin(a.sslpin);
+    authmode_->setCurrentIndex(int(a.authmode));
+    signIn_->showSettings(a.oauth, a.authmode == AuthMode::OAuth ? oauthKeyringKey(a.hname, a.portno, a.uname)
+                                                                 : QString());
     updateOk();
 }
 
@@ -289,6 +330,8 @@ void AccountForm::commit()
     a.display.wavmode = wavMode_[0]->isChecked() ? 0 : wavMode_[1]->isChecked() ? 1 : 2;
     a.display.wavdir2 = wavBox_->text();
     a.pwstore = pwstore_->isChecked() ? PasswordStore::Keyring : PasswordStore::File;
+    a.authmode = AuthMode(authmode_->currentIndex());
+    a.oauth = signIn_->settings();
 
     const PasswordPlan plan{wasInKeyring_, oldKey_, pwstore_->isChecked(), keyringKey(a.hname, a.portno, a.uname),
                             password_->text()};
@@ -316,10 +359,42 @@ void AccountForm::passwordPlaced(const AccountRecord &next, const PasswordPlaced
         hooks_.warn(this, QStringLiteral("Lumora"), placed.message);
         return;
     }
+    staleItems_ = {placed.staleItem};
+    newItems_ = {placed.newItem};
+    const AccountRecord &was = editor_.currentAccount;
+    TokenPlan plan;
+    if (was.authmode == AuthMode::OAuth)
+        plan.oldKey = oauthKeyringKey(was.hname, was.portno, was.uname);
+    if (next.authmode == AuthMode::OAuth) {
+        plan.newKey = oauthKeyringKey(next.hname, next.portno, next.uname);
+        plan.fresh = signIn_->freshToken();
+    }
+    AccountRecord stored = next;
+    stored.passw = placed.filePassword;
+    if (!hooks_.keyring || (plan.oldKey.isEmpty() && plan.newKey.isEmpty()))
+        return tokenPlaced(stored, true, {});
+    ok_->setEnabled(false);
+    QPointer<AccountForm> alive(this);
+    placeRefreshToken(*hooks_.keyring, plan,
+                      [alive, stored](bool ok, const QString &message, const QString &newItem, const QString &stale) {
+                          if (!alive)
+                              return;
+                          alive->newItems_ << newItem;
+                          alive->staleItems_ << stale;
+                          alive->tokenPlaced(stored, ok, message);
+                      });
+}
+
+void AccountForm::tokenPlaced(const AccountRecord &next, bool ok, const QString &message)
+{
+    updateOk();
+    staleItems_.removeAll(QString());
+    newItems_.removeAll(QString());
+    if (!ok) {
+        hooks_.warn(this, QStringLiteral("Lumora"), message);
+        return;
+    }
     editor_.currentAccount = next;
-    editor_.currentAccount.passw = placed.filePassword;
-    staleItem_ = placed.staleItem;
-    newItem_ = placed.newItem;
     accept();
 }
 

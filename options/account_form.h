@@ -11,6 +11,10 @@
 // The password may live in the desktop's keyring instead of the file. OK then writes the
 // keyring first and accepts only once it has taken the password (or, unticked, once the
 // password is read back for the file); a failure says why and keeps the dialog open.
+//
+// An account may sign in with OAuth 2.0 instead ("認証"): the provider's preset fills in
+// the server, and a sign-in in the browser gives the refresh token that OK stores in the
+// keyring, in the same order as a password.
 
 #include "options/dialog_hooks.h"
 #include "settings/account_editor.h"
@@ -31,6 +35,8 @@ class QVBoxLayout;
 namespace lum {
 
 class CertificateRow;
+class SignInGroup;
+struct OAuthPreset;
 struct PasswordPlaced;
 class ColorField;
 
@@ -42,9 +48,9 @@ public:
     // Reads account n into currentAccount (fresh record first) and shows its fields.
     void intoform(int n);
     // After OK: keyring items for the window to remove once the record is stored
-    // (staleItem), or when the file refuses it (newItem). Empty when none.
-    QString staleItem() const { return staleItem_; }
-    QString newItem() const { return newItem_; }
+    // (staleItems), or when the file refuses it (newItems).
+    QStringList staleItems() const { return staleItems_; }
+    QStringList newItems() const { return newItems_; }
 
 private:
     void createFields();
@@ -60,6 +66,10 @@ private:
     void commit();
     void createKeyringBox(QFormLayout *form);
     void passwordPlaced(const AccountRecord &next, const PasswordPlaced &placed);
+    void createAuthChoice(QFormLayout *form);
+    void showAuthMode();
+    void takePreset(const OAuthPreset &preset);
+    void tokenPlaced(const AccountRecord &next, bool ok, const QString &message);
 
     AccountEditor &editor_;
     DialogHooks hooks_;
@@ -77,8 +87,10 @@ private:
     QLabel *pwstoreReason_ = nullptr;
     bool wasInKeyring_ = false;
     QString oldKey_;
-    QString staleItem_;
-    QString newItem_;
+    QStringList staleItems_;
+    QStringList newItems_;
+    QComboBox *authmode_ = nullptr; // index = AuthMode
+    SignInGroup *signIn_ = nullptr;
     QCheckBox *check1_ = nullptr;
     std::array<ColorField *, 2> colorBox_{};
     std::array<qint32, 2> colors_{0, 0xFFFF80};

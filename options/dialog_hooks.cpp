@@ -3,6 +3,7 @@
 #include "options/account_form.h"
 #include "pop3/qt/qt_certificate_probe.h"
 
+#include <QDesktopServices>
 #include <QMessageBox>
 
 namespace lum {
@@ -30,6 +31,7 @@ DialogHooks standardDialogHooks()
     };
     hooks.runAccountDialog = [](AccountForm &form) { return form.exec(); };
     hooks.keyring = std::make_shared<SecretServiceKeyring>();
+    hooks.openUrl = [](const QUrl &url) { QDesktopServices::openUrl(url); };
     return hooks;
 }
 

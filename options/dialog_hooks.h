@@ -39,6 +39,8 @@ struct DialogHooks {
     std::function<int(AccountForm &)> runAccountDialog;
     // Where passwords go when an account keeps them in the keyring.
     std::shared_ptr<Keyring> keyring;
+    // Opens an OAuth 2.0 sign-in page in the user's browser.
+    std::function<void(const QUrl &)> openUrl;
 };
 
 DialogHooks standardDialogHooks();

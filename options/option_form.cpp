@@ -236,6 +236,12 @@ void OptionForm::written()
     hooks_.warn(this, QStringLiteral("Lumora"), store_.permissionWarning());
 }
 
+void OptionForm::removeItems(const QStringList &keys)
+{
+    for (const QString &key : keys)
+        removeItem(key);
+}
+
 // A keyring item no stored account names any more; its failure is told, nothing else.
 void OptionForm::removeItem(const QString &key)
 {
@@ -261,11 +267,11 @@ void OptionForm::addAccount()
         return;
     }
     if (!editor_.addAccount()) {
-        removeItem(form.newItem());
+        removeItems(form.newItems());
         return warnNotWritable(); // the store dropped it; the list stays as stored
     }
     written();
-    removeItem(form.staleItem());
+    removeItems(form.staleItems());
     appendAccountRow(editor_.currentAccount);
     accountList_->setCurrentCell(accountList_->rowCount() - 1, 0);
 }
@@ -280,11 +286,11 @@ void OptionForm::editAccount()
     if (hooks_.runAccountDialog(form) != QDialog::Accepted)
         return;
     if (!editor_.editAccount(n)) {
-        removeItem(form.newItem());
+        removeItems(form.newItems());
         return warnNotWritable(); // the store dropped it; the list stays as stored
     }
     written();
-    removeItem(form.staleItem());
+    removeItems(form.staleItems());
     showAccountRow(n - 1, editor_.currentAccount);
 }
 
@@ -300,6 +306,8 @@ void OptionForm::deleteAccount()
     written();
     if (gone.pwstore == PasswordStore::Keyring)
         removeItem(keyringKey(gone.hname, gone.portno, gone.uname));
+    if (gone.authmode == AuthMode::OAuth)
+        removeItem(oauthKeyringKey(gone.hname, gone.portno, gone.uname));
     accountList_->removeRow(n - 1);
     accountList_->setCurrentCell(-1, -1);
     accountList_->clearSelection();

@@ -61,6 +61,7 @@ private:
     void editAccount();
     void deleteAccount();
     void removeItem(const QString &key);
+    void removeItems(const QStringList &keys);
     bool storeWritable();
     void warnNotWritable();
     void written();

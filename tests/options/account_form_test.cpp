@@ -312,6 +312,7 @@ struct KeyringRow {
     bool wasInKeyring, tick; // account 1, user "u", password "old"
     const char *user, *typed, *failWith;
     const char *items, *passw, *staleItem, *newItem; // after OK; items "key=password;..."
+    bool wasOAuth = false, toOAuth = false; // with a refresh token "rt" stored while OAuth
 };
 
 void PrintTo(const KeyringRow &r, std::ostream *os) { *os << r.name; }
@@ -325,8 +326,11 @@ TEST_P(KeyringBox, PlacesThePasswordBeforeOk)
     r.pwstore = row.wasInKeyring ? PasswordStore::Keyring : PasswordStore::File;
     if (row.wasInKeyring)
         user.keyring->items["u@h:110"] = "old";
+    if (row.wasOAuth)
+        r.authmode = AuthMode::OAuth, user.keyring->items["oauth:u@h:110"] = "rt";
     writeAccount(store.store(), 1, r);
     form.intoform(1);
+    form.findChild<QComboBox *>("Authmode")->setCurrentIndex(row.toOAuth);
     user.answerYes = true;
     user.keyring->failWith = row.failWith;
     check(&form, "Pwstore")->setChecked(row.tick);
@@ -343,7 +347,7 @@ TEST_P(KeyringBox, PlacesThePasswordBeforeOk)
     EXPECT_EQ(editor.currentAccount.passw, accepted ? row.passw : before.passw);
     const PasswordStore chosen = row.tick ? PasswordStore::Keyring : PasswordStore::File;
     EXPECT_EQ(editor.currentAccount.pwstore, accepted ? chosen : before.pwstore);
-    EXPECT_EQ(form.staleItem() + "|" + form.newItem(), QString(row.staleItem) + "|" + row.newItem);
+    EXPECT_EQ(form.staleItems().join(',') + "|" + form.newItems().join(','), QString(row.staleItem) + "|" + row.newItem);
     EXPECT_EQ(user.questions.size(), row.wasInKeyring && !row.tick ? 1u : 0u);
 }
 
@@ -353,7 +357,13 @@ INSTANTIATE_TEST_SUITE_P(
         KeyringRow{"TickedStoresInTheKeyring", false, true, "u", "pw", "", "u@h:110=pw", "", "", "u@h:110"},
         KeyringRow{"RefusedKeepsTheDialogOpen", false, true, "u", "pw", "拒否", "", "", "", ""},
         KeyringRow{"NewUserMovesTheItem", true, true, "v", "", "", "u@h:110=old;v@h:110=old", "", "u@h:110", "v@h:110"},
-        KeyringRow{"UntickedReadsItBack", true, false, "u", "", "", "u@h:110=old", "old", "u@h:110", ""}),
+        KeyringRow{"UntickedReadsItBack", true, false, "u", "", "", "u@h:110=old", "old", "u@h:110", ""},
+        KeyringRow{"NewUserMovesTheToken", false, false, "v", "", "", "oauth:u@h:110=rt;oauth:v@h:110=rt", "",
+                   "oauth:u@h:110", "oauth:v@h:110", true, true},
+        KeyringRow{"PasswordAgainDropsTheToken", false, false, "u", "pw", "", "oauth:u@h:110=rt", "pw",
+                   "oauth:u@h:110", "", true, false},
+        KeyringRow{"TokenNotMovedKeepsTheDialogOpen", false, false, "v", "", "拒否", "oauth:u@h:110=rt", "", "", "",
+                   true, true}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,0 +1,74 @@
+#pragma once
+// The OAuth 2.0 part of the account dialog: the provider, its endpoints, scope and client,
+// the button 「ブラウザでサインイン」 and what the sign-in came to. A sign-in keeps its
+// refresh token here until the dialog's OK stores it in the keyring; Cancel forgets it.
+// Signing in needs the keyring: without one the button stays disabled and says why.
+
+#include "options/dialog_hooks.h"
+#include "oauth/providers.h"
+#include "settings/account_record.h"
+
+#include <QGroupBox>
+#include <QNetworkAccessManager>
+#include <QPointer>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace lum {
+
+class SignIn;
+struct SignInResult;
+
+class SignInGroup : public QGroupBox {
+    Q_OBJECT
+public:
+    SignInGroup(const DialogHooks &hooks, QWidget *parent);
+
+    // The account's settings, and whether its keyring item (key) holds a refresh token.
+    void showSettings(const OAuthSettings &settings, const QString &key);
+    OAuthSettings settings() const;
+    QString freshToken() const { return freshToken_; }
+
+signals:
+    // The user picked a provider: the dialog takes its server, port and encryption.
+    void presetChosen(const lum::OAuthPreset &preset);
+    // A sign-in succeeded; userName is the mail address the provider named, if any.
+    void signedIn(const QString &userName);
+
+private:
+    void choosePreset(int index);
+    void startOrCancel();
+    void finished(const SignInResult &result);
+    void setState(const QString &text);
+
+    DialogHooks hooks_;
+    QNetworkAccessManager network_;
+    QComboBox *provider_ = nullptr;
+    QLineEdit *authUrl_ = nullptr;
+    QLineEdit *tokenUrl_ = nullptr;
+    QLineEdit *scope_ = nullptr;
+    QLineEdit *clientId_ = nullptr;
+    QLineEdit *clientSecret_ = nullptr;
+    QPushButton *signIn_ = nullptr;
+    QLabel *state_ = nullptr;
+    QPointer<SignIn> running_;
+    QString freshToken_;
+};
+
+// Where OK puts an OAuth account's refresh token: a fresh one goes to newKey; a stored one
+// moves from oldKey when the server, port or user name changed. Either key may be empty (the
+// account did not, or no longer does, sign in with OAuth). As for passwords, the keyring is
+// written before the record is stored.
+struct TokenPlan {
+    QString oldKey;
+    QString newKey;
+    QString fresh;
+};
+void placeRefreshToken(Keyring &keyring, const TokenPlan &plan,
+                       std::function<void(bool ok, const QString &message, const QString &newItem,
+                                          const QString &staleItem)> done);
+
+} // namespace lum
