@@ -140,6 +140,7 @@ void AccountForm::showAuthMode()
     const bool oauth = AuthMode(authmode_->currentIndex()) == AuthMode::OAuth;
     signIn_->setVisible(oauth);
     password_->setEnabled(!oauth);
+    pwstore_->setEnabled(!oauth && pwstoreReason_->text().isEmpty());
     adjustSize();
 }
 

@@ -54,6 +54,7 @@ SignInGroup::SignInGroup(const DialogHooks &hooks, QWidget *parent)
     signIn_ = new QPushButton(signInText, this);
     signIn_->setObjectName(QStringLiteral("SignIn"));
     signIn_->setAutoDefault(false);
+    signIn_->setMinimumWidth(signIn_->fontMetrics().horizontalAdvance(signInText) + 24);
     state_ = new QLabel(this);
     state_->setObjectName(QStringLiteral("SignInState"));
     state_->setWordWrap(true);
