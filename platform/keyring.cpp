@@ -2,6 +2,10 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusVariant>
 #include <qt6keychain/keychain.h>
 
 namespace lum {
@@ -29,6 +33,28 @@ QString reasonOf(const QKeychain::Job &job)
     return QStringLiteral("キーリングのエラー: ") + job.errorString();
 }
 
+// A locked keyring that could not be unlocked (no prompt, or the prompt dismissed) reads as
+// having no item: the default collection's "Locked" tells the two apart, so that the user
+// is not told to store a password that is there.
+void lockedOrMissing(KeyringAnswer a, Keyring::Done done)
+{
+    QDBusMessage get = QDBusMessage::createMethodCall(
+        secretsName, QStringLiteral("/org/freedesktop/secrets/aliases/default"),
+        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"));
+    get << QStringLiteral("org.freedesktop.Secret.Collection") << QStringLiteral("Locked");
+    auto *watch = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(get));
+    QObject::connect(watch, &QDBusPendingCallWatcher::finished, watch,
+                     [a, done = std::move(done)](QDBusPendingCallWatcher *w) mutable {
+                         w->deleteLater();
+                         const QDBusPendingReply<QDBusVariant> locked = *w;
+                         if (locked.isValid() && locked.value().variant().toBool()) {
+                             a.missing = false;
+                             a.reason = QStringLiteral("キーリングがロックされていて開けません");
+                         }
+                         done(a);
+                     });
+}
+
 // Starts job; done gets its answer once it has finished. The job deletes itself.
 void run(QKeychain::Job *job, const QString &key, Keyring::Done done)
 {
@@ -45,6 +71,8 @@ void run(QKeychain::Job *job, const QString &key, Keyring::Done done)
         a.missing = missing && qobject_cast<QKeychain::ReadPasswordJob *>(j);
         if (auto *r = qobject_cast<QKeychain::ReadPasswordJob *>(j); r && a.ok)
             a.password = r->textData();
+        if (a.missing)
+            return lockedOrMissing(a, done);
         done(a);
     });
     job->start();

@@ -206,8 +206,8 @@ def keyring_account(x, bindir, home, server):
                         "-m", "org.freedesktop.Secret.Service.Lock", "['/org/freedesktop/secrets/collection/login']"],
                        env=env, check=True, capture_output=True, timeout=DEADLINE)
         run = subprocess.run([lumcheck], env=env, capture_output=True, text=True, timeout=DEADLINE)
-        if "lumcheck: 鍵: キーリングからパスワードを読めません (鍵): " not in run.stderr or \
-                not run.stdout.startswith("2\t1\t"):
+        if "lumcheck: 鍵: キーリングからパスワードを読めません (鍵): キーリングがロックされていて開けません" \
+                not in run.stderr or not run.stdout.startswith("2\t1\t"):
             raise Failure("with the keyring locked: %s%s" % (run.stdout, run.stderr))
     finally:
         stop(checker)
