@@ -8,8 +8,10 @@ look at the server's certificate (a self-signed one, on a TLS server of the test
 trust it in the question that shows its fingerprint, OK there. Then the account's keyring
 item follows its new user name, goes back into the file when the box is unticked (after a
 question), comes back when it is ticked again, and goes with the account when it is
-deleted; then OK in the options window. Afterwards the store must hold the count 0, that
-account's keys as last written and every option with its default, readable by its owner
+deleted. A new account then signs in by OAuth 2.0 (provider その他: the test's own, the test
+browser behind xdg-open) with 「ブラウザでサインイン」, and its OK puts the refresh token into
+the keyring; then OK in the options window. Afterwards the store must hold that account with
+its OAuth settings but no token, and every option with its default, readable by its owner
 alone (file 600, folder 700) although the program ran with umask 000. A second copy started meanwhile must end at
 once without a window. A copy whose lock can't be made (a file where its folder should be)
 must say so in a message box "Lumora" and end with a non-zero status.
@@ -27,6 +29,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 from lumstore import read_store  # noqa: E402
 from dovecot import free_port, scramble, self_signed  # noqa: E402
 from keyring import PrivateKeyring  # noqa: E402
+from oauth_server import OAuthServer  # noqa: E402
 
 DEADLINE = 30  # seconds for any one step; guards against hangs only
 
@@ -167,13 +170,19 @@ def main():
     app = None
     tls = None
     keyring = PrivateKeyring(tempfile.mkdtemp())  # the daemon's home outlives the story's
+    provider = OAuthServer().start()
     try:
         with tempfile.TemporaryDirectory() as home:
             tls, port, fingerprint = start_tls_server(home)
             runtime = os.path.join(home, "run")
             os.mkdir(runtime, 0o700)
-            env = keyring.env(dict(os.environ, DISPLAY=display, XDG_CONFIG_HOME=os.path.join(home, "config"),
-                                   XDG_RUNTIME_DIR=runtime, LANG="C.UTF-8", QT_QPA_PLATFORM="xcb"))
+            # No desktop named: xdg-open hands the sign-in page to $BROWSER, the test browser.
+            desktop = {k: v for k, v in os.environ.items() if k not in (
+                "XDG_CURRENT_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION", "GNOME_DESKTOP_SESSION_ID")}
+            browser = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support", "fake_browser.py")
+            env = keyring.env(dict(desktop, DISPLAY=display, XDG_CONFIG_HOME=os.path.join(home, "config"),
+                                   XDG_RUNTIME_DIR=runtime, LANG="C.UTF-8", QT_QPA_PLATFORM="xcb",
+                                   BROWSER=browser))
             store = os.path.join(home, "config", "lumwatch", "lumwatch.ini")
 
             # The store must come out private even when the umask would leave it open.
@@ -256,6 +265,34 @@ def main():
             keys(env, "Tab", "space")  # "削除", asking nothing
             item_moves("jiro", "", ["taro"])
 
+            # A new account signs in with OAuth 2.0 (その他: the test provider) in the browser;
+            # OK puts the refresh token into the keyring, the file keeps none.
+            focus(env, window)
+            keys(env, "shift+Tab", "space")  # from OK, past the disabled buttons, to "追加"
+            form = wait_for_window(env, "ｱｶｳﾝﾄ")
+            focus(env, form)
+            keys(env, "Tab")
+            type_text(env, "127.0.0.1")
+            keys(env, "Tab", "ctrl+a")
+            type_text(env, str(port))
+            keys(env, "Tab")
+            type_text(env, "taro@example.jp")
+            # Password, keyring box, encryption (none: "確認" stays off), 認証 OAuth 2.0, その他.
+            keys(env, "Tab", "Tab", "Tab", "Tab", "Down", "Tab", "End", "Tab")
+            type_text(env, provider.url + "/authorize")
+            keys(env, "Tab")
+            type_text(env, provider.url + "/token")
+            keys(env, "Tab", "Tab")  # the scope stays empty
+            type_text(env, provider.client_id)
+            keys(env, "Tab", "Tab", "space")  # past the secret to 「ブラウザでサインイン」
+            wait_until(lambda: provider.token_grants == 1, "the sign-in did not reach the token grant")
+            keys(env, "Return")
+            wait_gone(env, "ｱｶｳﾝﾄ", "the account dialog did not close after the sign-in")
+            token_key = "oauth:taro@example.jp@127.0.0.1:%d" % port
+            wait_until(lambda: keyring.lookup(token_key) in provider.refresh,
+                       "the keyring holds no refresh token the provider gave")
+            token = keyring.lookup(token_key)
+
             focus(env, window)
             keys(env, "Return")  # OK of the options window
             try:
@@ -266,14 +303,21 @@ def main():
                 fail("lumsetup ended with %d" % code)
 
             actual = read_store(store)
-            # The deleted account's keys stay behind the count, as last written.
-            expected = dict(expected_store(port, fingerprint), accountno="0", Uname1="jiro")
+            # The OAuth account took the deleted one's place.
+            expected = dict(expected_store(port, fingerprint), Aname1="taro@example.jp@127.0.0.1",
+                            Hname1="127.0.0.1", Uname1="taro@example.jp", Sslmode1="0",
+                            Sslpin1="", Pwstore1="0", Authmode1="1", Oauthprov1="custom",
+                            Oauthauth1=provider.url + "/authorize", Oauthtoken1=provider.url + "/token",
+                            Oauthclient1=provider.client_id)
             if actual != expected:
                 for k in sorted(set(actual) | set(expected)):
                     if actual.get(k) != expected.get(k):
                         print("  %s: stored %r, expected %r" % (k, actual.get(k), expected.get(k)),
                               file=sys.stderr)
                 fail("the store differs")
+            with open(store, encoding="utf-8") as f:
+                if token in f.read():
+                    fail("the refresh token is in the store")
             modes = (stat.S_IMODE(os.stat(store).st_mode),
                      stat.S_IMODE(os.stat(os.path.dirname(store)).st_mode))
             if modes != (0o600, 0o700):
@@ -290,6 +334,7 @@ def main():
         xvfb.terminate()
         xvfb.wait()
         keyring.stop()
+        provider.stop()
 
 
 if __name__ == "__main__":
