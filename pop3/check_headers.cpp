@@ -26,7 +26,8 @@ void Pop3Engine::startHeaders()
     nextTop_ = 1;
     if (fast_ && caps_.uidl) {
         step_ = dialogue::uidlSent;
-        subSend(QStringLiteral("UIDL\r\n"), ReplyReader::Framing::MultiLine);
+        if (!uidlPipelined_)
+            subSend(QStringLiteral("UIDL\r\n"), ReplyReader::Framing::MultiLine);
         return;
     }
     step_ = 5;
@@ -38,6 +39,10 @@ void Pop3Engine::startHeaders()
 void Pop3Engine::uidlsAnswered(const ReplyReader::Reply &reply)
 {
     appendLog(reply.block, "\r\n");
+    if (msgCount_ == 0) {
+        subDisConn(); // the list came along with STAT
+        return;
+    }
     step_ = 5;
     const std::optional<std::vector<UniqueId>> ids =
         reply.positive ? parseUidlList(reply.block) : std::nullopt;
@@ -94,6 +99,11 @@ void Pop3Engine::walkHeaders()
                 subSend(QStringLiteral("TOP %1 5\r\n").arg(message), ReplyReader::Framing::MultiLine);
             }
         }
+        // The last TOP has QUIT behind it, so that the session ends with the last reply.
+        if (window > 1 && nextTop_ > msgCount_ && !topsOut_.empty() && !quitQueued_) {
+            quitQueued_ = true;
+            subSend(QStringLiteral("QUIT\r\n"));
+        }
         sendHeld();
     }
     if (headerIndex_ > msgCount_ && topsOut_.empty())
@@ -144,11 +154,12 @@ void Pop3Engine::headersDone()
     const size_t a = size_t(index_);
     prevCount_[a] = msgCount_;
     prevSize_[a] = statSize_;
+    // QUIT goes out before the summaries are written, which then overlaps its round trip.
+    subDisConn();
     if (!uidls_.empty() && kept_[a].changed && keptStore_) {
         keptStore_->save(kept_[a].owner.fileName(), kept_[a].set.toBytes(kept_[a].owner));
         kept_[a].changed = false;
     }
-    subDisConn();
 }
 
 } // namespace lum

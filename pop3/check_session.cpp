@@ -73,6 +73,12 @@ void Pop3Engine::checkReply(const ReplyReader::Reply &reply)
             sendUser();
             sendPass();
             subSend(QStringLiteral("STAT\r\n"));
+            // Of a mailbox this run knows nothing of yet, every message is news: its list
+            // of unique ids will be wanted unless it is empty, so it comes along.
+            growTables();
+            uidlPipelined_ = caps_.uidl && prevCount_[size_t(index_)] == 0 && listed_[size_t(index_)] == 0;
+            if (uidlPipelined_)
+                subSend(QStringLiteral("UIDL\r\n"), ReplyReader::Framing::MultiLine);
             sendHeld();
         } else {
             sendUser();
@@ -120,7 +126,10 @@ void Pop3Engine::evaluateStat(const QByteArray &statusLine)
     if (stat->count == 0) {
         prevCount_[a] = 0;
         listed_[a] = 0;
-        subDisConn();
+        if (uidlPipelined_)
+            step_ = dialogue::uidlSent; // its (empty) list is read before QUIT
+        else
+            subDisConn();
         return;
     }
     const bool unchanged =

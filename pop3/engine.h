@@ -261,6 +261,8 @@ private:
     Capabilities caps_;     // what the server said; none before CAPA or without it
     bool capaAsked_ = false;
     bool loginPipelined_ = false; // USER, PASS and STAT went out together
+    bool uidlPipelined_ = false;  // and UIDL with them
+    bool quitQueued_ = false;     // QUIT went out behind the last TOP
     bool byUidl_ = false;   // the message in hand was confirmed by its unique id
     SslMode sslmode_ = SslMode::None;
     // Where the connection is on its way to encryption.

@@ -178,6 +178,8 @@ void Pop3Engine::openConnection()
     caps_ = {};
     capaAsked_ = false;
     loginPipelined_ = false;
+    uidlPipelined_ = false;
+    quitQueued_ = false;
     if (sslmode_ == SslMode::Tls) {
         tls_ = TlsStep::Handshake;
         transport_.openTls(conn_, host_, port_, pin());
@@ -235,10 +237,13 @@ void Pop3Engine::sendPass()
     subSend(QStringLiteral("PASS ") + account_.passw + QStringLiteral("\r\n"));
 }
 
+// QUIT once per connection: it may already have gone out behind the last TOP.
 void Pop3Engine::subDisConn()
 {
     step_ = 6;
-    subSend(QStringLiteral("QUIT\r\n"));
+    if (!quitQueued_)
+        subSend(QStringLiteral("QUIT\r\n"));
+    quitQueued_ = true;
 }
 
 // Also forgets the session's password and any password it was waiting for.

@@ -15,7 +15,8 @@ Subject).
    - poplib doing USER/PASS/STAT and TOP n 5 for each message in lockstep (From and Subject
      decoded), for comparison.
 2. The check after one new message arrives: a check, one message delivered, then the next
-   check with the same store and XDG_CACHE_HOME, counted in round trips (time / RTT), and
+   check with the same store and XDG_CACHE_HOME, counted in round trips (time / RTT), beside
+   the same dialogue from a raw client that knows the server (the floor the server sets), and
    in turns on the wire as the proxy sees them (the connection's handshake, then each time
    the client speaks after the server did). Time / RTT also holds the server's own work for
    the session, which for Dovecot grows with the mailbox (its STAT of 20,000 messages takes
@@ -226,6 +227,27 @@ def pipelined_check(port, user):
     return time.perf_counter() - t, count
 
 
+def raw_new_mail_check(port, user):
+    """The floor of a check after new mail: a client that knows the server already (no CAPA,
+    no program to start, nothing decoded) sends USER/PASS/STAT/UIDL in one write, then TOP
+    of the last message and QUIT in one more. Returns seconds."""
+    def read_until(s, data, done):
+        while not done(data):
+            chunk = s.recv(1 << 20)
+            if not chunk:
+                raise RuntimeError(f"raw client: closed after {data[-200:]!r}")
+            data += chunk
+        return data
+    t = time.perf_counter()
+    with socket.create_connection(("127.0.0.1", port)) as s:
+        s.sendall(f"USER {user}\r\nPASS pass\r\nSTAT\r\nUIDL\r\n".encode())
+        data = read_until(s, b"", lambda d: d.count(b"\r\n") >= 5 and d.endswith(b"\r\n.\r\n"))
+        count = int(data.split(b"\r\n")[3].split()[1])
+        s.sendall(b"TOP %d 5\r\nQUIT\r\n" % count)
+        read_until(s, b"", lambda d: b"\r\n.\r\n+OK" in d and d.endswith(b"\r\n"))
+    return time.perf_counter() - t
+
+
 # Measuring -----------------------------------------------------------------------------
 
 def rounds_of(run, rounds, limit):
@@ -260,8 +282,11 @@ def measure(lumcheck, server, port, turns, direct_port, user, count, rounds, rtt
         return seconds, len(rows) == total
     pop_s, pop_bound, pop_rounds = rounds_of(poplib_run, rounds, limit)
 
-    cold, fresh, fresh_turns = [], [], []
+    cold, fresh, fresh_turns, floor = [], [], [], []
     for r in range(rounds):
+        remove = deliver_one(server, user, 1000 + r)
+        floor.append(raw_new_mail_check(port, user))
+        remove()
         cfg, cache = tempfile.mkdtemp(dir=work), tempfile.mkdtemp(dir=work)
         write_settings(cfg, port, user)
         seconds, lines = run_lumcheck(lumcheck, cfg, cache, limit)
@@ -282,6 +307,7 @@ def measure(lumcheck, server, port, turns, direct_port, user, count, rounds, rtt
     lum_bound = any(b for _, b in cold)
     new_s = statistics.median(s for s, _ in fresh)
     new_bound = any(b for _, b in fresh)
+    floor_s = statistics.median(floor)
 
     n = f"{count:,}"
     print(f"cold check of {n} messages: lumcheck {shown(lum_s, lum_bound, 3)} s, "
@@ -298,6 +324,8 @@ def measure(lumcheck, server, port, turns, direct_port, user, count, rounds, rtt
     print(f"check of {n} messages after one new message: lumcheck {shown(new_s, new_bound, 3)} s"
           f" = {shown(trips, new_bound, 1)} round trips (time / RTT, with the server's own work),"
           f" {exchanged} turns on the wire{' (the check before it was stopped)' if lum_bound else ''}")
+    print(f"  the same by a raw client that knows the server (its floor): {floor_s:.3f} s"
+          f" = {floor_s / rtt:.1f} round trips; lumcheck's own part: {(new_s - floor_s) / rtt:.1f}")
     return [(f"cold check of {n}, lumcheck / pipelined limit", to_limit, lum_bound, 2, TARGET_LIMIT_RATIO),
             (f"check of {n} after one new message, round trips (time / RTT)", trips, new_bound, 1,
              TARGET_NEW_MAIL_TRIPS),
