@@ -26,7 +26,6 @@ struct OAuthPreset {
     OAuthClient client;       // without clientId and clientSecret
 };
 
-QStringList oauthPresetIds();
 // The preset of id, nothing for an unknown id.
 std::optional<OAuthPreset> oauthPreset(const QString &id);
 

@@ -373,26 +373,24 @@ void AccountForm::passwordPlaced(const AccountRecord &next, const PasswordPlaced
     AccountRecord stored = next;
     stored.passw = placed.filePassword;
     if (!hooks_.keyring || (plan.oldKey.isEmpty() && plan.newKey.isEmpty()))
-        return tokenPlaced(stored, true, {});
+        return tokenPlaced(stored, {true, {}, {}, {}, {}});
     ok_->setEnabled(false);
     QPointer<AccountForm> alive(this);
-    placeRefreshToken(*hooks_.keyring, plan,
-                      [alive, stored](bool ok, const QString &message, const QString &newItem, const QString &stale) {
-                          if (!alive)
-                              return;
-                          alive->newItems_ << newItem;
-                          alive->staleItems_ << stale;
-                          alive->tokenPlaced(stored, ok, message);
-                      });
+    placeRefreshToken(*hooks_.keyring, plan, [alive, stored](const PasswordPlaced &token) {
+        if (alive)
+            alive->tokenPlaced(stored, token);
+    });
 }
 
-void AccountForm::tokenPlaced(const AccountRecord &next, bool ok, const QString &message)
+void AccountForm::tokenPlaced(const AccountRecord &next, const PasswordPlaced &token)
 {
     updateOk();
+    newItems_ << token.newItem;
+    staleItems_ << token.staleItem;
     staleItems_.removeAll(QString());
     newItems_.removeAll(QString());
-    if (!ok) {
-        hooks_.warn(this, QStringLiteral("Lumora"), message);
+    if (!token.ok) {
+        hooks_.warn(this, QStringLiteral("Lumora"), token.message);
         return;
     }
     editor_.currentAccount = next;

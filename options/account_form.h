@@ -69,7 +69,7 @@ private:
     void createAuthChoice(QFormLayout *form);
     void showAuthMode();
     void takePreset(const OAuthPreset &preset);
-    void tokenPlaced(const AccountRecord &next, bool ok, const QString &message);
+    void tokenPlaced(const AccountRecord &next, const PasswordPlaced &token);
 
     AccountEditor &editor_;
     DialogHooks hooks_;

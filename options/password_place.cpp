@@ -68,4 +68,31 @@ void placePassword(Keyring &keyring, const PasswordPlan &plan, Done done)
     readItem(keyring, plan.oldKey, toFile, done);
 }
 
+void placeRefreshToken(Keyring &keyring, const TokenPlan &plan, Done done)
+{
+    PasswordPlaced placed;
+    placed.ok = true;
+    placed.staleItem = plan.oldKey != plan.newKey ? plan.oldKey : QString();
+    const auto write = [&keyring, plan, placed, done](const QString &token) {
+        keyring.write(plan.newKey, token, [plan, placed, done](const KeyringAnswer &a) mutable {
+            if (!a.ok)
+                return done(failed(QStringLiteral("キーリングに保存できませんでした: ") + a.reason));
+            if (plan.oldKey != plan.newKey)
+                placed.newItem = plan.newKey;
+            done(placed);
+        });
+    };
+    if (!plan.newKey.isEmpty() && !plan.fresh.isEmpty())
+        return write(plan.fresh);
+    if (plan.newKey.isEmpty() || placed.staleItem.isEmpty())
+        return done(placed); // nothing to move; a token no account uses goes
+    keyring.read(plan.oldKey, [write, done](const KeyringAnswer &a) {
+        if (a.ok)
+            return write(a.password);
+        if (a.missing)
+            return done({true, {}, {}, {}, {}}); // never signed in: nothing to move
+        done(failed(QStringLiteral("キーリングから読めませんでした: ") + a.reason));
+    });
+}
+
 } // namespace lum

@@ -4,7 +4,7 @@
 // changed first and the record only afterwards, so that the password is always in one of
 // the two places: an item written here and a record the file then refuses leave the item to
 // be removed (newItem); an item the record no longer names is removed once the record is
-// stored (staleItem).
+// stored (staleItem). An OAuth account's refresh token is placed the same way.
 
 #include "platform/keyring.h"
 
@@ -32,5 +32,17 @@ struct PasswordPlaced {
 // done follows once, perhaps at once.
 void placePassword(Keyring &keyring, const PasswordPlan &plan,
                    std::function<void(const PasswordPlaced &)> done);
+
+// Where OK puts an OAuth account's refresh token: a fresh one goes to newKey; a stored one
+// moves from oldKey when the server, port or user name changed. Either key may be empty (the
+// account did not, or no longer does, sign in with OAuth). As for passwords, the keyring is
+// written before the record is stored.
+struct TokenPlan {
+    QString oldKey;
+    QString newKey;
+    QString fresh;
+};
+void placeRefreshToken(Keyring &keyring, const TokenPlan &plan,
+                       std::function<void(const PasswordPlaced &)> done);
 
 } // namespace lum

@@ -147,28 +147,4 @@ void SignInGroup::setState(const QString &text)
     state_->setText(text);
 }
 
-void placeRefreshToken(Keyring &keyring, const TokenPlan &plan,
-                       std::function<void(bool, const QString &, const QString &, const QString &)> done)
-{
-    const QString stale = plan.oldKey != plan.newKey ? plan.oldKey : QString();
-    const auto write = [&keyring, plan, stale, done](const QString &token) {
-        keyring.write(plan.newKey, token, [plan, stale, done](const KeyringAnswer &a) {
-            if (!a.ok)
-                return done(false, QStringLiteral("キーリングに保存できませんでした: ") + a.reason, {}, {});
-            done(true, {}, plan.oldKey == plan.newKey ? QString() : plan.newKey, stale);
-        });
-    };
-    if (!plan.newKey.isEmpty() && !plan.fresh.isEmpty())
-        return write(plan.fresh);
-    if (plan.newKey.isEmpty() || stale.isEmpty())
-        return done(true, {}, {}, stale); // nothing to move; a token no account uses goes
-    keyring.read(plan.oldKey, [write, done](const KeyringAnswer &a) {
-        if (a.ok)
-            return write(a.password);
-        if (a.missing)
-            return done(true, {}, {}, {}); // never signed in: nothing to move
-        done(false, QStringLiteral("キーリングから読めませんでした: ") + a.reason, {}, {});
-    });
-}
-
 } // namespace lum

@@ -58,17 +58,4 @@ private:
     QString freshToken_;
 };
 
-// Where OK puts an OAuth account's refresh token: a fresh one goes to newKey; a stored one
-// moves from oldKey when the server, port or user name changed. Either key may be empty (the
-// account did not, or no longer does, sign in with OAuth). As for passwords, the keyring is
-// written before the record is stored.
-struct TokenPlan {
-    QString oldKey;
-    QString newKey;
-    QString fresh;
-};
-void placeRefreshToken(Keyring &keyring, const TokenPlan &plan,
-                       std::function<void(bool ok, const QString &message, const QString &newItem,
-                                          const QString &staleItem)> done);
-
 } // namespace lum
