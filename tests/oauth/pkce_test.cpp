@@ -25,9 +25,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         // RFC 7636 Appendix B.
         ChallengeCase{"rfc_example", "dBjftJeZ4CVP-mB92K27uhbUJU1p1r_wW1gFWFOEjXk",
-                      "E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM"},
-        ChallengeCase{"every_unreserved_kind", "lumora-verifier-0123456789-abcdefghijklmnopqrstuvwxyz._~",
-                      "BeTu4iLgxH9ihR9_nP6khiXpGZ3tcjzycMYh00Y16iQ"}),
+                      "E9Melhoa2OwvFrEMTJguCHaoeK1t8URWbuGJSstw-cM"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(Pkce, VerifiersAreFreshUnreservedText)

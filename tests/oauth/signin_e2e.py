@@ -117,10 +117,7 @@ def dovecot_rows(lumcheck, server, keyring, home):
             mail.deliver(user, message("sender@example.jp", jis_word(SUBJECTS[n]), "本文です。\n"))
         mail.start()
         config = os.path.join(home, "config-dovecot")
-        write_store(config, ["accountno=2", "Aname1=鍵", "Hname1=127.0.0.1", "Portno1=%d" % mail.port,
-                             "Uname1=" + server.user, "Check1=1", "Authmode1=1", "Oauthprov1=custom",
-                             "Oauthauth1=%s/authorize" % server.url, "Oauthtoken1=%s/token" % server.url,
-                             "Oauthscope1=pop", "Oauthclient1=lumora-test"]
+        write_store(config, ["accountno=2"] + oauth_account(server, mail.port, server.user)
                     + account(2, "花子", mail.port, "hanako", "hanako-pw", (0, 0xFFFFFF)))
         server.authorize_mode, server.token_mode = "ok", "ok"
         failed = 0
@@ -135,13 +132,18 @@ def dovecot_rows(lumcheck, server, keyring, home):
         mail.stop()
 
 
+def oauth_account(server, port, user):
+    """Account 1, "鍵", signing in at the test provider."""
+    return ["Aname1=鍵", "Hname1=127.0.0.1", "Portno1=%d" % port, "Uname1=" + user, "Check1=1", "Authmode1=1",
+            "Oauthprov1=custom", "Oauthauth1=%s/authorize" % server.url, "Oauthtoken1=%s/token" % server.url,
+            "Oauthscope1=pop", "Oauthclient1=lumora-test"]
+
+
 def run_row(lumcheck, server, keyring, home, row):
     name, authorize_mode, token_mode, code, said = row
     server.authorize_mode, server.token_mode = authorize_mode, token_mode
     config = os.path.join(home, "config-" + name)
-    write_store(config, ["accountno=1", "Aname1=鍵", "Hname1=127.0.0.1", "Portno1=995", "Uname1=" + name,
-                         "Check1=1", "Authmode1=1", "Oauthprov1=custom", "Oauthauth1=%s/authorize" % server.url,
-                         "Oauthtoken1=%s/token" % server.url, "Oauthscope1=pop", "Oauthclient1=lumora-test"])
+    write_store(config, ["accountno=1"] + oauth_account(server, 995, name))
     run = run_lumcheck(lumcheck, keyring, config, "--signin", "1")
     output = run.stdout if code == 0 else run.stderr
     stored = keyring.lookup("oauth:%s@127.0.0.1:995" % name)

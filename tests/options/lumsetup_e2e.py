@@ -201,14 +201,17 @@ def main():
             keys(env, "Right", "Tab", "Tab", "space")
             dialog = wait_for_window(env, "ｱｶｳﾝﾄ")
             focus(env, dialog)
-            # Name (left empty), server, port, user, password, SSL/TLS (the port typed
-            # stays), then "確認".
-            keys(env, "Tab")
-            type_text(env, "localhost")
-            keys(env, "Tab", "ctrl+a")
-            type_text(env, str(port))
-            keys(env, "Tab")
-            type_text(env, "taro")
+            def server_fields(host, user):
+                """From the name field (left empty): server, port, user."""
+                keys(env, "Tab")
+                type_text(env, host)
+                keys(env, "Tab", "ctrl+a")
+                type_text(env, str(port))
+                keys(env, "Tab")
+                type_text(env, user)
+
+            # Server, port, user, password, SSL/TLS (the port typed stays), then "確認".
+            server_fields("localhost", "taro")
             keys(env, "Tab")
             type_text(env, "abc")
             keys(env, "Tab", "space", "Tab", "Down", "Tab", "space")  # the keyring box ticked
@@ -271,12 +274,7 @@ def main():
             keys(env, "shift+Tab", "space")  # from OK, past the disabled buttons, to "追加"
             form = wait_for_window(env, "ｱｶｳﾝﾄ")
             focus(env, form)
-            keys(env, "Tab")
-            type_text(env, "127.0.0.1")
-            keys(env, "Tab", "ctrl+a")
-            type_text(env, str(port))
-            keys(env, "Tab")
-            type_text(env, "taro@example.jp")
+            server_fields("127.0.0.1", "taro@example.jp")
             # Password, keyring box, encryption (none: "確認" stays off), 認証 OAuth 2.0, その他.
             keys(env, "Tab", "Tab", "Tab", "Tab", "Down", "Tab", "End", "Tab")
             type_text(env, provider.url + "/authorize")
