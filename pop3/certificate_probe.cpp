@@ -21,7 +21,7 @@ void CertificateProbe::start(const QString &host, quint16 port, SslMode mode, co
         transport_.openTls(conn_, host, port, pin);
     } else {
         step_ = Step::Greeting;
-        transport_.open(conn_, host, port);
+        transport_.openForStartTls(conn_, host, port);
     }
 }
 

@@ -44,7 +44,10 @@ public:
 class Transport {
 public:
     virtual ~Transport() = default;
+    // A connection that stays plain: startTls() is not called on it.
     virtual void open(ConnId id, const QString &host, quint16 port) = 0;
+    // A plain connection that startTls() may encrypt later (STLS).
+    virtual void openForStartTls(ConnId id, const QString &host, quint16 port) { open(id, host, port); }
     // As open(), with TLS from the first byte (POP3S): connected() once the TCP connection
     // stands, then encrypted() or tlsFailed(). The certificate is checked against host;
     // a non-empty pin (SHA-256, lower-case hex) accepts exactly the certificate with that

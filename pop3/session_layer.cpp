@@ -185,7 +185,10 @@ void Pop3Engine::openConnection()
         transport_.openTls(conn_, host_, port_, pin());
     } else {
         tls_ = TlsStep::Plain;
-        transport_.open(conn_, host_, port_);
+        if (sslmode_ == SslMode::Stls)
+            transport_.openForStartTls(conn_, host_, port_);
+        else
+            transport_.open(conn_, host_, port_);
     }
 }
 

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QSslConfiguration>
 #include <QSslSocket>
+#include <QTcpSocket>
 #include <QTimer>
 
 namespace lum {
@@ -31,43 +32,19 @@ void QtTransport::addCaCertificates(const QList<QSslCertificate> &certificates)
     extraCas_ += certificates;
 }
 
-QSslSocket *QtTransport::openSocket(ConnId id)
+void QtTransport::adopt(ConnId id, QTcpSocket *s)
 {
     if (socket_)
         forget(socket_);
     id_ = id;
-    auto *s = new QSslSocket(this);
     socket_ = s;
-    if (!extraCas_.isEmpty()) {
-        QSslConfiguration config = s->sslConfiguration();
-        config.addCaCertificates(extraCas_);
-        s->setSslConfiguration(config);
-    }
-    // QueryPeer would connect anyway after a refused certificate; VerifyPeer is the default
-    // of a client, said here because everything below relies on it.
-    s->setPeerVerifyMode(QSslSocket::VerifyPeer);
-    connect(s, &QSslSocket::connected, this, [this, id, s] {
+    connect(s, &QTcpSocket::connected, this, [this, id, s] {
         s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
         notify([&] { events_.connected(id); });
     });
-    connect(s, &QSslSocket::encrypted, this, [this, id] { notify([&] { events_.encrypted(id); }); });
-    connect(s, &QSslSocket::readyRead, this, [this, id, s] { readAvailable(id, s); });
-    connect(s, &QSslSocket::disconnected, this, [this, id, s] { peerClosed(id, s); });
-    // Not ignored, so the handshake fails; the socket is cut here already, before anything
-    // the engine might still write.
-    connect(s, &QSslSocket::sslErrors, this, [this, id, s](const QList<QSslError> &errors) {
-        const QByteArray fingerprint = s->peerCertificate().digest(QCryptographicHash::Sha256).toHex();
-        if (!pin_.isEmpty() && fingerprint == pin_) {
-            s->ignoreSslErrors(); // exactly the certificate the user trusts
-            return;
-        }
-        QList<QSslError::SslError> kinds;
-        for (const QSslError &e : errors)
-            kinds.append(e.error());
-        cut(s);
-        events_.tlsFailed(id, tlsErrorOf(kinds), fingerprint);
-    });
-    connect(s, &QSslSocket::errorOccurred, this, [this, id, s](QAbstractSocket::SocketError e) {
+    connect(s, &QTcpSocket::readyRead, this, [this, id, s] { readAvailable(id, s); });
+    connect(s, &QTcpSocket::disconnected, this, [this, id, s] { peerClosed(id, s); });
+    connect(s, &QTcpSocket::errorOccurred, this, [this, id, s](QAbstractSocket::SocketError e) {
         if (e == QAbstractSocket::SslHandshakeFailedError || e == QAbstractSocket::SslInternalError
             || e == QAbstractSocket::SslInvalidUserDataError) {
             cut(s);
@@ -81,6 +58,42 @@ QSslSocket *QtTransport::openSocket(ConnId id)
             peerClosed(id, s);
         else
             events_.failed(id, socketErrorCode(e));
+    });
+}
+
+QTcpSocket *QtTransport::openPlain(ConnId id)
+{
+    auto *s = new QTcpSocket(this);
+    adopt(id, s);
+    return s;
+}
+
+QSslSocket *QtTransport::openSsl(ConnId id)
+{
+    auto *s = new QSslSocket(this);
+    adopt(id, s);
+    if (!extraCas_.isEmpty()) {
+        QSslConfiguration config = s->sslConfiguration();
+        config.addCaCertificates(extraCas_);
+        s->setSslConfiguration(config);
+    }
+    // QueryPeer would connect anyway after a refused certificate; VerifyPeer is the default
+    // of a client, said here because everything below relies on it.
+    s->setPeerVerifyMode(QSslSocket::VerifyPeer);
+    connect(s, &QSslSocket::encrypted, this, [this, id] { notify([&] { events_.encrypted(id); }); });
+    // Not ignored, so the handshake fails; the socket is cut here already, before anything
+    // the engine might still write.
+    connect(s, &QSslSocket::sslErrors, this, [this, id, s](const QList<QSslError> &errors) {
+        const QByteArray fingerprint = s->peerCertificate().digest(QCryptographicHash::Sha256).toHex();
+        if (!pin_.isEmpty() && fingerprint == pin_) {
+            s->ignoreSslErrors(); // exactly the certificate the user trusts
+            return;
+        }
+        QList<QSslError::SslError> kinds;
+        for (const QSslError &e : errors)
+            kinds.append(e.error());
+        cut(s);
+        events_.tlsFailed(id, tlsErrorOf(kinds), fingerprint);
     });
     return s;
 }
@@ -98,14 +111,14 @@ template <typename Report> void QtTransport::notify(Report report)
 // come while the engine is still taking in earlier bytes, even in the middle of writing a
 // command. The engine takes its events one at a time, so such bytes stay in the socket
 // until it has returned.
-void QtTransport::readAvailable(ConnId id, QSslSocket *s)
+void QtTransport::readAvailable(ConnId id, QTcpSocket *s)
 {
     if (notifying_) {
         if (!readPending_) {
             readPending_ = true;
             QMetaObject::invokeMethod(
                 this,
-                [this, id, socket = QPointer<QSslSocket>(s)] {
+                [this, id, socket = QPointer<QTcpSocket>(s)] {
                     readPending_ = false;
                     if (socket && socket == socket_)
                         readAvailable(id, socket);
@@ -121,22 +134,33 @@ void QtTransport::readAvailable(ConnId id, QSslSocket *s)
 
 void QtTransport::open(ConnId id, const QString &host, quint16 port)
 {
-    openSocket(id)->connectToHost(host, port);
+    openPlain(id)->connectToHost(host, port);
+}
+
+void QtTransport::openForStartTls(ConnId id, const QString &host, quint16 port)
+{
+    openSsl(id)->connectToHost(host, port);
 }
 
 void QtTransport::openTls(ConnId id, const QString &host, quint16 port, const QByteArray &pin)
 {
     pin_ = pin;
     // The host is the name sent for SNI and the name the certificate must carry.
-    openSocket(id)->connectToHostEncrypted(host, port);
+    openSsl(id)->connectToHostEncrypted(host, port);
 }
 
 void QtTransport::startTls(ConnId id, const QByteArray &pin)
 {
-    if (id == id_ && socket_) {
-        pin_ = pin;
-        socket_->startClientEncryption();
+    if (id != id_ || !socket_)
+        return;
+    auto *ssl = qobject_cast<QSslSocket *>(socket_);
+    if (!ssl) { // opened with open(), which promised to stay plain
+        cut(socket_);
+        events_.tlsFailed(id, TlsError::Handshake, {});
+        return;
     }
+    pin_ = pin;
+    ssl->startClientEncryption();
 }
 
 void QtTransport::send(ConnId id, const QByteArray &bytes)
@@ -157,10 +181,11 @@ void QtTransport::close(ConnId id)
     }
 }
 
-void QtTransport::peerClosed(ConnId id, QSslSocket *s)
+void QtTransport::peerClosed(ConnId id, QTcpSocket *s)
 {
     // Gone in the middle of the handshake: the handshake failed, whatever the socket says.
-    if (s->mode() != QSslSocket::UnencryptedMode && !s->isEncrypted()) {
+    auto *ssl = qobject_cast<QSslSocket *>(s);
+    if (ssl && ssl->mode() != QSslSocket::UnencryptedMode && !ssl->isEncrypted()) {
         cut(s);
         events_.tlsFailed(id, TlsError::Handshake, {});
         return;
@@ -168,7 +193,7 @@ void QtTransport::peerClosed(ConnId id, QSslSocket *s)
     events_.closed(id);
 }
 
-void QtTransport::cut(QSslSocket *s)
+void QtTransport::cut(QTcpSocket *s)
 {
     disconnect(s, nullptr, this, nullptr);
     s->abort();
@@ -177,14 +202,14 @@ void QtTransport::cut(QSslSocket *s)
         socket_ = nullptr;
 }
 
-void QtTransport::forget(QSslSocket *s)
+void QtTransport::forget(QTcpSocket *s)
 {
     disconnect(s, nullptr, this, nullptr);
     if (s->state() == QAbstractSocket::UnconnectedState) {
         s->deleteLater();
         return;
     }
-    connect(s, &QSslSocket::disconnected, s, &QObject::deleteLater);
+    connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
     QTimer::singleShot(lingerMs, s, [s] {
         s->abort();
         s->deleteLater();

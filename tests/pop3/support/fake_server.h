@@ -54,6 +54,7 @@ public:
         QList<int> pendingDele;
         bool authed = false;
         bool openedTls = false;
+        bool mayStartTls = false; // opened with openForStartTls()
         QByteArray pin; // given with the TLS request
         bool encrypted = false;
         QStringList clearCommands; // those received before the connection was encrypted
@@ -62,6 +63,11 @@ public:
     QList<Conn> conns;
 
     void open(ConnId id, const QString &host, quint16 port) override { open(id, host, port, false); }
+    void openForStartTls(ConnId id, const QString &host, quint16 port) override
+    {
+        open(id, host, port, false);
+        conns.last().mayStartTls = true;
+    }
     void openTls(ConnId id, const QString &host, quint16 port, const QByteArray &pin) override
     {
         open(id, host, port, true);
@@ -72,6 +78,11 @@ public:
     {
         if (Conn *c = conn(id); c && !c->closedByClient) {
             c->pin = pin;
+            // As the real transport: a connection opened to stay plain cannot be encrypted.
+            if (!c->mayStartTls) {
+                queue_.push_back({id, Ev::TlsFailed, {}, qint32(TlsError::Handshake)});
+                return;
+            }
             handshake(*c);
         }
     }
