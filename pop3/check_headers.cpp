@@ -24,7 +24,9 @@ void Pop3Engine::startHeaders()
     topsOut_.clear();
     headerIndex_ = 1;
     nextTop_ = 1;
-    if (fast_ && caps_.uidl) {
+    // A list asked for with the login is read even from a server that no longer offers
+    // UIDL: its reply is next in line.
+    if (fast_ && (caps_.uidl || uidlPipelined_)) {
         step_ = dialogue::uidlSent;
         if (!uidlPipelined_)
             subSend(QStringLiteral("UIDL\r\n"), ReplyReader::Framing::MultiLine);

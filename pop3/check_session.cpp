@@ -67,18 +67,9 @@ void Pop3Engine::checkReply(const ReplyReader::Reply &reply)
     case 0:
         step_ = 1;
         // A server that takes pipelined commands gets the login and STAT in one write.
-        loginPipelined_ = fast_ && caps_.pipelining && !oauth_;
-        if (loginPipelined_) {
+        if (fast_ && caps_.pipelining && !oauth_) {
             holdCommands();
-            sendUser();
-            sendPass();
-            subSend(QStringLiteral("STAT\r\n"));
-            // Of a mailbox this run knows nothing of yet, every message is news: its list
-            // of unique ids will be wanted unless it is empty, so it comes along.
-            growTables();
-            uidlPipelined_ = caps_.uidl && prevCount_[size_t(index_)] == 0 && listed_[size_t(index_)] == 0;
-            if (uidlPipelined_)
-                subSend(QStringLiteral("UIDL\r\n"), ReplyReader::Framing::MultiLine);
+            sendLoginBatch(caps_);
             sendHeld();
         } else {
             sendUser();
@@ -110,6 +101,22 @@ void Pop3Engine::checkReply(const ReplyReader::Reply &reply)
         subSend(QStringLiteral("NOOP\r\n"));
         break;
     }
+}
+
+// USER, PASS and STAT without waiting for their replies, to a server that takes pipelined
+// commands.
+void Pop3Engine::sendLoginBatch(const Capabilities &caps)
+{
+    loginPipelined_ = true;
+    sendUser();
+    sendPass();
+    subSend(QStringLiteral("STAT\r\n"));
+    // Of a mailbox this run knows nothing of yet, every message is news: its list of unique
+    // ids will be wanted unless it is empty, so it comes along.
+    growTables();
+    uidlPipelined_ = caps.uidl && prevCount_[size_t(index_)] == 0 && listed_[size_t(index_)] == 0;
+    if (uidlPipelined_)
+        subSend(QStringLiteral("UIDL\r\n"), ReplyReader::Framing::MultiLine);
 }
 
 void Pop3Engine::evaluateStat(const QByteArray &statusLine)

@@ -179,6 +179,10 @@ private:
     // Sessions: the action for the current step on a positive reply.
     void checkReply(const ReplyReader::Reply &reply);
     void evaluateStat(const QByteArray &statusLine);
+    void sendLoginBatch(const Capabilities &caps);
+    // What the session's server said to CAPA at the last check (check_capabilities.cpp).
+    Capabilities lastCapabilities();
+    void rememberCapabilities(const Capabilities &caps);
     // The rows of a changed mailbox (check_headers.cpp).
     void startHeaders();
     void uidlsAnswered(const ReplyReader::Reply &reply);
@@ -286,6 +290,11 @@ private:
     std::vector<qint32> listed_;
     std::vector<bool> newMail_;
     std::vector<Kept> kept_; // by account
+    struct LastCapabilities {
+        QString name; // of the server's record in the kept store
+        Capabilities caps;
+    };
+    std::vector<LastCapabilities> lastCaps_; // by account
     KeptStore *keptStore_ = nullptr;
     PasswordSource *passwords_ = nullptr;
     quint64 passwordRequests_ = 0;

@@ -443,13 +443,24 @@ void Pop3Engine::sessionReply(const ReplyReader::Reply &reply)
     if (step_ == dialogue::greeting && (fast_ || oauth_) && !capaAsked_) {
         capaAsked_ = true;
         step_ = dialogue::capaSent;
+        // A check of a server that took pipelined commands last time sends its login with
+        // CAPA rather than a round trip after it.
+        const Capabilities last = lastCapabilities();
+        const bool withLogin = kind_ == SessionKind::Check && fast_ && !oauth_ && last.pipelining;
+        holdCommands();
         subSend(QStringLiteral("CAPA\r\n"), ReplyReader::Framing::MultiLine);
+        if (withLogin)
+            sendLoginBatch(last);
+        sendHeld();
         return;
     }
     if (step_ == dialogue::capaSent) {
         appendLog(reply.block, "\r\n");
         caps_ = parseCapabilities(reply.block);
-        step_ = dialogue::greeting;
+        rememberCapabilities(caps_);
+        step_ = loginPipelined_ ? 1 : dialogue::greeting;
+        if (loginPipelined_)
+            return; // the login's replies follow
     }
     if (step_ == dialogue::authSent) {
         authAnswered(reply);

@@ -50,6 +50,7 @@ public:
         ConnId id = 0;
         QString host;
         QStringList commands; // as received, without CR LF
+        QList<QByteArray> writes; // as the client wrote them
         bool closedByClient = false;
         QList<int> pendingDele;
         bool authed = false;
@@ -112,6 +113,7 @@ public:
         if (!c || c->closedByClient)
             return;
         rawSent.append(bytes);
+        c->writes.append(bytes);
         QList<QByteArray> lines = bytes.split('\n');
         lines.removeLast(); // after the last line end: the engine sends whole lines
         for (QByteArray line : lines) {
