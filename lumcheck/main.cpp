@@ -9,6 +9,9 @@
 #include <QCoreApplication>
 #include <QTextStream>
 
+#include <cstdio>
+#include <cstdlib>
+
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif
@@ -159,5 +162,10 @@ int main(int argc, char *argv[])
     }
     lum::Runner runner(options, store, request);
     runner.start();
-    return app.exec();
+    const int code = app.exec();
+    // Everything is printed and every file written by now. The lists of a large mailbox are
+    // left to the system rather than freed piece by piece.
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::_Exit(code);
 }

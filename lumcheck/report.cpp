@@ -1,5 +1,7 @@
 #include "lumcheck/report.h"
 
+#include <algorithm>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -29,16 +31,16 @@ QList<ListRow> listRows(const MailTable &table, int accountCount,
     QList<ListRow> rows;
     for (int a = 1; a <= accountCount; ++a) {
         const qsizetype start = rows.size();
-        for (int m = 1; m <= count(a); ++m) {
+        const int listed = count(a);
+        const QString account = listed > 0 ? name(a) : QString();
+        for (int m = 1; m <= listed; ++m) {
             const MailRecord *r = table.record(a, m);
             if (!r)
                 break;
-            ListRow row{a, name(a), m, r->attach, r->from, r->subject};
-            if (newestFirst)
-                rows.insert(start, row);
-            else
-                rows.append(row);
+            rows.append(ListRow{a, account, m, r->attach, r->from, r->subject});
         }
+        if (newestFirst)
+            std::reverse(rows.begin() + start, rows.end());
     }
     return rows;
 }

@@ -5,12 +5,14 @@
 #include <QIODevice>
 #include <QSet>
 
+#include <algorithm>
+
 namespace lum {
 
 namespace {
 
 constexpr quint32 kMagic = 0x4C4B5331; // "LKS1"
-constexpr quint32 kVersion = 1;
+constexpr quint32 kVersion = 2;
 // A UIDL is 1 to 70 characters (RFC 1939 §7); anything longer is not one.
 constexpr qsizetype kMaxUidl = 70;
 
@@ -24,9 +26,11 @@ void read(QDataStream &in, MessageIdentity &id)
     in >> id.messageId >> id.date >> id.from >> id.subject;
 }
 
+// Against damage, not against an adversary (the folder is the user's own): BLAKE2b reads
+// a mailbox's summaries several times faster than SHA-256 does.
 QByteArray checksum(QByteArrayView payload)
 {
-    return QCryptographicHash::hash(payload, QCryptographicHash::Sha256);
+    return QCryptographicHash::hash(payload, QCryptographicHash::Blake2b_256);
 }
 
 } // namespace
@@ -57,7 +61,7 @@ void KeptSummaries::keepOnly(const std::vector<QByteArray> &listed)
 }
 
 // magic, version, owner, count, (uidl, from, subject, attach, identity) * count, then the
-// SHA-256 of everything before it.
+// BLAKE2b-256 of everything before it.
 QByteArray KeptSummaries::toBytes(const KeptOwner &owner) const
 {
     QByteArray bytes;
@@ -95,6 +99,8 @@ KeptSummaries KeptSummaries::fromBytes(const QByteArray &bytes, const KeptOwner 
     if (in.status() != QDataStream::Ok || !(stored == owner))
         return {};
     KeptSummaries kept;
+    // A summary takes a few dozen bytes at least: a count beyond that is damage, not a size.
+    kept.byUidl_.reserve(qsizetype(std::min<quint64>(count, quint64(payload.size()) / 16)));
     for (quint32 i = 0; i < count; ++i) {
         QByteArray uidl;
         Summary s;
