@@ -458,9 +458,11 @@ void Pop3Engine::sessionReply(const ReplyReader::Reply &reply)
         appendLog(reply.block, "\r\n");
         caps_ = parseCapabilities(reply.block);
         rememberCapabilities(caps_);
-        step_ = loginPipelined_ ? 1 : dialogue::greeting;
-        if (loginPipelined_)
-            return; // the login's replies follow
+        if (loginPipelined_) {
+            step_ = 1; // the login's replies follow
+            return;
+        }
+        step_ = dialogue::greeting;
     }
     if (step_ == dialogue::authSent) {
         authAnswered(reply);
