@@ -143,8 +143,6 @@ INSTANTIATE_TEST_SUITE_P(
                  {"CAPA", authLine("OAUTHBEARER", "good"), "STAT", "QUIT"}, {false}, {}},
         OAuthRow{"XOAuth2WhenNotListed", "SASL PLAIN\r\n", {{"good"}},
                  {"CAPA", authLine("XOAUTH2", "good"), "STAT", "QUIT"}, {false}, {}},
-        OAuthRow{"XOAuth2WithoutCapa", "", {{"good"}}, {"CAPA", authLine("XOAUTH2", "good"), "STAT", "QUIT"},
-                 {false}, {}},
         OAuthRow{"RefusedTokenIsRenewedOnce", bearerListed, {{"stale"}, {"good"}},
                  {"CAPA", authLine("OAUTHBEARER", "stale"), "AQ==", "QUIT", "CAPA", authLine("OAUTHBEARER", "good"),
                   "STAT", "QUIT"},
