@@ -9,16 +9,14 @@ usage: notify_servers_e2e.py BIN_DIR
 import html
 import os
 import re
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from dovecot import Dovecot, jis_word, message, scramble  # noqa: E402
 from dunst import Dunst  # noqa: E402
-from xsession import DEADLINE, Failure, XSession  # noqa: E402
+from xsession import DEADLINE, Failure, run_story  # noqa: E402
 
 
 def until(predicate, what):
@@ -63,7 +61,15 @@ def notifies(notices):
                                  for c in notices.calls("Notify")) if m]
 
 
-def story(x, bindir, home, server, notices):
+def story(x, home, bindir, server):
+    notices = Dunst(x, os.path.join(home, "bus"), start=False)
+    try:
+        run(x, home, bindir, server, notices)
+    finally:
+        notices.close()
+
+
+def run(x, home, bindir, server, notices):
     config = os.path.join(home, "config")
     os.makedirs(os.path.join(config, "lumwatch"))
     os.makedirs(os.path.join(home, "run"), mode=0o700)
@@ -104,25 +110,8 @@ def story(x, bindir, home, server, notices):
 def main():
     bindir = os.path.abspath(sys.argv[1])
     server = Dovecot()
-    x = notices = None
-    home = tempfile.mkdtemp(prefix="lumnotices-")
-    try:
-        server.add_user("hanako", "pw")
-        server.start()
-        x = XSession()
-        x.start_tray()
-        notices = Dunst(x, os.path.join(home, "bus"), start=False)
-        story(x, bindir, home, server, notices)
-        shutil.rmtree(home, ignore_errors=True)
-        print("notify_servers_e2e: ok")
-    except Failure as e:
-        print("notify_servers_e2e: FAIL: %s (files in %s)" % (e, home), file=sys.stderr)
-        sys.exit(1)
-    finally:
-        for part in (notices, x):
-            if part:
-                part.close()
-        server.stop()
+    server.add_user("hanako", "pw")
+    run_story("notify_servers_e2e", server, lambda x, home: story(x, home, bindir, server))
 
 
 if __name__ == "__main__":
