@@ -56,6 +56,7 @@ Checker::Checker(SettingsStore &store, QString optionsPath, CheckerPlatform plat
     connect(notices, &DesktopNotifications::failed, this, [this] { runNoticeStep(notice_.failed()); });
     connect(notices, &DesktopNotifications::closed, this, [this](quint32 id) { notice_.closed(id); });
     connect(notices, &DesktopNotifications::activated, this, &Checker::noticeActivated);
+    connect(notices, &DesktopNotifications::serverChanged, this, [this] { notice_.serverChanged(); });
     connectCommands();
 }
 
@@ -324,7 +325,7 @@ void Checker::updateDesktopNotice(bool arrival)
         if (model_.fresh(row) && r)
             fresh.push_back({a, m, r->identity, r->from, r->subject});
     }
-    runNoticeStep(notice_.checked(fresh, arrival, opt_.desktopNotice, platform_.notices->bodyMarkup()));
+    runNoticeStep(notice_.checked(fresh, arrival, opt_.desktopNotice));
 }
 
 void Checker::runNoticeStep(const NoticeStep &step)

@@ -1,20 +1,12 @@
 #include "checker/desktop_notice.h"
 
+#include "decode/visible_text.h"
+
 #include <QStringList>
 #include <algorithm>
 
 namespace lum {
 namespace {
-
-// Control characters would break the line into several.
-QString oneLine(QString text)
-{
-    for (QChar &c : text) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
-            c = QLatin1Char(' ');
-    }
-    return text;
-}
 
 // At most noticeLineLength UTF-16 units, never between the halves of a surrogate pair.
 QString cut(const QString &line)
@@ -25,25 +17,6 @@ QString cut(const QString &line)
     if (line[n - 1].isHighSurrogate())
         --n;
     return line.left(n) + QChar(0x2026);
-}
-
-QString escaped(const QString &text, bool markup)
-{
-    if (!markup)
-        return text;
-    QString out;
-    out.reserve(text.size());
-    for (QChar c : text) {
-        if (c == QLatin1Char('&'))
-            out += QLatin1String("&amp;");
-        else if (c == QLatin1Char('<'))
-            out += QLatin1String("&lt;");
-        else if (c == QLatin1Char('>'))
-            out += QLatin1String("&gt;");
-        else
-            out += c;
-    }
-    return out;
 }
 
 } // namespace
@@ -58,7 +31,7 @@ QString noticeSummary(int count)
     return QStringLiteral("Lumora: 新着メール %1通").arg(count);
 }
 
-QString noticeBody(std::vector<NoticeMessage> fresh, DesktopNotice mode, bool markup)
+QString noticeBody(std::vector<NoticeMessage> fresh, DesktopNotice mode)
 {
     if (mode != DesktopNotice::SendersAndSubjects)
         return {};
@@ -68,7 +41,7 @@ QString noticeBody(std::vector<NoticeMessage> fresh, DesktopNotice mode, bool ma
     QStringList lines;
     for (size_t i = 0; i < fresh.size() && i < size_t(noticeLines); ++i) {
         const NoticeMessage &m = fresh[i];
-        lines << escaped(cut(oneLine(m.from + QStringLiteral(" — ") + m.subject)), markup);
+        lines << cut(visibleText(m.from + QStringLiteral(" — ") + m.subject));
     }
     if (fresh.size() > size_t(noticeLines))
         lines << QStringLiteral("ほか %1通").arg(fresh.size() - size_t(noticeLines));
@@ -76,13 +49,13 @@ QString noticeBody(std::vector<NoticeMessage> fresh, DesktopNotice mode, bool ma
 }
 
 NoticeStep NoticeState::checked(const std::vector<NoticeMessage> &fresh, bool arrival,
-                                DesktopNotice mode, bool markup)
+                                DesktopNotice mode)
 {
     if (arrival && mode != DesktopNotice::Off && !fresh.empty()) {
         named_ = fresh;
         closeWhenSent_ = false;
         NoticeStep step{NoticeStep::Send, id_, noticeSummary(int(fresh.size())),
-                        noticeBody(fresh, mode, markup)};
+                        noticeBody(fresh, mode)};
         if (sending_) {
             waiting_ = step;
             return {};
@@ -100,6 +73,18 @@ NoticeStep NoticeState::checked(const std::vector<NoticeMessage> &fresh, bool ar
 NoticeStep NoticeState::listOpened()
 {
     return close();
+}
+
+NoticeStep NoticeState::leaving()
+{
+    return close();
+}
+
+void NoticeState::serverChanged()
+{
+    id_ = 0;
+    if (!sending_)
+        named_.clear();
 }
 
 NoticeStep NoticeState::sent(quint32 id)

@@ -34,9 +34,10 @@ inline constexpr int noticeLineLength = 80; // characters of a line at most, "�
 QString noticeSummary(int count);
 // SendersAndSubjects: a line "sender — subject" per message, newest first (accounts in
 // order, within one the highest number first), at most five and then "ほか N通" for the
-// rest; a long line is cut with "…". With markup, & < > become entities, as the server
-// reads the body as markup. CountOnly and Off: empty.
-QString noticeBody(std::vector<NoticeMessage> fresh, DesktopNotice mode, bool markup);
+// rest; a long line is cut with "…". Line breaks, controls and direction marks in a sender
+// or subject show as visible stand-ins (visibleText). Plain text: the server's markup is
+// the platform's business. CountOnly and Off: empty.
+QString noticeBody(std::vector<NoticeMessage> fresh, DesktopNotice mode);
 
 // What to do with the desktop's notification.
 struct NoticeStep {
@@ -54,10 +55,14 @@ public:
     // After every check: fresh are the messages marked "N"; arrival when the check found
     // new mail. An arrival with messages marked "N" sends (unless Off); otherwise the one
     // shown closes when none of its messages is still marked "N".
-    NoticeStep checked(const std::vector<NoticeMessage> &fresh, bool arrival, DesktopNotice mode,
-                       bool markup);
+    NoticeStep checked(const std::vector<NoticeMessage> &fresh, bool arrival, DesktopNotice mode);
     // The list was opened: the notification has done its work.
     NoticeStep listOpened();
+    // The checker ends: the notification shown, if any, closes now.
+    NoticeStep leaving();
+    // Another server owns the notification service: the id shown belonged to the one before,
+    // and may now name another program's notification.
+    void serverChanged();
     // The server's answer to a Send: the id of the notification shown.
     NoticeStep sent(quint32 id);
     // A Send that reached no server.

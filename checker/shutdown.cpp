@@ -5,12 +5,15 @@
 #include "checker/message_box.h"
 
 #include <cstdio>
+#include <memory>
 
 namespace lum {
 
 namespace {
 // A close request waits this long for the LED's last switch-off.
 constexpr int ledSettleMs = 300;
+// The end waits at most this long for the notification server to take the close.
+constexpr int noticeCloseWaitMs = 1000;
 } // namespace
 
 void Checker::mnu_end()
@@ -57,7 +60,8 @@ void Checker::askToClose()
             });
 }
 
-// Layout saved, LED off, keys released, the open session ended with QUIT, icon gone.
+// Layout saved, LED off, keys released, the open session ended with QUIT, icon gone, and
+// the notification of new mail closed.
 void Checker::exitNow()
 {
     if (ended_)
@@ -79,7 +83,24 @@ void Checker::exitNow()
     if (viewer_)
         viewer_->close();
     form_->hide();
-    emit ended(0);
+    const NoticeStep step = notice_.leaving();
+    if (step.kind != NoticeStep::Close) {
+        emit ended(0);
+        return;
+    }
+    // The close is a message on its way: the program ends once the server has taken it.
+    auto once = std::make_shared<bool>(false);
+    const auto end = [this, once] {
+        if (!std::exchange(*once, true))
+            emit ended(0);
+    };
+    connect(platform_.notices.get(), &DesktopNotifications::closeAnswered, this,
+            [end, id = step.id](quint32 closed) {
+                if (closed == id)
+                    end();
+            });
+    QTimer::singleShot(noticeCloseWaitMs, this, end);
+    runNoticeStep(step);
 }
 
 } // namespace lum

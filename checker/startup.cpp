@@ -120,7 +120,7 @@ void Checker::loadoption()
     }
     engine_.startCheckTimer();
     if (opt_.desktopNotice != DesktopNotice::Off)
-        platform_.notices->start(); // learns in time whether bodies may carry markup
+        platform_.notices->start(); // learns early which server shows notifications, and how
     form_->logBt()->setVisible(opt_.keepLog);
     tray_.loadPictures(opt_.icoDir);
     menu_.menu3->setEnabled(opt_.trayIcon);

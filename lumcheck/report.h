@@ -4,6 +4,7 @@
 
 #include "decode/mail_table.h"
 #include "decode/viewer_text.h"
+#include "decode/visible_text.h"
 
 #include <QList>
 #include <QString>
@@ -35,11 +36,6 @@ struct ListRow {
 QList<ListRow> listRows(const MailTable &table, int accountCount,
                         const std::function<int(int)> &count,
                         const std::function<QString(int)> &name, bool newestFirst);
-
-// Text that is safe on a terminal: control characters (a server's header may hold line
-// breaks, ESC sequences, BEL) become visible stand-ins, C0 and DEL their Control Pictures
-// (LF as U+240A), C1 U+FFFD. With keepLf, LF stays a line break.
-QString visibleText(const QString &text, bool keepLf = false);
 
 // account TAB message TAB attach(0/1) TAB From TAB Subject, one line per row; no control
 // character in From or Subject reaches the output.

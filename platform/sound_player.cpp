@@ -19,8 +19,8 @@ namespace {
 // through playingChanged, but not always: a file that is no sound at all can stay
 // "loading" for good, and with no sound server (or one that has stopped taking sound) a
 // sound stays "playing" for good. So a sound still going at its own length plus a margin
-// counts as over, and with no audio output at all it is over at once: the next sound
-// always follows.
+// counts as over, and with no audio output at all, or a path that is no regular file (a
+// FIFO would block the opening), it is over at once: the next sound always follows.
 class EffectPlayer : public SoundPlayer {
 public:
     EffectPlayer()
@@ -36,7 +36,7 @@ public:
     void play(const QString &path) override
     {
         stop();
-        if (QMediaDevices::defaultAudioOutput().isNull()) {
+        if (!isRegularFile(path) || QMediaDevices::defaultAudioOutput().isNull()) {
             end_.start(0);
             return;
         }

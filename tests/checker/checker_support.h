@@ -53,12 +53,15 @@ struct FakeNotices : DesktopNotifications {
     std::vector<std::tuple<quint32, QString, QString, QStringList>> sends; // replaced id, texts, actions
     std::vector<quint32> closes;
     void start() override {}
-    bool bodyMarkup() const override { return true; }
     void notify(quint32 id, const QString &summary, const QString &body, const QStringList &actions) override
     {
         sends.emplace_back(id, summary, body, actions);
     }
-    void close(quint32 id) override { closes.push_back(id); }
+    void close(quint32 id) override
+    {
+        closes.push_back(id);
+        emit closeAnswered(id);
+    }
 };
 
 // Store lines as QSettings writes them, below [setting].

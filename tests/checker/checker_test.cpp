@@ -416,7 +416,7 @@ TEST_F(CheckerFixture, DesktopNoticeOfAnArrivalShowsTheListOnItsActions)
     checker->engine().checkmail();
     ASSERT_TRUE(QTest::qWaitFor([&] { return notices->sends.size() == 1; }, 10000));
     EXPECT_EQ(notices->sends[0], std::make_tuple(0u, QStringLiteral("Lumora: 新着メール 2通"),
-                                                 QStringLiteral(" — b&amp;c\n&lt;a@x&gt; — a"), noticeActions));
+                                                 QStringLiteral(" — b&c\n<a@x> — a"), noticeActions));
     struct Row {
         quint32 id;
         const char *key;
