@@ -1,13 +1,18 @@
 // lumwatchd --command on the checker's side: the six names in key order and nothing else;
-// a known name with its line end runs, and the server closes every connection by itself.
+// a known name with its line end runs, each gets one line of answer, and the server closes
+// every connection by itself.
 #include "checker/command_names.h"
 #include "checker/command_server.h"
+#include "checker/command_socket.h"
+#include "tests/support/file_modes.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QLocalSocket>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace lum {
 namespace {
@@ -31,23 +36,69 @@ TEST(CommandServer, RunsAKnownLineAndClosesEveryConnection)
     CommandServer server;
     ASSERT_TRUE(server.listen(path)) << server.errorString().toStdString();
     QSignalSpy received(&server, &CommandServer::commandReceived);
-    const std::pair<QByteArray, QList<int>> table[] = {
-        {"check\n", {1}}, {"exit\nshow\n", {5}}, {"nosuch\n", {}}, {"check\r\n", {}},
-        {QByteArray(200, 'x') + "\ncheck\n", {}},
+    const std::tuple<QByteArray, QList<int>, QByteArray> table[] = {
+        {"check\n", {1}, "ok\n"}, {"exit\nshow\n", {5}, "ok\n"},
+        {"nosuch\n", {}, "そのコマンドはありません\n"}, {"check\r\n", {}, "そのコマンドはありません\n"},
+        {QByteArray(200, 'x') + "\ncheck\n", {}, "コマンドが長すぎます\n"},
     };
-    for (const auto &[sent, expected] : table) {
+    for (const auto &[sent, expected, answer] : table) {
         QLocalSocket client;
         QSignalSpy closed(&client, &QLocalSocket::disconnected);
         client.connectToServer(path);
         ASSERT_TRUE(client.waitForConnected(1000));
         client.write(sent);
         EXPECT_TRUE(closed.wait(CommandServer::lineTimeoutMs / 2)) << sent.constData();
+        EXPECT_EQ(client.readAll(), answer) << sent.constData();
         QList<int> got;
         for (const QList<QVariant> &signal : received)
             got << signal.at(0).toInt();
         received.clear();
         EXPECT_EQ(got, expected) << sent.constData();
     }
+}
+
+TEST(CommandSocket, EachStoreHasItsOwnSocketAndNoneLiesOutsideAPrivateFolder)
+{
+    QTemporaryDir temp;
+    const QString open = temp.filePath(QStringLiteral("open"));
+    ASSERT_TRUE(QDir().mkdir(open));
+    test::setMode(open, 0701);
+    const QString fallback = temp.filePath(QStringLiteral("lumwatchd-%1").arg(::getuid()));
+    const CommandSocketPlace a = commandSocketPlace(QStringLiteral("/run/user/7"), QStringLiteral("/a/lumwatch.ini"), open);
+    const CommandSocketPlace b = commandSocketPlace(QStringLiteral("/run/user/7"), QStringLiteral("/b/lumwatch.ini"), open);
+    EXPECT_TRUE(a.path.startsWith(QStringLiteral("/run/user/7/lumwatchd-"))) << a.path.toStdString();
+    EXPECT_NE(a.path, b.path);
+    // No runtime folder: a folder of mode 700 is made; one open to others is refused.
+    const CommandSocketPlace made = commandSocketPlace(QString(), QStringLiteral("/a/lumwatch.ini"), temp.path());
+    EXPECT_EQ(QFileInfo(made.path).absolutePath(), fallback);
+    EXPECT_EQ(test::modeOf(fallback), 0700);
+    const QString shared = open + QStringLiteral("/lumwatchd-%1").arg(::getuid());
+    ASSERT_TRUE(QDir().mkdir(shared));
+    test::setMode(shared, 0705);
+    const CommandSocketPlace refused = commandSocketPlace(QString(), QStringLiteral("/a/lumwatch.ini"), open);
+    EXPECT_TRUE(refused.path.isEmpty());
+    EXPECT_TRUE(refused.failure.contains(shared)) << refused.failure.toStdString();
+}
+
+TEST(CommandServer, ReplacesASocketFileOnlyWhenNobodyListensThere)
+{
+    QTemporaryDir temp;
+    const QString path = temp.filePath(QStringLiteral("s"));
+    {
+        CommandServer gone;
+        ASSERT_TRUE(gone.listen(path));
+    }
+    QFile leftover(path); // what a checker that crashed leaves
+    ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
+    CommandServer first;
+    ASSERT_TRUE(first.listen(path)) << first.errorString().toStdString();
+    CommandServer second;
+    EXPECT_FALSE(second.listen(path));
+    QLocalSocket client;
+    client.connectToServer(path);
+    client.write("show\n");
+    QSignalSpy received(&first, &CommandServer::commandReceived);
+    EXPECT_TRUE(received.wait(1000));
 }
 
 } // namespace
