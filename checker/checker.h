@@ -145,6 +145,7 @@ private:
     // Registers (on) or releases (off) the six system-wide keys.
     void setHotkeys(bool on);
     void hotkeyFailed(int index, const QString &label);
+    void hotkeyLost(int index);
 
     SettingsStore &store_;
     CheckerPlatform platform_;
