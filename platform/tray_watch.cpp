@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <functional>
+#include <utility>
 
 #include <X11/Xlib.h>
 #include <xcb/xcb.h>
@@ -138,6 +139,7 @@ public:
 
     bool statusNotifierHost() const override { return host_; }
     bool xembedManager() const override { return xembed_.present(); }
+    bool answered() const override { return answered_; }
 
 private slots:
     void queryHost()
@@ -145,7 +147,10 @@ private slots:
         auto *call = new QDBusPendingCallWatcher(bus_.asyncCall(hostQuestion()), this);
         connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
             w->deleteLater();
-            setHost(hostAnswer(w->reply()));
+            const bool host = hostAnswer(w->reply());
+            if (!std::exchange(answered_, true) && host == host_)
+                emit changed(); // the first answer, with nothing new to say
+            setHost(host);
         });
     }
 
@@ -169,17 +174,17 @@ private:
     void watchStatusNotifier()
     {
         bus_ = QDBusConnection::sessionBus();
-        if (!bus_.isConnected())
+        if (!bus_.isConnected()) {
+            answered_ = true;
             return;
+        }
         auto *names = new QDBusServiceWatcher(watcherService, bus_,
                                               QDBusServiceWatcher::WatchForOwnerChange, this);
         connect(names, &QDBusServiceWatcher::serviceOwnerChanged, this, &DesktopTrayWatch::queryHost);
         for (const char *signal : {"StatusNotifierHostRegistered", "StatusNotifierHostUnregistered"})
             bus_.connect(watcherService, watcherPath, watcherService, QLatin1String(signal), this,
                          SLOT(queryHost()));
-        // The first answer is awaited: the checker decides at start whether its window
-        // stays open.
-        host_ = hostAnswer(bus_.call(hostQuestion(), QDBus::Block, 2000));
+        queryHost();
     }
 
     void setHost(bool host)
@@ -192,6 +197,7 @@ private:
 
     QDBusConnection bus_{QString()};
     bool host_ = false;
+    bool answered_ = false;
     XEmbedWatch xembed_;
 };
 
