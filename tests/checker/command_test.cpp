@@ -3,8 +3,6 @@
 // every connection by itself.
 #include "checker/command_names.h"
 #include "checker/command_server.h"
-#include "checker/command_socket.h"
-#include "tests/support/file_modes.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,7 +10,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace lum {
 namespace {
@@ -57,48 +54,19 @@ TEST(CommandServer, RunsAKnownLineAndClosesEveryConnection)
     }
 }
 
-TEST(CommandSocket, EachStoreHasItsOwnSocketAndNoneLiesOutsideAPrivateFolder)
-{
-    QTemporaryDir temp;
-    const QString open = temp.filePath(QStringLiteral("open"));
-    ASSERT_TRUE(QDir().mkdir(open));
-    test::setMode(open, 0701);
-    const QString fallback = temp.filePath(QStringLiteral("lumwatchd-%1").arg(::getuid()));
-    const CommandSocketPlace a = commandSocketPlace(QStringLiteral("/run/user/7"), QStringLiteral("/a/lumwatch.ini"), open);
-    const CommandSocketPlace b = commandSocketPlace(QStringLiteral("/run/user/7"), QStringLiteral("/b/lumwatch.ini"), open);
-    EXPECT_TRUE(a.path.startsWith(QStringLiteral("/run/user/7/lumwatchd-"))) << a.path.toStdString();
-    EXPECT_NE(a.path, b.path);
-    // No runtime folder: a folder of mode 700 is made; one open to others is refused.
-    const CommandSocketPlace made = commandSocketPlace(QString(), QStringLiteral("/a/lumwatch.ini"), temp.path());
-    EXPECT_EQ(QFileInfo(made.path).absolutePath(), fallback);
-    EXPECT_EQ(test::modeOf(fallback), 0700);
-    const QString shared = open + QStringLiteral("/lumwatchd-%1").arg(::getuid());
-    ASSERT_TRUE(QDir().mkdir(shared));
-    test::setMode(shared, 0705);
-    const CommandSocketPlace refused = commandSocketPlace(QString(), QStringLiteral("/a/lumwatch.ini"), open);
-    EXPECT_TRUE(refused.path.isEmpty());
-    EXPECT_TRUE(refused.failure.contains(shared)) << refused.failure.toStdString();
-}
-
 TEST(CommandServer, ReplacesASocketFileOnlyWhenNobodyListensThere)
 {
     QTemporaryDir temp;
     const QString path = temp.filePath(QStringLiteral("s"));
-    {
-        CommandServer gone;
-        ASSERT_TRUE(gone.listen(path));
-    }
-    QFile leftover(path); // what a checker that crashed leaves
+    QFile leftover(path); // as a checker that crashed leaves it: connecting is refused
     ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
-    CommandServer first;
+    CommandServer first, second;
     ASSERT_TRUE(first.listen(path)) << first.errorString().toStdString();
-    CommandServer second;
     EXPECT_FALSE(second.listen(path));
     QLocalSocket client;
     client.connectToServer(path);
     client.write("show\n");
-    QSignalSpy received(&first, &CommandServer::commandReceived);
-    EXPECT_TRUE(received.wait(1000));
+    EXPECT_TRUE(QSignalSpy(&first, &CommandServer::commandReceived).wait(1000));
 }
 
 } // namespace

@@ -8,12 +8,9 @@
 #include "settings/hotkey_code.h"
 
 #include <QAbstractNativeEventFilter>
-#include <QDeadlineTimer>
 #include <QProcess>
-#include <QThread>
 #include <X11/keysym.h>
 #include <set>
-#include <unistd.h>
 #include <xcb/xcb.h>
 #include <xcb/xcb_keysyms.h>
 
@@ -173,7 +170,7 @@ TEST_F(HotkeyFixture, CommandsStopTheBlinking)
 // the test hands to the keys' event filter, as Qt would.
 struct XKeysFixture : ::testing::Test {
     QProcess xvfb;
-    QString display;
+    QByteArray display;
     xcb_connection_t *conn = nullptr;
     xcb_window_t root = 0;
     std::unique_ptr<GlobalHotkeys> keys;
@@ -181,38 +178,35 @@ struct XKeysFixture : ::testing::Test {
     void SetUp() override
     {
         // Xvfb picks a free display and writes its number to our end of its output.
-        xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                            QStringLiteral("-nolisten"), QStringLiteral("tcp")});
-        ASSERT_TRUE(xvfb.waitForStarted()) << "Xvfb";
+        xvfb.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-nolisten", "tcp"});
         while (!xvfb.canReadLine() && xvfb.waitForReadyRead(10000)) {
         }
-        display = QStringLiteral(":") + QString::fromLatin1(xvfb.readLine().trimmed());
-        conn = xcb_connect(display.toLatin1().constData(), nullptr);
-        ASSERT_FALSE(xcb_connection_has_error(conn)) << display.toStdString();
+        display = ':' + xvfb.readLine().trimmed();
+        conn = xcb_connect(display.constData(), nullptr);
+        ASSERT_FALSE(xcb_connection_has_error(conn)) << display.constData();
         root = xcb_setup_roots_iterator(xcb_get_setup(conn)).data->root;
         keys = makeXcbHotkeys(conn, root);
     }
     void TearDown() override
     {
         keys.reset();
-        if (conn)
-            xcb_disconnect(conn);
+        xcb_disconnect(conn);
         xvfb.kill();
         xvfb.waitForFinished();
     }
     // setxkbmap has ended, so after a round trip its map changes wait in the queue.
     void layout(const char *name)
     {
-        QProcess::execute(QStringLiteral("setxkbmap"), {QStringLiteral("-display"), display, QString::fromLatin1(name)});
+        QProcess::execute(QStringLiteral("setxkbmap"), {"-display", display, name});
         free(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr));
         while (xcb_generic_event_t *event = xcb_poll_for_event(conn)) {
             filter(event);
             free(event);
         }
     }
-    bool filter(xcb_generic_event_t *event)
+    void filter(void *event)
     {
-        return dynamic_cast<QAbstractNativeEventFilter &>(*keys).nativeEventFilter("xcb_generic_event_t", event, nullptr);
+        dynamic_cast<QAbstractNativeEventFilter &>(*keys).nativeEventFilter("xcb_generic_event_t", event, nullptr);
     }
     xcb_keycode_t keycode(quint32 keysym)
     {
@@ -223,10 +217,10 @@ struct XKeysFixture : ::testing::Test {
         xcb_key_symbols_free(symbols);
         return code;
     }
-    // Whether Ctrl with keysym is held by the keys: another client is refused it.
+    // Whether Ctrl with keysym is held: another client is refused it.
     bool held(quint32 keysym)
     {
-        xcb_connection_t *other = xcb_connect(display.toLatin1().constData(), nullptr);
+        xcb_connection_t *other = xcb_connect(display.constData(), nullptr);
         xcb_generic_error_t *e = xcb_request_check(other, xcb_grab_key_checked(
             other, 0, root, XCB_MOD_MASK_CONTROL, keycode(keysym), XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
         free(e);
@@ -238,13 +232,11 @@ struct XKeysFixture : ::testing::Test {
 TEST_F(XKeysFixture, AKeyLostToALayoutIsToldOnceAndComesBackWithTheLayout)
 {
     QSignalSpy lost(keys.get(), &GlobalHotkeys::lost);
-    ASSERT_TRUE(keys->grab(0, {XK_a, true, false}));
-    ASSERT_TRUE(keys->grab(1, {XK_F3, true, false}));
+    ASSERT_TRUE(keys->grab(0, {XK_a, true, false}) && keys->grab(1, {XK_F3, true, false}));
     layout("ru"); // no Latin a on the Russian map
-    EXPECT_EQ(lost.size(), 1);
-    EXPECT_EQ(lost.value(0).value(0).toInt(), 0);
+    EXPECT_EQ(lost, QList<QList<QVariant>>{{0}});
     EXPECT_TRUE(held(XK_F3));
-    layout("ru"); // a second change while it is gone: no new word
+    layout("ru"); // a second change while it is gone: nothing more to tell
     layout("us");
     EXPECT_TRUE(held(XK_a));
     EXPECT_EQ(lost.size(), 1);
@@ -254,22 +246,20 @@ TEST_F(XKeysFixture, AKeyFiresOnlyForItsOwnModifiersAndOnlyThroughTheGrab)
 {
     ASSERT_TRUE(keys->grab(2, {XK_F4, true, false}));
     QSignalSpy pressed(keys.get(), &GlobalHotkeys::pressed);
-    const std::tuple<const char *, quint16, bool, bool> rows[] = {
-        {"Ctrl", XCB_MOD_MASK_CONTROL, true, true},
-        {"Ctrl with Caps Lock", XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_LOCK, true, true},
-        {"Ctrl+Alt", XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1, true, false},
-        {"Ctrl+Super", XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_4, true, false},
-        {"Ctrl+AltGr", XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_5, true, false},
-        {"Ctrl in a window of the program", XCB_MOD_MASK_CONTROL, false, false},
+    const std::tuple<const char *, quint16, bool, int> rows[] = {
+        {"Ctrl", XCB_MOD_MASK_CONTROL, true, 1},
+        {"Ctrl with Caps Lock", XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_LOCK, true, 1},
+        {"Ctrl+Alt", XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1, true, 0},
+        {"Ctrl+Super", XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_4, true, 0},
+        {"Ctrl+AltGr", XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_5, true, 0},
+        {"Ctrl in a window of the program", XCB_MOD_MASK_CONTROL, false, 0},
     };
     for (const auto &[what, state, onRoot, fires] : rows) {
-        xcb_key_press_event_t press{};
-        press.response_type = XCB_KEY_PRESS;
-        press.detail = keycode(XK_F4);
+        xcb_key_press_event_t press{XCB_KEY_PRESS, keycode(XK_F4)};
         press.state = state;
         press.event = onRoot ? root : root + 1;
-        filter(reinterpret_cast<xcb_generic_event_t *>(&press));
-        EXPECT_EQ(pressed.size(), fires ? 1 : 0) << what;
+        filter(&press);
+        EXPECT_EQ(pressed.size(), fires) << what;
         pressed.clear();
     }
 }
