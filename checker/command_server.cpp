@@ -52,7 +52,6 @@ CommandServer::CommandServer(QObject *parent) : QObject(parent)
 bool CommandServer::listen(const QString &path)
 {
     path_ = path;
-    watch_.start();
     const QFileInfo file(path);
     if (file.exists() || file.isSymLink()) {
         if (!refusedAt(path)) {
@@ -62,8 +61,10 @@ bool CommandServer::listen(const QString &path)
         QFile::remove(path);
     }
     server_.setSocketOptions(QLocalServer::UserAccessOption);
-    if (server_.listen(path))
+    if (server_.listen(path)) {
+        watch_.start();
         return true;
+    }
     error_ = server_.errorString();
     return false;
 }
