@@ -51,6 +51,7 @@ Checker::Checker(SettingsStore &store, QString optionsPath, CheckerPlatform plat
     engine_.setTokenSource(&tokens_);
     model_.setAttachPicture(boundPicture());
     connect(platform_.hotkeys.get(), &GlobalHotkeys::pressed, this, &Checker::hotkeyPressed);
+    connect(platform_.hotkeys.get(), &GlobalHotkeys::lost, this, &Checker::hotkeyLost);
     DesktopNotifications *notices = platform_.notices.get();
     connect(notices, &DesktopNotifications::sent, this, [this](quint32 id) { runNoticeStep(notice_.sent(id)); });
     connect(notices, &DesktopNotifications::failed, this, [this] { runNoticeStep(notice_.failed()); });

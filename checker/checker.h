@@ -62,9 +62,11 @@ public:
                      CheckerPlatform platform = {});
     ~Checker() override;
 
-    // Start-up: options, the first-run loop while no account exists, then the icon and,
+    // Start-up: once the notification area has answered whether it is there (trayAnswerMs
+    // at most), options, the first-run loop while no account exists, then the icon and,
     // when asked for, the first check.
     void start();
+    static constexpr int trayAnswerMs = 2000;
 
     // Commands.
     void mnu_pop();
@@ -122,6 +124,7 @@ signals:
 
 private:
     void connectCommands();
+    void startWithTray();
     void firstRunPass();
     void firstRunOptions();
     void trayAvailabilityChanged(bool available);
@@ -145,6 +148,7 @@ private:
     // Registers (on) or releases (off) the six system-wide keys.
     void setHotkeys(bool on);
     void hotkeyFailed(int index, const QString &label);
+    void hotkeyLost(int index);
 
     SettingsStore &store_;
     CheckerPlatform platform_;

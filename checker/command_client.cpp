@@ -1,8 +1,9 @@
 #include "checker/command_client.h"
 
 #include "checker/command_names.h"
-#include "checker/command_server.h"
+#include "checker/command_socket.h"
 
+#include <QDeadlineTimer>
 #include <QLocalSocket>
 #include <cstdio>
 
@@ -10,10 +11,14 @@ namespace lum {
 
 namespace {
 
-constexpr int waitMs = 5000;
-
 const char usage[] = "使い方: lumwatchd --command 名前\n"
                      "名前: options, check, show, mailer1, mailer2, exit\n";
+
+int noAnswer()
+{
+    std::fputs("lumwatchd: チェッカーが応答しません\n", stderr);
+    return 3;
+}
 
 } // namespace
 
@@ -29,24 +34,33 @@ int sendCommand(int argc, char *args[])
         std::fputs(usage, stderr);
         return 2;
     }
-    const QString path = commandSocketPath();
+    const CommandSocketPlace place = commandSocketPlace();
+    if (place.path.isEmpty()) {
+        std::fprintf(stderr, "lumwatchd: %s\n", qPrintable(place.failure));
+        return 1;
+    }
+    const QDeadlineTimer deadline(answerWaitMs);
     QLocalSocket socket;
-    socket.connectToServer(path);
-    if (!socket.waitForConnected(waitMs)) {
+    socket.connectToServer(place.path);
+    if (!socket.waitForConnected(int(deadline.remainingTime()))) {
+        if (socket.error() == QLocalSocket::SocketTimeoutError)
+            return noAnswer();
         std::fprintf(stderr, "lumwatchd: 起動しているチェッカーがありません(%s)\n",
-                     qPrintable(path));
+                     qPrintable(place.path));
         return 1;
     }
     socket.write(QByteArray(args[0]) + '\n');
-    if (!socket.waitForBytesWritten(waitMs) && socket.bytesToWrite() > 0) {
-        std::fprintf(stderr, "lumwatchd: チェッカーにコマンドを送れません: %s\n",
-                     qPrintable(socket.errorString()));
-        return 1;
-    }
-    // The checker closes the connection once it has read the line.
-    if (socket.state() != QLocalSocket::UnconnectedState)
-        socket.waitForDisconnected(waitMs);
-    return 0;
+    // The checker answers with one line and closes the connection.
+    while (!socket.canReadLine() && socket.state() == QLocalSocket::ConnectedState
+           && !deadline.hasExpired())
+        socket.waitForReadyRead(int(deadline.remainingTime()));
+    if (!socket.canReadLine())
+        return noAnswer();
+    const QByteArray answer = socket.readLine().trimmed();
+    if (answer == "ok")
+        return 0;
+    std::fprintf(stderr, "lumwatchd: チェッカーがコマンドを受け付けません: %s\n", answer.constData());
+    return 2;
 }
 
 } // namespace lum

@@ -1,12 +1,16 @@
 #pragma once
 // The local socket through which `lumwatchd --command NAME` reaches the running checker.
-// Each connection may send one command name and a line end ("check\n"); the server closes
-// it after that line. Anything else is ignored: an unknown name, a line longer than
-// maxCommandLine bytes, a connection that closes or stays silent before its line ends.
+// Each connection may send one command name and a line end ("check\n"); the server answers
+// with one line, "ok" once the command has been handed on, or why it was not, and closes the
+// connection. A connection that closes or stays silent before its line ends gets no answer.
+// At most maxConnections are served at once; each one more closes the oldest at once, so a
+// flood of idle connections can neither use up the checker's files nor shut out a command.
 
+#include <QList>
 #include <QLocalServer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 class QLocalSocket;
 
@@ -17,14 +21,17 @@ class CommandServer : public QObject {
 public:
     static constexpr int maxCommandLine = 64;  // bytes, line end included
     static constexpr int lineTimeoutMs = 5000; // for a connection to send its line
+    static constexpr int maxConnections = 8;
+    static constexpr int relistenMs = 1000;    // how soon a server that stopped listens again
 
     explicit CommandServer(QObject *parent = nullptr);
 
-    // Listens at path, for this user alone. A socket file already there is replaced, so
-    // only the copy that holds the single-instance lock may call this. False on failure,
-    // with errorString() telling why.
+    // Listens at path, for this user alone. A file already at path is replaced only when
+    // connecting to it is refused, that is when nobody listens there any more. False on
+    // failure, with errorString() telling why. Should the server stop listening later (no
+    // files left to accept with, ...), it listens at path again.
     bool listen(const QString &path);
-    QString errorString() const { return server_.errorString(); }
+    QString errorString() const { return error_; }
 
 signals:
     // The key index (0..5) of a command received.
@@ -33,11 +40,13 @@ signals:
 private:
     void accept();
     void read(QLocalSocket *socket);
+    void listenAgain();
 
+    QList<QLocalSocket *> open_; // connections being served, oldest first
+    QString path_;
+    QString error_;
     QLocalServer server_;
+    QTimer watch_;
 };
-
-// $XDG_RUNTIME_DIR/lumwatchd.sock; without XDG_RUNTIME_DIR, in Qt's private runtime folder.
-QString commandSocketPath();
 
 } // namespace lum

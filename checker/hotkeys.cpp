@@ -44,6 +44,13 @@ void Checker::setHotkeys(bool on)
     }
 }
 
+// A key the keyboard layout took away gets the box of a key that could not be set.
+void Checker::hotkeyLost(int index)
+{
+    if (!ended_ && index >= 0 && index < key::hotkeyCount)
+        hotkeyFailed(index, decodeHotkey(opt_.hotkeyCodes[size_t(index)]).label);
+}
+
 // The first box names the command and the key. Without its exit key the checker could be
 // left with no way out from the keyboard, so that failure also asks: set the keys again
 // (the options program) or end.

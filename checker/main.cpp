@@ -2,6 +2,7 @@
 #include "checker/checker.h"
 #include "checker/command_client.h"
 #include "checker/command_server.h"
+#include "checker/command_socket.h"
 #include "platform/builtin_icons.h"
 #include "platform/qt_translations.h"
 #include "platform/quit_signals.h"
@@ -30,7 +31,8 @@ const char helpText[] =
     "                 名前は options(設定)、check(メールチェック)、show(ポップアップ)、\n"
     "                 mailer1(メーラー1)、mailer2(メーラー2)、exit(終了)のどれかです。\n"
     "                 X11 でないデスクトップでは、これをショートカットキーに割り当てます。\n"
-    "                 チェッカーがなければ 1、名前が違えば 2 で終わります。\n";
+    "                 チェッカーがなければ 1、名前が違えば 2、チェッカーが 5 秒以内に\n"
+    "                 応答しなければ 3 で終わります。\n";
 
 // --help, --version and --command are answered before the window system starts, so they
 // need no display. Returns the exit status, or -1 when none was asked for.
@@ -91,11 +93,14 @@ int main(int argc, char *argv[])
 
     lum::SettingsStore store;
     lum::Checker checker(store);
-    // Only this copy holds the lock, so a socket file found here is left from one that ended.
+    // Only this copy holds the lock of its store, and the socket is named after the store.
     lum::CommandServer commands;
-    if (!commands.listen(lum::commandSocketPath())) {
+    const lum::CommandSocketPlace place = lum::commandSocketPlace();
+    if (place.path.isEmpty()) {
+        std::fprintf(stderr, "lumwatchd: %s\n", qPrintable(place.failure));
+    } else if (!commands.listen(place.path)) {
         std::fprintf(stderr, "lumwatchd: --command の受け口 %s を開けません: %s\n",
-                     qPrintable(lum::commandSocketPath()), qPrintable(commands.errorString()));
+                     qPrintable(place.path), qPrintable(commands.errorString()));
     }
     QObject::connect(&commands, &lum::CommandServer::commandReceived, &checker,
                      &lum::Checker::hotkeyPressed);

@@ -4,11 +4,37 @@
 #include "checker/message_box.h"
 #include "settings/mailer_caption.h"
 
+#include <QTimer>
+
 namespace lum {
 
 void Checker::start()
 {
     form_->hide();
+    TrayWatch &watch = *platform_.trayWatch;
+    if (watch.answered()) {
+        startWithTray();
+        return;
+    }
+    // Whether the window stays open depends on the notification area: its answer is
+    // awaited without blocking, for trayAnswerMs at most.
+    auto *wait = new QTimer(this);
+    wait->setSingleShot(true);
+    const auto go = [this, wait, &watch] {
+        QObject::disconnect(&watch, nullptr, wait, nullptr);
+        wait->stop();
+        wait->deleteLater();
+        startWithTray();
+    };
+    connect(&watch, &TrayWatch::changed, wait, go);
+    connect(wait, &QTimer::timeout, wait, go);
+    wait->start(trayAnswerMs);
+}
+
+void Checker::startWithTray()
+{
+    if (ended_)
+        return;
     trayMissing_ = !tray_.available();
     firstRunPass();
 }

@@ -25,7 +25,8 @@ public:
 
 // Each combination is grabbed on every key that gives its keysym, and on each of those with
 // and without Num Lock and Caps Lock, so the locks never hide a key press. A change of the
-// keyboard map (another layout) grabs them all again on the keys of the new map.
+// keyboard map (another layout) grabs every wanted combination again on the keys of the new
+// map, also one that the map before had no key for.
 class XcbHotkeys : public GlobalHotkeys, public QAbstractNativeEventFilter {
 public:
     XcbHotkeys(xcb_connection_t *c, xcb_window_t root) : conn_(c), root_(root), keymap_(c)
@@ -45,9 +46,8 @@ public:
     bool grab(int index, const KeyCombo &combo) override
     {
         release(index);
-        Grab g{combo,
-               quint16((combo.control ? XCB_MOD_MASK_CONTROL : 0) | (combo.shift ? XCB_MOD_MASK_SHIFT : 0)),
-               {}, {}};
+        wanted_[index] = combo;
+        Grab g{combo, modifiersOf(combo), {}, {}};
         const bool ok = take(index, g);
         xcb_flush(conn_);
         if (ok)
@@ -57,6 +57,7 @@ public:
 
     void release(int index) override
     {
+        wanted_.erase(index);
         auto it = grabs_.find(index);
         if (it == grabs_.end())
             return;
@@ -77,7 +78,12 @@ public:
         if ((event->response_type & ~0x80) != XCB_KEY_PRESS)
             return false;
         auto *key = reinterpret_cast<xcb_key_press_event_t *>(event);
-        const quint16 mods = key->state & (XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_SHIFT);
+        // Only a press our grab took: one in a window of this program has any modifiers.
+        if (key->event != root_)
+            return false;
+        // Alt, Super, AltGr ... held on top make another combination; only the locks don't.
+        const quint16 locks = XCB_MOD_MASK_LOCK | keymap_.numLockMask();
+        const quint16 mods = key->state & modifierBits & ~locks;
         for (const auto &[index, g] : grabs_) {
             if (g.modifiers == mods && contains(g.keycodes, key->detail)) {
                 emit pressed(index);
@@ -94,6 +100,14 @@ private:
         std::vector<xcb_keycode_t> keycodes; // grabbed
         std::vector<quint16> locks;          // lock masks each key code was grabbed with
     };
+
+    // Shift, Lock, Control and Mod1..Mod5; the bits above are buttons and the XKB group.
+    static constexpr quint16 modifierBits = 0xFF;
+
+    static quint16 modifiersOf(const KeyCombo &combo)
+    {
+        return quint16((combo.control ? XCB_MOD_MASK_CONTROL : 0) | (combo.shift ? XCB_MOD_MASK_SHIFT : 0));
+    }
 
     static bool contains(const std::vector<xcb_keycode_t> &codes, xcb_keycode_t code)
     {
@@ -158,26 +172,33 @@ private:
         }
     }
 
-    // After a keyboard map change: every key is grabbed again where the new map puts it.
-    // A key that can no longer be had is dropped without a message.
+    // After a keyboard map change: every wanted key is grabbed where the new map puts it.
+    // One held until now that can't be had any more is told as lost.
     void regrabAll()
     {
         for (auto &[index, g] : grabs_)
             ungrab(g);
         keymap_.reload();
-        std::map<int, Grab> old;
-        old.swap(grabs_);
-        for (auto &[index, g] : old) {
+        std::map<int, Grab> held;
+        held.swap(grabs_);
+        std::vector<int> lostNow;
+        for (const auto &[index, combo] : wanted_) {
+            Grab g{combo, modifiersOf(combo), {}, {}};
             if (take(index, g))
                 grabs_[index] = g;
+            else if (held.count(index))
+                lostNow.push_back(index);
         }
         xcb_flush(conn_);
+        for (int index : lostNow)
+            emit lost(index);
     }
 
     xcb_connection_t *conn_;
     xcb_window_t root_;
     XKeymap keymap_;
-    std::map<int, Grab> grabs_;
+    std::map<int, KeyCombo> wanted_; // what grab() was asked for, held or not
+    std::map<int, Grab> grabs_;      // what is held now
 };
 
 // The root window of the screen the program was started on (the display name's screen).
@@ -197,10 +218,15 @@ std::unique_ptr<GlobalHotkeys> makeGlobalHotkeys()
     if (onX11()) {
         if (auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
             if (xcb_connection_t *c = x11->connection())
-                return std::make_unique<XcbHotkeys>(c, defaultRoot(c, x11->display()));
+                return makeXcbHotkeys(c, defaultRoot(c, x11->display()));
         }
     }
     return std::make_unique<NoHotkeys>();
+}
+
+std::unique_ptr<GlobalHotkeys> makeXcbHotkeys(xcb_connection_t *c, quint32 root)
+{
+    return std::make_unique<XcbHotkeys>(c, root);
 }
 
 } // namespace lum

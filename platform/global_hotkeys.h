@@ -5,6 +5,8 @@
 #include <QObject>
 #include <memory>
 
+struct xcb_connection_t;
+
 namespace lum {
 
 struct KeyCombo {
@@ -21,15 +23,24 @@ public:
     virtual bool supported() const = 0;
     // Grabs combo as key index; false when another client holds it, another key index has
     // the same key and modifiers, or the key is unknown. A key index grabbed before is
-    // released first.
+    // released first. The combination stays wanted until release(): whenever the keyboard
+    // map changes it is grabbed where the new map puts it, if it can be had there.
     virtual bool grab(int index, const KeyCombo &combo) = 0;
     virtual void release(int index) = 0;
 
 signals:
+    // The key of index was pressed, exactly with its modifiers (the locks aside).
     void pressed(int index);
+    // A key that was held could not be grabbed again after a change of the keyboard map.
+    // Told once; the key comes back by itself when a later map allows it.
+    void lost(int index);
 };
 
 // X11 grabs through xcb when on an X display, else a set that supports nothing.
 std::unique_ptr<GlobalHotkeys> makeGlobalHotkeys();
+
+// The X11 set on connection c, grabbing on root; it takes the events Qt reads from c
+// through its native event filter.
+std::unique_ptr<GlobalHotkeys> makeXcbHotkeys(xcb_connection_t *c, quint32 root);
 
 } // namespace lum

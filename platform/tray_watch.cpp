@@ -1,6 +1,7 @@
 #include "platform/tray_watch.h"
 
 #include "platform/scroll_led.h" // onX11
+#include "platform/x_selection_events.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -10,6 +11,7 @@
 #include <QGuiApplication>
 #include <QSocketNotifier>
 #include <functional>
+#include <utility>
 
 #include <X11/Xlib.h>
 #include <xcb/xcb.h>
@@ -21,9 +23,10 @@ namespace {
 const QString watcherService = QStringLiteral("org.kde.StatusNotifierWatcher");
 const QString watcherPath = QStringLiteral("/StatusNotifierWatcher");
 
-// The owner of the XEmbed tray manager selection, on a connection of its own: the root
-// window announces a new manager (MANAGER client message), the manager's window reports
-// its end (DestroyNotify).
+// The owner of the XEmbed tray manager selection of the program's screen, on a connection
+// of its own: XFixes tells every change of owner, also a manager that gives the selection
+// up and keeps its window. Without XFixes the root window announces a new manager (MANAGER
+// client message) and the manager's window reports its end (DestroyNotify).
 class XEmbedWatch {
 public:
     explicit XEmbedWatch(std::function<void()> changed) : changed_(std::move(changed)) {}
@@ -33,10 +36,13 @@ public:
             xcb_disconnect(conn_);
     }
 
-    void open(const char *displayName, QObject *parent)
+    // screen: the program's own, or -1 for the one displayName names.
+    void open(const char *displayName, int screen, QObject *parent)
     {
-        int screen = 0;
-        conn_ = xcb_connect(displayName, &screen);
+        int named = 0;
+        conn_ = xcb_connect(displayName, &named);
+        if (screen < 0)
+            screen = named;
         if (xcb_connection_has_error(conn_)) {
             xcb_disconnect(conn_);
             conn_ = nullptr;
@@ -49,6 +55,7 @@ public:
         selection_ = atom(QByteArray("_NET_SYSTEM_TRAY_S") + QByteArray::number(screen));
         manager_ = atom("MANAGER");
         selectStructure(root_);
+        selectionEvent_ = selectSelectionEvents(conn_, root_, selection_);
         refresh();
         auto *notifier = new QSocketNotifier(xcb_get_file_descriptor(conn_), QSocketNotifier::Read, parent);
         QObject::connect(notifier, &QSocketNotifier::activated, parent, [this] { readEvents(); });
@@ -101,7 +108,10 @@ private:
         const bool before = present();
         while (xcb_generic_event_t *event = xcb_poll_for_event(conn_)) {
             const uint8_t type = event->response_type & 0x7f;
-            if (type == XCB_CLIENT_MESSAGE) {
+            if (selectionEvent_ != 0 && type == selectionEvent_) {
+                if (selectionOfEvent(event) == selection_)
+                    refresh();
+            } else if (type == XCB_CLIENT_MESSAGE) {
                 auto *m = reinterpret_cast<xcb_client_message_event_t *>(event);
                 if (m->type == manager_ && m->data.data32[1] == selection_)
                     refresh();
@@ -121,6 +131,7 @@ private:
     xcb_atom_t selection_ = XCB_NONE;
     xcb_atom_t manager_ = XCB_NONE;
     xcb_window_t owner_ = XCB_NONE;
+    quint8 selectionEvent_ = 0; // 0: no XFixes
 };
 
 class DesktopTrayWatch : public TrayWatch {
@@ -132,12 +143,13 @@ public:
         if (onX11()) {
             auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
             Display *display = x11 ? x11->display() : nullptr;
-            xembed_.open(display ? DisplayString(display) : nullptr, this);
+            xembed_.open(display ? DisplayString(display) : nullptr, display ? DefaultScreen(display) : -1, this);
         }
     }
 
     bool statusNotifierHost() const override { return host_; }
     bool xembedManager() const override { return xembed_.present(); }
+    bool answered() const override { return answered_; }
 
 private slots:
     void queryHost()
@@ -145,7 +157,10 @@ private slots:
         auto *call = new QDBusPendingCallWatcher(bus_.asyncCall(hostQuestion()), this);
         connect(call, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher *w) {
             w->deleteLater();
-            setHost(hostAnswer(w->reply()));
+            const bool host = hostAnswer(w->reply());
+            if (!std::exchange(answered_, true) && host == host_)
+                emit changed(); // the first answer, with nothing new to say
+            setHost(host);
         });
     }
 
@@ -169,17 +184,17 @@ private:
     void watchStatusNotifier()
     {
         bus_ = QDBusConnection::sessionBus();
-        if (!bus_.isConnected())
+        if (!bus_.isConnected()) {
+            answered_ = true;
             return;
+        }
         auto *names = new QDBusServiceWatcher(watcherService, bus_,
                                               QDBusServiceWatcher::WatchForOwnerChange, this);
         connect(names, &QDBusServiceWatcher::serviceOwnerChanged, this, &DesktopTrayWatch::queryHost);
         for (const char *signal : {"StatusNotifierHostRegistered", "StatusNotifierHostUnregistered"})
             bus_.connect(watcherService, watcherPath, watcherService, QLatin1String(signal), this,
                          SLOT(queryHost()));
-        // The first answer is awaited: the checker decides at start whether its window
-        // stays open.
-        host_ = hostAnswer(bus_.call(hostQuestion(), QDBus::Block, 2000));
+        queryHost();
     }
 
     void setHost(bool host)
@@ -192,6 +207,7 @@ private:
 
     QDBusConnection bus_{QString()};
     bool host_ = false;
+    bool answered_ = false;
     XEmbedWatch xembed_;
 };
 

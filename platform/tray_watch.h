@@ -15,9 +15,12 @@ class TrayWatch : public QObject {
 public:
     virtual bool statusNotifierHost() const = 0;
     virtual bool xembedManager() const = 0;
+    // False until the session bus has answered whether a StatusNotifier host is there: it is
+    // asked without waiting, and changed() follows the answer.
+    virtual bool answered() const { return true; }
 
 signals:
-    // Either of the two has come or gone.
+    // Either of the two has come or gone, or the first answer has come.
     void changed();
 };
 

@@ -37,13 +37,15 @@ inline bool answerBox(const QString &part, QMessageBox::StandardButton button)
 
 // A notification area of either kind that the test brings and takes away.
 struct FakeTrayWatch : TrayWatch {
-    bool sni = false, xembed = false;
+    bool sni = false, xembed = false, asked = false; // asked: no answer yet
     bool statusNotifierHost() const override { return sni; }
     bool xembedManager() const override { return xembed; }
+    bool answered() const override { return !asked; }
     void set(bool statusNotifier, bool xEmbed)
     {
         sni = statusNotifier;
         xembed = xEmbed;
+        asked = false;
         emit changed();
     }
 };

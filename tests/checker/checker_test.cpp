@@ -255,6 +255,21 @@ TEST_F(CheckerFixture, ANotificationAreaThatComesLaterTakesTheWindowsPlace)
     }
 }
 
+TEST_F(CheckerFixture, StartUpWaitsForTheNotificationAreasAnswerWithoutBlocking)
+{
+    CheckerPlatform platform;
+    auto owned = std::make_unique<FakeTrayWatch>();
+    FakeTrayWatch *watch = owned.get();
+    watch->asked = true;
+    platform.trayWatch = std::move(owned);
+    open(twoAccounts, QStringLiteral("/nonexistent/lumsetup"), std::move(platform));
+    EXPECT_FALSE(checker->form().isVisible());
+    watch->set(true, false); // a StatusNotifier host, told late: the window never opens
+    EXPECT_FALSE(checker->form().isVisible());
+    auto *icon = checker->tray().findChild<QSystemTrayIcon *>();
+    EXPECT_TRUE(icon && icon->isVisible());
+}
+
 TEST(Launcher, MailCommandsOnRealFiles)
 {
     QTemporaryDir dir;

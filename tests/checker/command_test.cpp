@@ -1,5 +1,6 @@
 // lumwatchd --command on the checker's side: the six names in key order and nothing else;
-// a known name with its line end runs, and the server closes every connection by itself.
+// a known name with its line end runs, each gets one line of answer, and the server closes
+// every connection by itself.
 #include "checker/command_names.h"
 #include "checker/command_server.h"
 
@@ -7,6 +8,7 @@
 #include <QDir>
 #include <QLocalSocket>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace lum {
@@ -31,23 +33,40 @@ TEST(CommandServer, RunsAKnownLineAndClosesEveryConnection)
     CommandServer server;
     ASSERT_TRUE(server.listen(path)) << server.errorString().toStdString();
     QSignalSpy received(&server, &CommandServer::commandReceived);
-    const std::pair<QByteArray, QList<int>> table[] = {
-        {"check\n", {1}}, {"exit\nshow\n", {5}}, {"nosuch\n", {}}, {"check\r\n", {}},
-        {QByteArray(200, 'x') + "\ncheck\n", {}},
+    const std::tuple<QByteArray, QList<int>, QByteArray> table[] = {
+        {"check\n", {1}, "ok\n"}, {"exit\nshow\n", {5}, "ok\n"},
+        {"nosuch\n", {}, "そのコマンドはありません\n"}, {"check\r\n", {}, "そのコマンドはありません\n"},
+        {QByteArray(200, 'x') + "\ncheck\n", {}, "コマンドが長すぎます\n"},
     };
-    for (const auto &[sent, expected] : table) {
+    for (const auto &[sent, expected, answer] : table) {
         QLocalSocket client;
         QSignalSpy closed(&client, &QLocalSocket::disconnected);
         client.connectToServer(path);
         ASSERT_TRUE(client.waitForConnected(1000));
         client.write(sent);
         EXPECT_TRUE(closed.wait(CommandServer::lineTimeoutMs / 2)) << sent.constData();
+        EXPECT_EQ(client.readAll(), answer) << sent.constData();
         QList<int> got;
         for (const QList<QVariant> &signal : received)
             got << signal.at(0).toInt();
         received.clear();
         EXPECT_EQ(got, expected) << sent.constData();
     }
+}
+
+TEST(CommandServer, ReplacesASocketFileOnlyWhenNobodyListensThere)
+{
+    QTemporaryDir temp;
+    const QString path = temp.filePath(QStringLiteral("s"));
+    QFile leftover(path); // as a checker that crashed leaves it: connecting is refused
+    ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
+    CommandServer first, second;
+    ASSERT_TRUE(first.listen(path)) << first.errorString().toStdString();
+    EXPECT_FALSE(second.listen(path));
+    QLocalSocket client;
+    client.connectToServer(path);
+    client.write("show\n");
+    EXPECT_TRUE(QSignalSpy(&first, &CommandServer::commandReceived).wait(1000));
 }
 
 } // namespace

@@ -1,13 +1,18 @@
 // The system-wide keys: every combination the options program offers maps to an X key,
 // a key another program holds gets the failure dialogue, each key runs its command; and
-// every command that should stops the blinking.
+// every command that should stops the blinking. On a display of the test's own: a key
+// survives a round trip of keyboard layouts and fires only for its own combination.
 #include "checker_support.h"
 
 #include "options/hotkey_choices.h"
 #include "settings/hotkey_code.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QProcess>
 #include <X11/keysym.h>
 #include <set>
+#include <xcb/xcb.h>
+#include <xcb/xcb_keysyms.h>
 
 namespace lum::test {
 namespace {
@@ -159,6 +164,111 @@ TEST_F(HotkeyFixture, CommandsStopTheBlinking)
         EXPECT_EQ(checker->blinkTimers().active(BlinkTimer::Light2), !row.iconStops) << row.command;
         checker.reset();
     }
+}
+
+// An Xvfb of the test's own, and the X side of the keys on a connection to it whose events
+// the test hands to the keys' event filter, as Qt would.
+struct XKeysFixture : ::testing::Test {
+    QProcess xvfb;
+    QByteArray display;
+    xcb_connection_t *conn = nullptr;
+    xcb_window_t root = 0;
+    std::unique_ptr<GlobalHotkeys> keys;
+
+    void SetUp() override
+    {
+        // Xvfb picks a free display and writes its number to our end of its output.
+        xvfb.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-nolisten", "tcp"});
+        while (!xvfb.canReadLine() && xvfb.waitForReadyRead(10000)) {
+        }
+        display = ':' + xvfb.readLine().trimmed();
+        conn = xcb_connect(display.constData(), nullptr);
+        ASSERT_FALSE(xcb_connection_has_error(conn)) << display.constData();
+        root = xcb_setup_roots_iterator(xcb_get_setup(conn)).data->root;
+        keys = makeXcbHotkeys(conn, root);
+    }
+    void TearDown() override
+    {
+        keys.reset();
+        xcb_disconnect(conn);
+        xvfb.kill();
+        xvfb.waitForFinished();
+    }
+    // setxkbmap has ended, so after a round trip its map changes wait in the queue.
+    void layout(const char *name)
+    {
+        QProcess::execute(QStringLiteral("setxkbmap"), {"-display", display, name});
+        free(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr));
+        while (xcb_generic_event_t *event = xcb_poll_for_event(conn)) {
+            filter(event);
+            free(event);
+        }
+    }
+    void filter(void *event)
+    {
+        dynamic_cast<QAbstractNativeEventFilter &>(*keys).nativeEventFilter("xcb_generic_event_t", event, nullptr);
+    }
+    xcb_keycode_t keycode(quint32 keysym)
+    {
+        xcb_key_symbols_t *symbols = xcb_key_symbols_alloc(conn);
+        xcb_keycode_t *codes = xcb_key_symbols_get_keycode(symbols, keysym);
+        const xcb_keycode_t code = codes ? codes[0] : 0;
+        free(codes);
+        xcb_key_symbols_free(symbols);
+        return code;
+    }
+    // Whether Ctrl with keysym is held: another client is refused it.
+    bool held(quint32 keysym)
+    {
+        xcb_connection_t *other = xcb_connect(display.constData(), nullptr);
+        xcb_generic_error_t *e = xcb_request_check(other, xcb_grab_key_checked(
+            other, 0, root, XCB_MOD_MASK_CONTROL, keycode(keysym), XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        free(e);
+        xcb_disconnect(other);
+        return e != nullptr;
+    }
+};
+
+TEST_F(XKeysFixture, AKeyLostToALayoutIsToldOnceAndComesBackWithTheLayout)
+{
+    QSignalSpy lost(keys.get(), &GlobalHotkeys::lost);
+    ASSERT_TRUE(keys->grab(0, {XK_a, true, false}) && keys->grab(1, {XK_F3, true, false}));
+    layout("ru"); // no Latin a on the Russian map
+    EXPECT_EQ(lost, QList<QList<QVariant>>{{0}});
+    EXPECT_TRUE(held(XK_F3));
+    layout("ru"); // a second change while it is gone: nothing more to tell
+    layout("us");
+    EXPECT_TRUE(held(XK_a));
+    EXPECT_EQ(lost.size(), 1);
+}
+
+TEST_F(XKeysFixture, AKeyFiresOnlyForItsOwnModifiersAndOnlyThroughTheGrab)
+{
+    ASSERT_TRUE(keys->grab(2, {XK_F4, true, false}));
+    QSignalSpy pressed(keys.get(), &GlobalHotkeys::pressed);
+    const std::tuple<const char *, quint16, bool, int> rows[] = {
+        {"Ctrl", XCB_MOD_MASK_CONTROL, true, 1},
+        {"Ctrl with Caps Lock", XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_LOCK, true, 1},
+        {"Ctrl+Alt", XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_1, true, 0},
+        {"Ctrl+Super", XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_4, true, 0},
+        {"Ctrl+AltGr", XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_5, true, 0},
+        {"Ctrl in a window of the program", XCB_MOD_MASK_CONTROL, false, 0},
+    };
+    for (const auto &[what, state, onRoot, fires] : rows) {
+        xcb_key_press_event_t press{XCB_KEY_PRESS, keycode(XK_F4)};
+        press.state = state;
+        press.event = onRoot ? root : root + 1;
+        filter(&press);
+        EXPECT_EQ(pressed.size(), fires) << what;
+        pressed.clear();
+    }
+}
+
+TEST_F(HotkeyFixture, AKeyLostToALayoutGetsTheFailureBox)
+{
+    open({});
+    emit keys->lost(1);
+    EXPECT_NE(findBox(QStringLiteral("メールチェックの起動キーCtrl+F3の設定に失敗しました")), nullptr);
 }
 
 } // namespace
