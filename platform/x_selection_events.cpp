@@ -1,77 +1,37 @@
 #include "platform/x_selection_events.h"
 
 #include <cstdlib>
-#include <sys/uio.h>
-#include <xcb/xcbext.h>
+#include <xcb/xfixes.h>
 
 namespace lum {
-namespace {
-
-xcb_extension_t xfixes = {"XFIXES", 0};
-
-constexpr quint8 queryVersion = 0;
-constexpr quint8 selectSelectionInput = 2;
-// SetSelectionOwner, SelectionWindowDestroy, SelectionClientClose.
-constexpr quint32 everyOwnerChange = 1 | 2 | 4;
-
-struct QueryVersion {
-    quint8 major = 0, minor = queryVersion;
-    quint16 length = 0;
-    quint32 clientMajor = 5, clientMinor = 0;
-};
-
-struct SelectInput {
-    quint8 major = 0, minor = selectSelectionInput;
-    quint16 length = 0;
-    quint32 window, selection, mask;
-};
-
-struct SelectionNotify {
-    quint8 responseType, subtype;
-    quint16 sequence;
-    quint32 window, owner, selection, timestamp, selectionTimestamp;
-};
-
-// xcb fills in the opcodes and the length; it needs two free slots before the request.
-template <typename Request>
-unsigned send(xcb_connection_t *c, Request &request, bool hasReply)
-{
-    iovec parts[3] = {};
-    parts[2].iov_base = &request;
-    parts[2].iov_len = sizeof request;
-    xcb_protocol_request_t about = {1, &xfixes, request.minor, quint8(!hasReply)};
-    return xcb_send_request(c, XCB_REQUEST_CHECKED, parts + 2, &about);
-}
-
-} // namespace
 
 quint8 selectSelectionEvents(xcb_connection_t *c, xcb_window_t root, xcb_atom_t selection)
 {
-    const xcb_query_extension_reply_t *extension = xcb_get_extension_data(c, &xfixes);
+    const xcb_query_extension_reply_t *extension = xcb_get_extension_data(c, &xcb_xfixes_id);
     if (!extension || !extension->present)
         return 0;
     // XFixes serves a client only after it has told its version.
-    QueryVersion version;
     xcb_generic_error_t *error = nullptr;
-    std::free(xcb_wait_for_reply(c, send(c, version, true), &error));
+    std::free(xcb_xfixes_query_version_reply(
+        c, xcb_xfixes_query_version(c, XCB_XFIXES_MAJOR_VERSION, XCB_XFIXES_MINOR_VERSION), &error));
     if (error) {
         std::free(error);
         return 0;
     }
-    SelectInput select;
-    select.window = root;
-    select.selection = selection;
-    select.mask = everyOwnerChange;
-    if (xcb_generic_error_t *e = xcb_request_check(c, {send(c, select, false)})) {
+    const quint32 everyOwnerChange = XCB_XFIXES_SELECTION_EVENT_MASK_SET_SELECTION_OWNER
+                                     | XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_WINDOW_DESTROY
+                                     | XCB_XFIXES_SELECTION_EVENT_MASK_SELECTION_CLIENT_CLOSE;
+    if (xcb_generic_error_t *e = xcb_request_check(
+            c, xcb_xfixes_select_selection_input_checked(c, root, selection, everyOwnerChange))) {
         std::free(e);
         return 0;
     }
-    return extension->first_event;
+    return extension->first_event + XCB_XFIXES_SELECTION_NOTIFY;
 }
 
 xcb_atom_t selectionOfEvent(const xcb_generic_event_t *event)
 {
-    return reinterpret_cast<const SelectionNotify *>(event)->selection;
+    return reinterpret_cast<const xcb_xfixes_selection_notify_event_t *>(event)->selection;
 }
 
 } // namespace lum

@@ -1,6 +1,6 @@
 #pragma once
-// XFixes selection events, asked for with plain xcb requests: they tell every change of a
-// selection's owner, also one that gives the selection up and keeps its window.
+// XFixes selection events: they tell every change of a selection's owner, also one that
+// gives the selection up and keeps its window.
 
 #include <QtGlobal>
 

@@ -6,7 +6,7 @@ packages=(
   cmake ninja-build g++ pkg-config python3
   qt6-base-dev qt6-multimedia-dev qt6-translations-l10n qt6-wayland
   libgtest-dev
-  libx11-dev libxcb1-dev libxcb-xkb-dev libxcb-keysyms1-dev libxkbcommon-dev
+  libx11-dev libxcb1-dev libxcb-xkb-dev libxcb-keysyms1-dev libxcb-xfixes0-dev libxkbcommon-dev
   clang libclang-rt-14-dev
   dovecot-pop3d openssl ca-certificates
   xvfb xauth xdotool xclip trayer fonts-noto-cjk imagemagick x11-utils

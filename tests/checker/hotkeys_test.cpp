@@ -255,7 +255,9 @@ TEST_F(XKeysFixture, AKeyFiresOnlyForItsOwnModifiersAndOnlyThroughTheGrab)
         {"Ctrl in a window of the program", XCB_MOD_MASK_CONTROL, false, 0},
     };
     for (const auto &[what, state, onRoot, fires] : rows) {
-        xcb_key_press_event_t press{XCB_KEY_PRESS, keycode(XK_F4)};
+        xcb_key_press_event_t press{};
+        press.response_type = XCB_KEY_PRESS;
+        press.detail = keycode(XK_F4);
         press.state = state;
         press.event = onRoot ? root : root + 1;
         filter(&press);
