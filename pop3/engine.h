@@ -151,6 +151,7 @@ private:
     QByteArray pin() const;
     void sessionReply(const ReplyReader::Reply &reply);
     bool refusalIsAnAnswer() const;
+    static QString refusalText(const ReplyReader::Reply &reply);
     void subSend(const QString &command,
                  ReplyReader::Framing framing = ReplyReader::Framing::StatusLine,
                  qsizetype maxReply = ReplyReader::maxHeaderReply);
@@ -163,6 +164,7 @@ private:
     void requestToken(bool renew);
     void sendAuth();
     void authAnswered(const ReplyReader::Reply &reply);
+    void authRefused(const ReplyReader::Reply &reply);
     void tokenRefused();
     QString signInNeeded() const;
     void sessionStep(const ReplyReader::Reply &reply);
@@ -305,6 +307,7 @@ private:
     bool tokenRenewed_ = false;   // this account's token was renewed after a refusal
     SaslMechanism mechanism_ = SaslMechanism::XOAuth2;
     int afterAuth_ = 0;           // the step USER would have left the session at
+    QByteArray authResponse_;     // the SASL response awaiting the server's "+ ", if any
 
     bool pauseAtEnd_ = true;
     bool reportAll_ = false;
