@@ -75,29 +75,22 @@ void PrintTo(const OAuthRow &r, std::ostream *os) { *os << r.name; }
 class OAuthAccount : public testing::TestWithParam<OAuthRow> {};
 
 // The server takes the tokens that begin with "good"; any other gets a challenge, then the
-// refusal. The response may come with AUTH or after an empty "+ ".
+// refusal. A bare AUTH gets an empty "+ ".
 struct SignInServer {
     QByteArray refusal;
-    bool awaitingResponse = false;
     bool challenged = false;
 
     QByteArray operator()(const QByteArray &line)
     {
-        QByteArray response = line;
+        const QByteArray sasl = QByteArray::fromBase64(line.split(' ').constLast());
         if (std::exchange(challenged, false))
             return refusal;
-        if (!std::exchange(awaitingResponse, false)) {
-            if (!line.startsWith("AUTH "))
-                return {};
-            awaitingResponse = line.count(' ') == 1;
-            if (awaitingResponse)
-                return "+ \r\n";
-            response = line.split(' ').value(2);
-        }
-        if (QByteArray::fromBase64(response).contains("auth=Bearer good"))
-            return "+OK Logged in.\r\n";
-        challenged = true;
-        return "+ eyJzdGF0dXMiOiI0MDEiLCJzY2hlbWVzIjoiYmVhcmVyIn0=\r\n";
+        if (line.startsWith("AUTH ") && line.count(' ') == 1)
+            return "+ \r\n";
+        if (!sasl.contains("auth=Bearer "))
+            return {};
+        challenged = !sasl.contains("auth=Bearer good");
+        return challenged ? "+ eyJzdGF0dXMiOiI0MDEiLCJzY2hlbWVzIjoiYmVhcmVyIn0=\r\n" : "+OK Logged in.\r\n";
     }
 };
 
@@ -106,22 +99,19 @@ QByteArray response(SaslMechanism m, const QByteArray &token)
     return initialResponse(m, "taro@example.jp", "h1", 995, QString::fromLatin1(token));
 }
 
-// The login as the server receives it: the response on the AUTH line, or after it.
-QStringList oneLine(SaslMechanism m, const QByteArray &token)
+// The login as the server receives it: the response on the AUTH line, or on the next.
+QStringList login(SaslMechanism m, const QByteArray &token, bool twoLines)
 {
-    return {QString::fromLatin1("AUTH " + mechanismName(m) + ' ' + response(m, token))};
-}
-
-QStringList twoLines(SaslMechanism m, const QByteArray &token)
-{
-    return {QString::fromLatin1("AUTH " + mechanismName(m)), QString::fromLatin1(response(m, token))};
+    const QString auth = QString::fromLatin1("AUTH " + mechanismName(m));
+    const QString r = QString::fromLatin1(response(m, token));
+    return twoLines ? QStringList{auth, r} : QStringList{auth + u' ' + r};
 }
 
 // The longest token whose AUTH line, CR LF included, takes at most 255 octets.
 QByteArray longestOnOneLine(SaslMechanism m)
 {
     QByteArray token = "good";
-    while (oneLine(m, token + 'x').constFirst().size() + 2 <= 255)
+    while (login(m, token + 'x', false).constFirst().size() + 2 <= 255)
         token += 'x';
     return token;
 }
@@ -169,27 +159,27 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, OAuthAccount,
     testing::Values(
         OAuthRow{"OAuthBearerWhenListedAt255Octets", bearerListed, {{bearerAt255}},
-                 capa + oneLine(bearer, bearerAt255) + stat, {false}, {}},
+                 capa + login(bearer, bearerAt255, false) + stat, {false}, {}},
         OAuthRow{"OAuthBearerOver255Octets", bearerListed, {{bearerAt255 + 'x'}},
-                 capa + twoLines(bearer, bearerAt255 + 'x') + stat, {false}, {}},
+                 capa + login(bearer, bearerAt255 + 'x', true) + stat, {false}, {}},
         OAuthRow{"XOAuth2WhenNotListedAt255Octets", "SASL PLAIN\r\n", {{xoauth2At255}},
-                 capa + oneLine(xoauth2, xoauth2At255) + stat, {false}, {}},
+                 capa + login(xoauth2, xoauth2At255, false) + stat, {false}, {}},
         OAuthRow{"XOAuth2Over255Octets", "SASL PLAIN\r\n", {{xoauth2At255 + 'x'}},
-                 capa + twoLines(xoauth2, xoauth2At255 + 'x') + stat, {false}, {}},
+                 capa + login(xoauth2, xoauth2At255 + 'x', true) + stat, {false}, {}},
         OAuthRow{"RefusedTokenIsRenewedOnce", bearerListed, {{stale}, {good}},
-                 capa + twoLines(bearer, stale) + QStringList{"AQ==", "QUIT", "CAPA"} + twoLines(bearer, good)
+                 capa + login(bearer, stale, true) + QStringList{"AQ==", "QUIT", "CAPA"} + login(bearer, good, true)
                      + stat,
                  {false, true}, {}},
         OAuthRow{"RefusedTwice", "", {{"stale"}, {"stale"}},
-                 capa + oneLine(xoauth2, "stale") + QStringList{"", "QUIT", "CAPA"} + oneLine(xoauth2, "stale")
-                     + QStringList{"", "QUIT"},
+                 capa + login(xoauth2, "stale", false) + QStringList{"", "QUIT", "CAPA"}
+                     + login(xoauth2, "stale", false) + QStringList{"", "QUIT"},
                  {false, true}, needed},
         OAuthRow{"MailboxInUseIsNotRenewed", bearerListed, {{stale}},
-                 capa + twoLines(bearer, stale) + QStringList{"AQ==", "QUIT"}, {false},
+                 capa + login(bearer, stale, true) + QStringList{"AQ==", "QUIT"}, {false},
                  " [IN-USE] Mailbox locked by another session\r\n", true, SslMode::Tls,
                  "-ERR [IN-USE] Mailbox locked by another session\r\n"},
         OAuthRow{"ServerTroubleIsNotRenewed", "", {{"stale"}},
-                 capa + oneLine(xoauth2, "stale") + QStringList{"", "QUIT"}, {false},
+                 capa + login(xoauth2, "stale", false) + QStringList{"", "QUIT"}, {false},
                  " [SYS/TEMP] Try again later\r\n", true, SslMode::Tls, "-ERR [SYS/TEMP] Try again later\r\n"},
         OAuthRow{"RevokedRefreshToken", bearerListed, {{std::nullopt, true}}, {}, {false}, needed},
         OAuthRow{"TokenEndpointFails", bearerListed, {{std::nullopt, false}}, {}, {false},
