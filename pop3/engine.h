@@ -32,8 +32,10 @@
 // account is told why and skipped: no session ever logs in with an empty or old password.
 // An account that signs in with OAuth 2.0 ("Authmode" 1) asks the TokenSource for an access
 // token the same way, always sends CAPA, and logs in with "AUTH OAUTHBEARER" or "AUTH
-// XOAUTH2" instead of USER and PASS. A refused token is renewed once, on a new connection;
-// refused again, or with no renewal to be had, the account needs the user to sign in anew.
+// XOAUTH2" instead of USER and PASS; without encryption ("Sslmode" 0) it is skipped before
+// a token is asked for. A token refused with [AUTH] or no response code is renewed once, on
+// a new connection; refused again, or with no renewal to be had, the account needs the user
+// to sign in anew. Other codes ([IN-USE], [SYS/TEMP], ...) show the server's text.
 
 #include "decode/mail_table.h"
 #include "decode/summary.h"
