@@ -37,9 +37,9 @@ AuthCommand authCommand(SaslMechanism mechanism, const QByteArray &response);
 // other code say the server could not take the login for a reason of its own.
 bool refusalMayBeTheToken(QByteArrayView status);
 
-// What the client answers to a challenge after the response, which only ever says the token was refused: for
-// OAUTHBEARER a lone ^A (RFC 7628 §3.2.3), for XOAUTH2 an empty line. The server then
-// answers "-ERR".
+// What the client answers to a challenge after the response, which only ever says the token
+// was refused: for OAUTHBEARER a lone ^A (RFC 7628 §3.2.3), for XOAUTH2 an empty line. The
+// server then answers "-ERR".
 QByteArray challengeAnswer(SaslMechanism mechanism);
 
 } // namespace lum

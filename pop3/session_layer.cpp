@@ -199,13 +199,13 @@ void Pop3Engine::subSend(const QString &command, ReplyReader::Framing framing, q
 {
     if (!open_ || tls_ == TlsStep::Handshake)
         return; // not sent, so not logged either; nothing goes out during a handshake
-    if (command.contains(QLatin1String("PASS")))
-        appendLog(passMask);
-    else if (command.startsWith(QLatin1String("AUTH ")))
+    if (command.startsWith(QLatin1String("AUTH ")))
         appendLog(encodeCp932(command.section(u' ', 0, 1).trimmed()),
                   command.count(u' ') > 1 ? QByteArrayView(authMask) : QByteArrayView("\r\n"));
     else if (step_ == dialogue::authSent)
         appendLog(authMask.sliced(1)); // a SASL response: the token, or the answer to its refusal
+    else if (command.contains(QLatin1String("PASS")))
+        appendLog(passMask);
     else
         appendLog(encodeCp932(command), "\r\n");
     reader_.expect(framing, maxReply);
