@@ -23,6 +23,8 @@ void SignInRun::start()
     name_ = visibleText(a.aname);
     if (storedAuthMode(store_, account_) != AuthMode::OAuth)
         return fail(QStringLiteral("このｱｶｳﾝﾄは OAuth 2.0 でサインインする設定ではありません"));
+    if (storedSslMode(store_, account_) == SslMode::None)
+        return fail(oauthNeedsEncryption(name_)); // the token would later go out in clear
     const auto port = storedPort(store_, account_);
     if (!port)
         return fail(QStringLiteral("ﾎﾟｰﾄ番号が正しくありません"));

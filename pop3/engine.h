@@ -32,8 +32,10 @@
 // account is told why and skipped: no session ever logs in with an empty or old password.
 // An account that signs in with OAuth 2.0 ("Authmode" 1) asks the TokenSource for an access
 // token the same way, always sends CAPA, and logs in with "AUTH OAUTHBEARER" or "AUTH
-// XOAUTH2" instead of USER and PASS. A refused token is renewed once, on a new connection;
-// refused again, or with no renewal to be had, the account needs the user to sign in anew.
+// XOAUTH2" instead of USER and PASS; without encryption ("Sslmode" 0) it is skipped before
+// a token is asked for. A token refused with [AUTH] or no response code is renewed once, on
+// a new connection; refused again, or with no renewal to be had, the account needs the user
+// to sign in anew. Other codes ([IN-USE], [SYS/TEMP], ...) show the server's text.
 
 #include "decode/mail_table.h"
 #include "decode/summary.h"
@@ -151,6 +153,7 @@ private:
     QByteArray pin() const;
     void sessionReply(const ReplyReader::Reply &reply);
     bool refusalIsAnAnswer() const;
+    static QString refusalText(const ReplyReader::Reply &reply);
     void subSend(const QString &command,
                  ReplyReader::Framing framing = ReplyReader::Framing::StatusLine,
                  qsizetype maxReply = ReplyReader::maxHeaderReply);
@@ -163,6 +166,7 @@ private:
     void requestToken(bool renew);
     void sendAuth();
     void authAnswered(const ReplyReader::Reply &reply);
+    void authRefused(const ReplyReader::Reply &reply);
     void tokenRefused();
     QString signInNeeded() const;
     void sessionStep(const ReplyReader::Reply &reply);
@@ -305,6 +309,7 @@ private:
     bool tokenRenewed_ = false;   // this account's token was renewed after a refusal
     SaslMechanism mechanism_ = SaslMechanism::XOAuth2;
     int afterAuth_ = 0;           // the step USER would have left the session at
+    QByteArray authResponse_;     // the SASL response awaiting the server's "+ ", if any
 
     bool pauseAtEnd_ = true;
     bool reportAll_ = false;

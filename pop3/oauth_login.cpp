@@ -4,6 +4,8 @@
 
 #include "platform/codepage.h"
 
+#include <utility>
+
 namespace lum {
 
 void Pop3Engine::requestToken(bool renew)
@@ -49,8 +51,10 @@ void Pop3Engine::sendAuth()
 {
     mechanism_ = chooseMechanism(caps_);
     const int step = step_;
-    subSend(QString::fromLatin1(authCommand(mechanism_, account_.uname, host_, port_, account_.passw)),
-            ReplyReader::Framing::Sasl);
+    const AuthCommand auth = authCommand(
+        mechanism_, initialResponse(mechanism_, account_.uname, host_, port_, account_.passw));
+    subSend(QString::fromLatin1(auth.line), ReplyReader::Framing::Sasl);
+    authResponse_ = auth.response;
     step_ = dialogue::authSent;
     afterAuth_ = step;
 }
@@ -58,19 +62,32 @@ void Pop3Engine::sendAuth()
 void Pop3Engine::authAnswered(const ReplyReader::Reply &reply)
 {
     if (reply.challenge) {
-        // The token was refused; the mechanism wants an answer before its "-ERR".
         appendLog(reply.status);
-        subSend(QString::fromLatin1(challengeAnswer(mechanism_)), ReplyReader::Framing::Sasl);
+        // Before the response the server's "+ " asks for it; after it, the token was refused
+        // and the mechanism wants an answer before its "-ERR".
+        const QByteArray answer =
+            authResponse_.isEmpty() ? challengeAnswer(mechanism_) : std::exchange(authResponse_, {});
+        subSend(QString::fromLatin1(answer), ReplyReader::Framing::Sasl);
         return;
     }
     if (!reply.positive) {
-        tokenRefused();
+        authRefused(reply);
         return;
     }
     step_ = afterAuth_;
     sessionStep(reply); // as the answer to USER: PASS is not sent
     if (step_ == 3)
         sessionStep(reply); // as the answer to PASS
+}
+
+// A mailbox in use, a server busy or a login too soon says nothing of the token: the
+// server's own words, as for a refused PASS, and no new token.
+void Pop3Engine::authRefused(const ReplyReader::Reply &reply)
+{
+    if (refusalMayBeTheToken(reply.status))
+        tokenRefused();
+    else
+        sessionError(refusalText(reply));
 }
 
 // The first refusal may be an access token revoked before its time: a new one is asked for

@@ -1,5 +1,7 @@
 #include "pop3/sasl.h"
 
+#include <algorithm>
+
 namespace lum {
 
 namespace {
@@ -26,8 +28,8 @@ QByteArray mechanismName(SaslMechanism mechanism)
     return mechanism == SaslMechanism::OAuthBearer ? "OAUTHBEARER" : "XOAUTH2";
 }
 
-QByteArray authCommand(SaslMechanism mechanism, const QString &user, const QString &host, quint16 port,
-                       const QString &token)
+QByteArray initialResponse(SaslMechanism mechanism, const QString &user, const QString &host, quint16 port,
+                           const QString &token)
 {
     const QByteArray bearer = "auth=Bearer " + token.toUtf8() + "\x01\x01";
     QByteArray response;
@@ -37,7 +39,25 @@ QByteArray authCommand(SaslMechanism mechanism, const QString &user, const QStri
     } else {
         response = "user=" + user.toUtf8() + '\x01' + bearer;
     }
-    return "AUTH " + mechanismName(mechanism) + ' ' + response.toBase64() + "\r\n";
+    return response.toBase64();
+}
+
+AuthCommand authCommand(SaslMechanism mechanism, const QByteArray &response)
+{
+    constexpr qsizetype maxLine = 255; // octets, CR LF included
+    const QByteArray name = "AUTH " + mechanismName(mechanism);
+    if (name.size() + 1 + response.size() + 2 <= maxLine)
+        return {name + ' ' + response + "\r\n", {}};
+    return {name + "\r\n", response + "\r\n"};
+}
+
+bool refusalMayBeTheToken(QByteArrayView status)
+{
+    QByteArrayView text = status.sliced(std::min<qsizetype>(status.size(), 4)).trimmed(); // after "-ERR"
+    if (!text.startsWith('['))
+        return true;
+    const qsizetype end = text.indexOf(']');
+    return end > 0 && text.sliced(1, end - 1).compare("AUTH", Qt::CaseInsensitive) == 0;
 }
 
 QByteArray challengeAnswer(SaslMechanism mechanism)

@@ -81,6 +81,9 @@ QString Pop3Engine::accountProblem(quint16 &port, SslMode &mode) const
             + store_.readSetting(numbered(key::portno, index_), QString());
     }
     port = *p;
+    // A bearer token is as good as a password to whoever reads it (RFC 6750 §5.3).
+    if (mode == SslMode::None && storedAuthMode(store_, index_) == AuthMode::OAuth)
+        return oauthNeedsEncryption(account_.aname);
     // A line break would end the command early and let the rest reach the server as a
     // command of its own (RFC 1939 §3: commands are lines); NUL cuts it on many servers.
     if (breaksCommandLine(account_.uname) || breaksCommandLine(account_.passw))
@@ -196,10 +199,13 @@ void Pop3Engine::subSend(const QString &command, ReplyReader::Framing framing, q
 {
     if (!open_ || tls_ == TlsStep::Handshake)
         return; // not sent, so not logged either; nothing goes out during a handshake
-    if (command.contains(QLatin1String("PASS")))
+    if (command.startsWith(QLatin1String("AUTH ")))
+        appendLog(encodeCp932(command.section(u' ', 0, 1).trimmed()),
+                  command.count(u' ') > 1 ? QByteArrayView(authMask) : QByteArrayView("\r\n"));
+    else if (step_ == dialogue::authSent)
+        appendLog(authMask.sliced(1)); // a SASL response: the token, or the answer to its refusal
+    else if (command.contains(QLatin1String("PASS")))
         appendLog(passMask);
-    else if (command.startsWith(QLatin1String("AUTH ")))
-        appendLog(encodeCp932(command.section(u' ', 0, 1)), authMask);
     else
         appendLog(encodeCp932(command), "\r\n");
     reader_.expect(framing, maxReply);
@@ -261,6 +267,7 @@ void Pop3Engine::dropConnection()
     awaitedPassword_ = 0;
     awaitedToken_ = 0;
     account_.passw.clear();
+    authResponse_.clear();
 }
 
 // A session's end stops its time-out before anything else happens: a message shown next
@@ -403,10 +410,7 @@ void Pop3Engine::dispatch(const ReplyReader::Reply &reply)
         return;
     }
     if (!reply.positive && !refusalIsAnAnswer()) {
-        // The server's text after "-ERR", blank and line end included; a bare "-ERR" still
-        // says what happened.
-        const QString text = decodeCp932(QByteArrayView(reply.status).sliced(4));
-        sessionError(text.trimmed().isEmpty() ? QStringLiteral("ｻｰﾊﾞｰに拒否されました") : text);
+        sessionError(refusalText(reply));
         return;
     }
     if (sslmode_ == SslMode::Stls && tls_ == TlsStep::Plain) {
@@ -416,6 +420,14 @@ void Pop3Engine::dispatch(const ReplyReader::Reply &reply)
         return;
     }
     sessionReply(reply);
+}
+
+// The server's text after "-ERR", blank and line end included; a bare "-ERR" still says
+// what happened.
+QString Pop3Engine::refusalText(const ReplyReader::Reply &reply)
+{
+    const QString text = decodeCp932(QByteArrayView(reply.status).sliced(4));
+    return text.trimmed().isEmpty() ? QStringLiteral("ｻｰﾊﾞｰに拒否されました") : text;
 }
 
 // Replies whose "-ERR" is news rather than a failure: no capabilities, no unique ids, a

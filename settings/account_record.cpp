@@ -106,6 +106,11 @@ std::optional<AuthMode> storedAuthMode(const SettingsStore &store, int n)
     return std::nullopt;
 }
 
+QString oauthNeedsEncryption(const QString &accountName)
+{
+    return QStringLiteral("OAuth 2.0 には暗号化(SSL/TLS か STARTTLS)が必要です (") + accountName + u')';
+}
+
 QString oauthKeyringKey(const QString &host, quint16 port, const QString &user)
 {
     return QStringLiteral("oauth:") + keyringKey(host, port, user);

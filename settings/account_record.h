@@ -41,6 +41,10 @@ enum class AuthMode : qint16 {
     OAuth = 1,    // SASL XOAUTH2 or OAUTHBEARER with an OAuth 2.0 access token
 };
 
+// Why an OAuth account without encryption ("Sslmode" 0) is neither checked nor signed in:
+// its access token would cross the network in clear. One text for every program.
+QString oauthNeedsEncryption(const QString &accountName);
+
 // The OAuth 2.0 client of an account. None of it is a token: the refresh token lives in the
 // keyring only, under oauthKeyringKey().
 struct OAuthSettings {

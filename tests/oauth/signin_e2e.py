@@ -2,7 +2,8 @@
 """lumcheck --signin against the test OAuth provider, with a private keyring and the test
 browser behind xdg-open: one row per outcome. Only a successful sign-in leaves a refresh
 token in the keyring. Then checks against a private Dovecot (needs root) that takes the
-provider's access tokens: account 1 signs in by OAuth, account 2 by password.
+provider's access tokens: account 1 signs in by OAuth over POP3S, account 2 by password.
+An account without encryption is refused before the browser opens.
 
 usage: signin_e2e.py LUMCHECK
 """
@@ -17,7 +18,7 @@ import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
-from dovecot import Dovecot, jis_word, message  # noqa: E402
+from dovecot import Dovecot, jis_word, message, self_signed  # noqa: E402
 from keyring import PrivateKeyring  # noqa: E402
 from lumstore import account, write_store  # noqa: E402
 from oauth_server import OAuthServer  # noqa: E402
@@ -30,6 +31,7 @@ ROWS = [
     ("access_denied", "access_denied", "ok", 1, "鍵: プロバイダーがサインインを拒否しました: access_denied"),
     ("error_page", "error_page", "ok", 1, "鍵: サインインがタイムアウトしました (3秒)"),
     ("garbage_token", "ok", "garbage", 1, "鍵: トークンの応答を読めません: JSON ではありません"),
+    ("plain", "ok", "ok", 1, "鍵: OAuth 2.0 には暗号化(SSL/TLS か STARTTLS)が必要です (鍵)"),
 ]
 
 
@@ -66,8 +68,9 @@ def check_after_signin(run, server):
         return ["--signin ended with %d: %s%s" % (signin.returncode, signin.stdout, signin.stderr)]
     check = run("--log")
     problems = listed(check, [1, 2]) + (["stderr: " + check.stderr] if check.stderr else [])
-    if not re.search(r"AUTH (OAUTHBEARER|XOAUTH2) \*+\r?$", check.stdout, re.M):
-        problems.append("no masked AUTH in the log")
+    # A token as long as the providers' does not fit on the AUTH line: it answers the "+ ".
+    if not re.search(r"^AUTH OAUTHBEARER\r?\n\+ *\r?\n\*+\r?$", check.stdout, re.M):
+        problems.append("no AUTH with the masked response after it in the log")
     if any(token in check.stdout for token in server.access):
         problems.append("an access token in the log")
     return problems
@@ -80,8 +83,9 @@ def introspect(server, token):
 
 
 def token_expired(run, server):
-    """The access token runs out between two checks: each check gets a fresh one."""
-    server.access_lifetime = 2
+    """The access token runs out between two checks: each check gets a fresh one. The tokens
+    are short here, so that the response goes on the AUTH line."""
+    server.access_lifetime, server.access_length = 2, 40
     problems = []
     for turn in range(2):
         before = server.token_grants, server.introspections
@@ -109,7 +113,8 @@ DOVECOT_ROWS = [check_after_signin, token_expired, refresh_revoked]
 
 
 def dovecot_rows(lumcheck, server, keyring, home):
-    mail = Dovecot(oauth=server.url)
+    cert, key, pin = self_signed(home)
+    mail = Dovecot(tls=(cert, key), oauth=server.url)
     try:
         mail.add_user(server.user, "not-for-login")  # its maildir; it logs in by token
         mail.add_user("hanako", "hanako-pw")
@@ -117,9 +122,9 @@ def dovecot_rows(lumcheck, server, keyring, home):
             mail.deliver(user, message("sender@example.jp", jis_word(SUBJECTS[n]), "本文です。\n"))
         mail.start()
         config = os.path.join(home, "config-dovecot")
-        write_store(config, ["accountno=2"] + oauth_account(server, mail.port, server.user)
+        write_store(config, ["accountno=2"] + oauth_account(server, mail.tls_port, server.user, pin)
                     + account(2, "花子", mail.port, "hanako", "hanako-pw", (0, 0xFFFFFF)))
-        server.authorize_mode, server.token_mode = "ok", "ok"
+        server.authorize_mode, server.token_mode, server.access_length = "ok", "ok", 1500
         failed = 0
         for row in DOVECOT_ROWS:
             problems = row(lambda *args: run_lumcheck(lumcheck, keyring, config, *args), server)
@@ -132,9 +137,10 @@ def dovecot_rows(lumcheck, server, keyring, home):
         mail.stop()
 
 
-def oauth_account(server, port, user):
-    """Account 1, "鍵", signing in at the test provider."""
+def oauth_account(server, port, user, pin="", sslmode=1):
+    """Account 1, "鍵", signing in at the test provider; over POP3S trusting the certificate pin."""
     return ["Aname1=鍵", "Hname1=127.0.0.1", "Portno1=%d" % port, "Uname1=" + user, "Check1=1", "Authmode1=1",
+            "Sslmode1=%d" % sslmode, "Sslpin1=" + pin,
             "Oauthprov1=custom", "Oauthauth1=%s/authorize" % server.url, "Oauthtoken1=%s/token" % server.url,
             "Oauthscope1=pop", "Oauthclient1=lumora-test"]
 
@@ -143,15 +149,15 @@ def run_row(lumcheck, server, keyring, home, row):
     name, authorize_mode, token_mode, code, said = row
     server.authorize_mode, server.token_mode = authorize_mode, token_mode
     config = os.path.join(home, "config-" + name)
-    write_store(config, ["accountno=1"] + oauth_account(server, 995, name))
+    write_store(config, ["accountno=1"] + oauth_account(server, 995, name, sslmode=0 if name == "plain" else 1))
     run = run_lumcheck(lumcheck, keyring, config, "--signin", "1")
     output = run.stdout if code == 0 else run.stderr
     stored = keyring.lookup("oauth:%s@127.0.0.1:995" % name)
     problems = []
     if run.returncode != code or said not in output:
         problems.append("ended with %d: %s%s" % (run.returncode, run.stdout, run.stderr))
-    if "/authorize?" not in run.stdout:
-        problems.append("no URL printed")
+    if ("/authorize?" in run.stdout) != (name != "plain"):
+        problems.append("the URL printed or not printed wrongly")
     if (code == 0) != (stored in server.refresh):
         problems.append("keyring holds %r" % stored)
     return problems

@@ -5,7 +5,8 @@ program: it prints its port on the first line of stdout and serves until stdin c
 
 Steering: the attributes authorize_mode ("ok", "wrong_state", "access_denied", "error_page"),
 token_mode ("ok", "garbage", "redirect", "huge": 100 KiB of JSON, "rotate": a new refresh token
-for each refresh, the old one no longer taken), access_lifetime (seconds); revoke() makes
+for each refresh, the old one no longer taken), access_lifetime (seconds), access_length
+(characters of an access token; the providers' are 1,000 to 2,500); revoke() makes
 every token given so far invalid, grant() gives a refresh token as a sign-in would. From
 another process: POST /control/mode?authorize=...&token=...&lifetime=..., POST
 /control/revoke, POST /control/grant ({"refresh_token": ...}), GET /control/counts (JSON of
@@ -34,6 +35,7 @@ class OAuthServer:
     def __init__(self, client_id="lumora-test", client_secret="", user="taro@example.jp"):
         self.client_id, self.client_secret, self.user = client_id, client_secret, user
         self.authorize_mode, self.token_mode, self.access_lifetime = "ok", "ok", 60
+        self.access_length = 32
         self.token_grants = self.introspections = 0
         self.codes = {}  # code -> (challenge, redirect_uri)
         self.access = {}  # access token -> expiry (time.monotonic)
@@ -148,7 +150,8 @@ class OAuthServer:
                 self.refresh.discard(f.pop("refresh_token"))
         else:
             return self.json(req, 400, {"error": "unsupported_grant_type"})
-        access, refresh = secrets.token_urlsafe(24), f.get("refresh_token") or secrets.token_urlsafe(24)
+        access = secrets.token_urlsafe(self.access_length)[:self.access_length]
+        refresh = f.get("refresh_token") or secrets.token_urlsafe(24)
         self.access[access] = time.monotonic() + self.access_lifetime
         self.refresh.add(refresh)
         self.token_grants += 1
