@@ -40,6 +40,9 @@ struct OAuthPreset;
 struct PasswordPlaced;
 class ColorField;
 
+// Why OK refuses an OAuth 2.0 account without encryption: its token would go in the clear.
+QString oauthNeedsTls(const QString &account);
+
 class AccountForm : public QDialog {
     Q_OBJECT
 public:

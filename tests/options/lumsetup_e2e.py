@@ -227,7 +227,7 @@ def main():
             keys(env, "Return")
 
             wait_gone(env, "ｱｶｳﾝﾄ", "the account dialog did not close")
-            if keyring.lookup("taro@localhost:%d" % port) != "abc":
+            if keyring.lookup("password:taro@localhost:%d" % port) != "abc":
                 fail("the keyring does not hold the password")
 
             def edit(reach, *steps):
@@ -242,8 +242,8 @@ def main():
                 return form
 
             def item_moves(user, password, others):
-                wait_until(lambda: keyring.lookup("%s@localhost:%d" % (user, port)) == password
-                           and not any(keyring.lookup("%s@localhost:%d" % (o, port)) for o in others),
+                wait_until(lambda: keyring.lookup("password:%s@localhost:%d" % (user, port)) == password
+                           and not any(keyring.lookup("password:%s@localhost:%d" % (o, port)) for o in others),
                            "the keyring item of %s does not read %r" % (user, password))
 
             # The item follows the user name.
@@ -286,10 +286,10 @@ def main():
             wait_until(lambda: provider.token_grants == 1, "the sign-in did not reach the token grant")
             keys(env, "Return")
             wait_gone(env, "ｱｶｳﾝﾄ", "the account dialog did not close after the sign-in")
-            token_key = "oauth:taro@example.jp@127.0.0.1:%d" % port
-            wait_until(lambda: keyring.lookup(token_key) in provider.refresh,
+            token_key = "oauth:taro%%40example.jp@127.0.0.1:%d" % port
+            wait_until(lambda: keyring.refresh_token(token_key) in provider.refresh,
                        "the keyring holds no refresh token the provider gave")
-            token = keyring.lookup(token_key)
+            token = keyring.refresh_token(token_key)
 
             focus(env, window)
             keys(env, "Return")  # OK of the options window
