@@ -275,8 +275,8 @@ def main():
             form = wait_for_window(env, "ｱｶｳﾝﾄ")
             focus(env, form)
             server_fields("127.0.0.1", "taro@example.jp")
-            # Password, keyring box, encryption (none: "確認" stays off), 認証 OAuth 2.0, その他.
-            keys(env, "Tab", "Tab", "Tab", "Tab", "Down", "Tab", "End", "Tab")
+            # Password, keyring box, encryption SSL/TLS (OAuth needs one), "確認", 認証 OAuth 2.0, その他.
+            keys(env, "Tab", "Tab", "Tab", "Down", "Tab", "Tab", "Down", "Tab", "End", "Tab")
             type_text(env, provider.url + "/authorize")
             keys(env, "Tab")
             type_text(env, provider.url + "/token")
@@ -303,7 +303,7 @@ def main():
             actual = read_store(store)
             # The OAuth account took the deleted one's place.
             expected = dict(expected_store(port, fingerprint), Aname1="taro@example.jp@127.0.0.1",
-                            Hname1="127.0.0.1", Uname1="taro@example.jp", Sslmode1="0",
+                            Hname1="127.0.0.1", Uname1="taro@example.jp", Sslmode1="1",
                             Sslpin1="", Pwstore1="0", Authmode1="1", Oauthprov1="custom",
                             Oauthauth1=provider.url + "/authorize", Oauthtoken1=provider.url + "/token",
                             Oauthclient1=provider.client_id)
