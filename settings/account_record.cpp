@@ -117,8 +117,9 @@ QString formerKeyringKey(const QString &key)
         return {};
     const QString kind = key.left(colon);
     const QString rest = QUrl::fromPercentEncoding(key.mid(colon + 1, at - colon - 1).toUtf8()) + key.mid(at);
+    // A password user "oauth:x" had the item of the OAuth account x: that one stays the token's.
     if (kind == QLatin1String("password"))
-        return rest;
+        return rest.startsWith(QLatin1String("oauth:")) ? QString() : rest;
     return kind == QLatin1String("oauth") ? QStringLiteral("oauth:") + rest : QString();
 }
 

@@ -97,7 +97,8 @@ std::optional<PasswordStore> storedPasswordStore(const SettingsStore &store, int
 QString keyringKey(const QString &host, quint16 port, const QString &user);
 
 // The name the item of key had before items were named by kind: "user@host:port" for a password,
-// "oauth:user@host:port" for a refresh token, the user name as it is.
+// "oauth:user@host:port" for a refresh token, the user name as it is; empty for a password
+// whose former name was that of a refresh token.
 QString formerKeyringKey(const QString &key);
 
 // How account n signs in: Password when "Authmode" is missing, the stored mode when it is

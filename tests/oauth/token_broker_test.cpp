@@ -1,4 +1,5 @@
 #include "oauth/token_broker.h"
+#include "settings/account_record.h"
 #include "tests/oauth/test_provider.h"
 
 #include <QCoreApplication>
@@ -34,7 +35,7 @@ struct MemoryKeyring : Keyring {
 struct BrokerCase {
     const char *name;
     // "live": a refresh token the provider takes, "dead": one it doesn't, "elsewhere": a live one
-    // of another endpoint, "": none
+    // of another endpoint, "former": a live one under the item's former name, "": none
     const char *stored;
     const char *tokenMode; // of the test provider
     int second;            // a second request: -1 none, 0 after the first, 1 with renew, 2 at once
@@ -54,7 +55,9 @@ TEST_P(TokenBrokerTable, Answers)
     control(QStringLiteral("/control/mode?token=") + QLatin1String(c.tokenMode));
     const int grantsBefore = control(QStringLiteral("/control/counts"))[QLatin1String("token_grants")].toInt();
     MemoryKeyring keyring;
-    const QString key = QStringLiteral("oauth:taro@127.0.0.1:995");
+    const QString key = QStringLiteral("oauth:taro%40example.jp@127.0.0.1:995");
+    if (QByteArray(c.stored) == "former")
+        keyring.items[formerKeyringKey(key)] = control(QStringLiteral("/control/grant"))[QLatin1String("refresh_token")].toString();
     if (QByteArray(c.stored) == "live")
         keyring.items[key] = control(QStringLiteral("/control/grant"))[QLatin1String("refresh_token")].toString();
     else if (QByteArray(c.stored) == "dead")
@@ -85,8 +88,10 @@ TEST_P(TokenBrokerTable, Answers)
     EXPECT_EQ(last.signInNeeded, c.signInNeeded);
     EXPECT_EQ(last.reason, QString::fromUtf8(c.reason));
     EXPECT_EQ(control(QStringLiteral("/control/counts"))[QLatin1String("token_grants")].toInt() - grantsBefore, c.grants);
-    if (last.ok) // a bare token of an older version, or a rotated one, is kept with its endpoint
+    if (last.ok) { // a bare token of an older version, or a rotated one, is kept with its endpoint
         EXPECT_EQ(storedToken(keyring.items[key]).tokenUrl, client.tokenUrl);
+        EXPECT_FALSE(keyring.items.contains(formerKeyringKey(key)));
+    }
 }
 
 // lumwatchd and lumcheck renew one account at once at a provider that takes each refresh
@@ -118,6 +123,7 @@ INSTANTIATE_TEST_SUITE_P(
         BrokerCase{"kept_until_it_expires", "live", "ok", 0, true, false, "", 1},
         BrokerCase{"renew_fetches_another", "live", "ok", 1, true, false, "", 2},
         BrokerCase{"one_renewal_for_two_requests", "live", "ok", 2, true, false, "", 1},
+        BrokerCase{"former_item_name_moves", "former", "ok", -1, true, false, "", 1},
         BrokerCase{"rotated_refresh_token_is_kept", "live", "rotate", 1, true, false, "", 2},
         BrokerCase{"other_endpoint_gets_no_request", "elsewhere", "ok", -1, false, true,
                    "サインインし直してください (リフレッシュトークンは別のトークン URL かクライアント ID に発行されたものです)", 0},
