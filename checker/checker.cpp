@@ -39,7 +39,11 @@ Checker::Checker(SettingsStore &store, QString optionsPath, CheckerPlatform plat
       optionsProgram_(std::move(optionsPath)), transport_(&engine_),
       timers_([this](TimerId id) { engine_.timerTick(id); }),
       engine_(opt_, store_, table_, transport_, timers_, *this),
-      passwords_(*platform_.keyring, engine_), broker_(*platform_.keyring, network_), tokens_(broker_, engine_),
+      passwords_(*platform_.keyring, engine_), broker_(*platform_.keyring, network_),
+      tokens_(broker_, engine_, opt_,
+              [this](const QString &message) {
+                  showBox(form_.get(), QMessageBox::Warning, QStringLiteral("Lumora"), message);
+              }),
       blinkTimers_([this](BlinkTimer id) { notifier_.tick(id); }),
       notifier_(opt_, blinkTimers_, *platform_.led,
                 {[this](int op) { tray_.tuskicon(op); }, [this] { form_->showNormal(); form_->raise(); },

@@ -15,6 +15,7 @@ QMessageBox *showBox(QWidget *parent, QMessageBox::Icon icon, const QString &tit
     auto *box = new QMessageBox(icon, title.isEmpty() ? QStringLiteral(" ") : title, text,
                                 buttons, parent);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setTextFormat(Qt::PlainText); // a server's or a provider's words, never markup
     box->setWindowModality(Qt::NonModal);
     // Ctrl+C copies the text, so a message can be passed on as it stands.
     auto *copy = new QShortcut(QKeySequence::Copy, box);

@@ -52,7 +52,9 @@ private:
     KeyringPasswords passwords_{keyring_, engine_};
     QNetworkAccessManager network_;
     TokenBroker broker_{keyring_, network_};
-    OAuthTokens tokens_{broker_, engine_};
+    OAuthTokens tokens_{broker_, engine_, opt_, [this](const QString &message) {
+        err_ << "lumcheck: " << message << Qt::endl;
+    }};
     Phase phase_ = Phase::Check;
     QByteArray log_;
     QTextStream out_;

@@ -34,6 +34,7 @@ void SignInRun::start()
     if (const QString why = keyring_.unavailableReason(); !why.isEmpty())
         return fail(why);
     key_ = oauthKeyringKey(a.hname, *port, a.uname);
+    client_ = client;
     signIn_ = new SignIn(client, network_, [this](const QUrl &url) {
         const QString text = url.toString(QUrl::FullyEncoded);
         out_ << "次の URL をブラウザーで開いてサインインしてください:\n" << text << Qt::endl;
@@ -55,12 +56,12 @@ void SignInRun::start()
 
 void SignInRun::signedIn(const SignInResult &result)
 {
-    storeRefreshToken(keyring_, key_, result.refreshToken, [this, user = result.userName](const QString &failure) {
+    storeRefreshToken(keyring_, key_, tokenFor(client_, result.refreshToken), [this, user = result.userName](const QString &failure) {
         if (!failure.isEmpty())
             return fail(failure);
         out_ << name_ << ": サインインしました";
         if (!user.isEmpty())
-            out_ << " (" << user << ")";
+            out_ << " (" << visibleText(user) << ")";
         out_ << "。リフレッシュトークンをキーリングの " << key_ << " に保存しました" << Qt::endl;
         QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
     });

@@ -27,6 +27,7 @@ private:
     int account_;
     QString name_;
     QString key_;
+    OAuthClient client_;
     QNetworkAccessManager network_;
     SignIn *signIn_ = nullptr;
     QTextStream out_;

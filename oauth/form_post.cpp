@@ -68,6 +68,9 @@ QPointer<QNetworkReply> postForm(QNetworkAccessManager &network, const QString &
     request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
     request.setTransferTimeout(tokenTransferTimeoutMs);
     QNetworkReply *reply = network.post(request, formBody(form));
+    // The transfer time-out counts from the last octet only; a server that trickles its
+    // reply is cut off here.
+    QTimer::singleShot(tokenTransferTimeoutMs, reply, [reply] { reply->abort(); });
     auto body = std::make_shared<QByteArray>();
     auto tooLarge = std::make_shared<bool>(false);
     QObject::connect(reply, &QNetworkReply::readyRead, reply, [reply, body, tooLarge] {

@@ -1,7 +1,8 @@
 #pragma once
 // One POST of a form to a token endpoint (application/x-www-form-urlencoded, RFC 6749
-// §4.1.3 and §6): the endpoint checked first, no redirects followed, the body bounded, a
-// transfer time-out. The answer always arrives later on the event loop, never during the call.
+// §4.1.3 and §6): the endpoint checked first, no redirects followed, the body bounded, and a
+// deadline of 30 s for the whole request. The answer always arrives later on the event loop,
+// never during the call.
 
 #include <QByteArray>
 #include <QNetworkAccessManager>

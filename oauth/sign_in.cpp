@@ -5,9 +5,9 @@
 #include "oauth/pkce.h"
 #include "oauth/token_reply.h"
 
+#include "oauth/loopback_redirect.h"
+
 #include <QNetworkReply>
-#include <QOAuth2AuthorizationCodeFlow>
-#include <QOAuthHttpServerReplyHandler>
 #include <QUrlQuery>
 
 namespace lum {
@@ -19,12 +19,6 @@ QString durationText(std::chrono::milliseconds d)
     if (d.count() % 60'000 == 0)
         return QStringLiteral("%1分").arg(d.count() / 60'000);
     return QStringLiteral("%1秒").arg((d.count() + 999) / 1000);
-}
-
-// A parameter of the redirect as the provider sent it, percent-decoding undone.
-QString parameter(const QVariantMap &data, const char *name)
-{
-    return QUrl::fromPercentEncoding(data.value(QLatin1String(name)).toString().toUtf8());
 }
 
 // An error code of the redirect (RFC 6749 §4.1.2.1): printable ASCII, bounded.
@@ -66,46 +60,17 @@ void SignIn::start()
             return;
         }
     }
-    handler_ = new QOAuthHttpServerReplyHandler(QHostAddress::LocalHost, 0, this);
-    if (!handler_->isListening()) {
+    verifier_ = newCodeVerifier();
+    state_ = QString::fromLatin1(newState());
+    listener_ = new LoopbackRedirect(
+        state_, QStringLiteral("Lumora: サインインの応答を受け取りました。このページを閉じてください。"), this);
+    if (!listener_->listen()) {
         QTimer::singleShot(0, this, [this] { fail(QStringLiteral("ループバック (127.0.0.1) で応答を待ち受けできません")); });
         return;
     }
-    handler_->setCallbackText(QStringLiteral("Lumora: サインインの応答を受け取りました。このページを閉じてください。"));
-    redirectUri_ = handler_->callback();
-
-    verifier_ = newCodeVerifier();
-    flow_ = new QOAuth2AuthorizationCodeFlow(&network_, this);
-    flow_->setAuthorizationUrl(QUrl(client_.authUrl.trimmed()));
-    flow_->setAccessTokenUrl(QUrl(client_.tokenUrl.trimmed()));
-    flow_->setClientIdentifier(client_.clientId);
-    flow_->setScope(client_.scope);
-    flow_->setState(QString::fromLatin1(newState()));
-    flow_->setReplyHandler(handler_);
-    const QByteArray challenge = codeChallengeS256(verifier_);
-    flow_->setModifyParametersFunction([challenge](QAbstractOAuth::Stage stage, QMultiMap<QString, QVariant> *p) {
-        if (stage == QAbstractOAuth::Stage::RequestingAuthorization) {
-            p->insert(QStringLiteral("code_challenge"), QString::fromLatin1(challenge));
-            p->insert(QStringLiteral("code_challenge_method"), QStringLiteral("S256"));
-        }
-    });
-    QUrl authorizeUrl;
-    const auto built = connect(flow_, &QAbstractOAuth::authorizeWithBrowser, this,
-                               [&authorizeUrl](const QUrl &url) { authorizeUrl = url; });
-    flow_->grant();
-    disconnect(built);
-    // The redirect is checked and the code traded here, where every failure has a message;
-    // the flow only builds the authorization URL.
-    disconnect(handler_, nullptr, flow_, nullptr);
-    // Taken up once the handler has answered the browser, so that the page arrives even when
-    // the program ends with the sign-in.
-    connect(handler_, &QAbstractOAuthReplyHandler::callbackReceived, this, &SignIn::callbackReceived,
-            Qt::QueuedConnection);
-    state_ = QUrlQuery(authorizeUrl).queryItemValue(QStringLiteral("state"), QUrl::FullyDecoded);
-    if (!authorizeUrl.isValid() || state_.isEmpty()) {
-        QTimer::singleShot(0, this, [this] { fail(QStringLiteral("サインインの URL を作れません")); });
-        return;
-    }
+    redirectUri_ = listener_->redirectUri();
+    connect(listener_, &LoopbackRedirect::answered, this, &SignIn::redirected);
+    const QUrl authorizeUrl = authorizationUrl();
     deadline_.start(timeout_);
     openUrl_(authorizeUrl);
 }
@@ -115,18 +80,43 @@ void SignIn::cancel()
     fail(QStringLiteral("サインインを取り消しました"));
 }
 
-void SignIn::callbackReceived(const QVariantMap &data)
+// The authorization endpoint with its own query kept and the request's parameters added.
+QUrl SignIn::authorizationUrl() const
 {
-    if (done_ || tokenRequest_ || data.isEmpty())
-        return; // a browser's other requests (the page icon) carry no parameters
-    if (data.contains(QStringLiteral("error")))
-        return fail(QStringLiteral("プロバイダーがサインインを拒否しました: ") + errorCode(parameter(data, "error")));
-    if (parameter(data, "state") != state_)
-        return fail(QStringLiteral("サインインの応答が正しくありません (state が一致しません)"));
-    const QString code = parameter(data, "code");
+    QUrl url(client_.authUrl.trimmed());
+    QUrlQuery query(url);
+    query.addQueryItem(QStringLiteral("response_type"), QStringLiteral("code"));
+    query.addQueryItem(QStringLiteral("client_id"), client_.clientId);
+    query.addQueryItem(QStringLiteral("redirect_uri"), redirectUri_);
+    if (!client_.scope.isEmpty())
+        query.addQueryItem(QStringLiteral("scope"), client_.scope);
+    query.addQueryItem(QStringLiteral("state"), state_);
+    query.addQueryItem(QStringLiteral("code_challenge"), QString::fromLatin1(codeChallengeS256(verifier_)));
+    query.addQueryItem(QStringLiteral("code_challenge_method"), QStringLiteral("S256"));
+    // Every value percent-encoded, '+' and '&' included, so that none is read as another.
+    QString encoded;
+    for (const auto &[name, value] : query.queryItems(QUrl::FullyDecoded)) {
+        encoded += (encoded.isEmpty() ? QString() : QStringLiteral("&")) + QString::fromLatin1(QUrl::toPercentEncoding(name))
+            + u'=' + QString::fromLatin1(QUrl::toPercentEncoding(value));
+    }
+    url.setQuery(encoded, QUrl::StrictMode);
+    return url;
+}
+
+// The listener passes on only a redirect that carries this sign-in's state.
+void SignIn::redirected(const QUrlQuery &query)
+{
+    if (done_ || tokenRequest_)
+        return;
+    const auto value = [&query](const char *name) {
+        return query.queryItemValue(QLatin1String(name), QUrl::FullyDecoded);
+    };
+    if (query.hasQueryItem(QStringLiteral("error")))
+        return fail(QStringLiteral("プロバイダーがサインインを拒否しました: ") + errorCode(value("error")));
+    const QString code = value("code");
     if (code.isEmpty())
         return fail(QStringLiteral("サインインの応答が正しくありません (code がありません)"));
-    handler_->close();
+    listener_->close();
     requestToken(code);
 }
 
@@ -172,8 +162,8 @@ void SignIn::finish(SignInResult result)
         return;
     done_ = true;
     deadline_.stop();
-    if (handler_)
-        handler_->close();
+    if (listener_)
+        listener_->close();
     if (tokenRequest_)
         tokenRequest_->abort();
     emit finished(result);

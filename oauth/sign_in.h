@@ -3,7 +3,8 @@
 // (RFC 6749 §4.1) with PKCE S256 (RFC 7636) and a loopback redirect to
 // http://127.0.0.1:<a port chosen now>/ (RFC 8252 §7.3). The caller opens the URL it is
 // handed in a browser; the sign-in ends with exactly one finished(). Nothing is stored: on
-// success the caller keeps the refresh token (storeRefreshToken).
+// success the caller keeps the refresh token (storeRefreshToken). The authorization URL is
+// built here, with one code_challenge and the listener's own address as redirect_uri.
 
 #include "oauth/providers.h"
 
@@ -12,16 +13,16 @@
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
-#include <QVariantMap>
 
 #include <chrono>
 #include <functional>
 
-class QOAuth2AuthorizationCodeFlow;
-class QOAuthHttpServerReplyHandler;
 class QNetworkReply;
+class QUrlQuery;
 
 namespace lum {
+
+class LoopbackRedirect;
 
 struct SignInResult {
     bool ok = false;
@@ -51,7 +52,8 @@ signals:
     void finished(const lum::SignInResult &result);
 
 private:
-    void callbackReceived(const QVariantMap &data);
+    void redirected(const QUrlQuery &query);
+    QUrl authorizationUrl() const;
     void requestToken(const QString &code);
     void finish(SignInResult result);
     void fail(const QString &reason);
@@ -60,8 +62,7 @@ private:
     QNetworkAccessManager &network_;
     OpenUrl openUrl_;
     std::chrono::milliseconds timeout_ = std::chrono::minutes(5);
-    QOAuth2AuthorizationCodeFlow *flow_ = nullptr;
-    QOAuthHttpServerReplyHandler *handler_ = nullptr;
+    LoopbackRedirect *listener_ = nullptr;
     QByteArray verifier_;
     QString state_;
     QString redirectUri_;

@@ -1,21 +1,28 @@
 #include "oauth/token_broker.h"
 
 #include "oauth/form_post.h"
-#include "oauth/token_reply.h"
+#include "settings/account_record.h"
 
 #include <QTimer>
 
 namespace lum {
+
+namespace {
+
+const QString otherIssuer = QStringLiteral(
+    "サインインし直してください (リフレッシュトークンは別のトークン URL かクライアント ID に発行されたものです)");
+
+} // namespace
 
 qint64 keptMilliseconds(qint64 expiresIn)
 {
     return expiresIn > 120 ? (expiresIn - 60) * 1000 : expiresIn * 500;
 }
 
-void storeRefreshToken(Keyring &keyring, const QString &key, const QString &refreshToken,
+void storeRefreshToken(Keyring &keyring, const QString &key, const StoredToken &token,
                        std::function<void(const QString &failure)> done)
 {
-    keyring.write(key, refreshToken, [done = std::move(done)](const KeyringAnswer &a) {
+    keyring.write(key, keyringValue(token), [done = std::move(done)](const KeyringAnswer &a) {
         done(a.ok ? QString() : QStringLiteral("リフレッシュトークンをキーリングに保存できません: ") + a.reason);
     });
 }
@@ -41,48 +48,85 @@ void TokenBroker::accessToken(const OAuthClient &client, const QString &keyringK
     waiting.append(std::move(done));
     if (waiting.size() > 1)
         return; // the renewal under way answers this one too
-    keyring_.read(keyringKey, [this, alive = std::weak_ptr<int>(alive_), client, keyringKey](const KeyringAnswer &a) {
+    lockRenewal(keyringKey, [this, alive = std::weak_ptr<int>(alive_), client, keyringKey](
+                                std::shared_ptr<RenewalLock> lock, const QString &failure) {
         if (alive.expired())
             return;
-        if (a.ok && !a.password.isEmpty())
-            return refresh(client, keyringKey, a.password);
-        if (a.ok || a.missing)
-            return answer(keyringKey, TokenAnswer::refused(QStringLiteral("サインインしてください (リフレッシュトークンがキーリングにありません)"), true));
-        answer(keyringKey, TokenAnswer::refused(QStringLiteral("リフレッシュトークンを読めません: ") + a.reason));
+        if (!lock)
+            return answer(keyringKey, TokenAnswer::refused(failure));
+        Renewal r;
+        r.client = client;
+        r.key = keyringKey;
+        r.lock = std::move(lock);
+        readItem(std::move(r));
     });
 }
 
-void TokenBroker::refresh(const OAuthClient &client, const QString &keyringKey, const QString &refreshToken)
+// Read under the lock, so that a token another program renewed meanwhile is the one used.
+void TokenBroker::readItem(Renewal r)
 {
+    readMoving(keyring_, r.key, formerKeyringKey(r.key), [this, alive = std::weak_ptr<int>(alive_), r](const KeyringAnswer &a) mutable {
+        if (alive.expired())
+            return;
+        if (!a.ok && !a.missing)
+            return answer(r.key, TokenAnswer::refused(QStringLiteral("リフレッシュトークンを読めません: ") + a.reason));
+        const StoredToken stored = storedToken(a.ok ? a.password : QString());
+        if (r.retried && stored.refreshToken == r.stored.refreshToken)
+            return answer(r.key, TokenAnswer::refused(r.refusal.reason, true));
+        if (stored.refreshToken.isEmpty())
+            return answer(r.key, TokenAnswer::refused(QStringLiteral("サインインしてください (リフレッシュトークンがキーリングにありません)"), true));
+        if (!stored.issuedFor(r.client))
+            return answer(r.key, TokenAnswer::refused(otherIssuer, true));
+        r.stored = stored;
+        refresh(std::move(r));
+    });
+}
+
+void TokenBroker::refresh(Renewal r)
+{
+    const OAuthClient &client = r.client;
     FormFields form{{QStringLiteral("grant_type"), QStringLiteral("refresh_token")},
-                    {QStringLiteral("refresh_token"), refreshToken},
+                    {QStringLiteral("refresh_token"), r.stored.refreshToken},
                     {QStringLiteral("client_id"), client.clientId}};
     if (!client.clientSecret.isEmpty())
         form.append({QStringLiteral("client_secret"), client.clientSecret});
     if (!client.scope.isEmpty())
         form.append({QStringLiteral("scope"), client.scope});
-    postForm(network_, client.tokenUrl, form,
-             [this, alive = std::weak_ptr<int>(alive_), keyringKey, refreshToken](const HttpAnswer &http) {
+    postForm(network_, client.tokenUrl, form, [this, alive = std::weak_ptr<int>(alive_), r](const HttpAnswer &http) mutable {
         if (alive.expired())
             return;
         if (!http.failure.isEmpty())
-            return answer(keyringKey, TokenAnswer::refused(http.failure));
+            return answer(r.key, TokenAnswer::refused(http.failure));
         const TokenReply reply = readTokenReply(http.status, http.body);
-        if (!reply.ok)
-            return answer(keyringKey, TokenAnswer::refused(reply.reason, reply.signInNeeded));
-        kept_.insert(keyringKey, {reply.accessToken, QDeadlineTimer(keptMilliseconds(reply.expiresIn))});
-        const TokenAnswer ok = TokenAnswer::granted(reply.accessToken);
-        if (reply.refreshToken.isEmpty() || reply.refreshToken == refreshToken)
-            return answer(keyringKey, ok);
-        // A rotated refresh token replaces the old one, which the provider may no longer take.
-        storeRefreshToken(keyring_, keyringKey, reply.refreshToken,
-                          [this, alive = std::weak_ptr<int>(alive_), keyringKey, ok](const QString &failure) {
-            if (alive.expired())
-                return;
-            if (!failure.isEmpty())
-                qWarning("%s: %s", qPrintable(keyringKey), qPrintable(failure));
-            answer(keyringKey, ok);
-        });
+        if (reply.ok)
+            return granted(r, reply);
+        if (!reply.signInNeeded || r.retried)
+            return answer(r.key, TokenAnswer::refused(reply.reason, reply.signInNeeded));
+        // Perhaps a program that does not take the lock has rotated the token meanwhile.
+        r.retried = true;
+        r.refusal = reply;
+        readItem(std::move(r));
+    });
+}
+
+void TokenBroker::granted(const Renewal &r, const TokenReply &reply)
+{
+    kept_.insert(r.key, {reply.accessToken, QDeadlineTimer(keptMilliseconds(reply.expiresIn))});
+    const TokenAnswer ok = TokenAnswer::granted(reply.accessToken);
+    const bool rotated = !reply.refreshToken.isEmpty() && reply.refreshToken != r.stored.refreshToken;
+    if (!rotated && !r.stored.bare())
+        return answer(r.key, ok);
+    // A rotated refresh token replaces the old one, which the provider may no longer take; a
+    // bare one of an older version is bound to the endpoint it has just been taken by.
+    const StoredToken next = tokenFor(r.client, rotated ? reply.refreshToken : r.stored.refreshToken);
+    keyring_.write(r.key, keyringValue(next),
+                   [this, alive = std::weak_ptr<int>(alive_), r, ok, rotated](const KeyringAnswer &written) {
+        if (alive.expired())
+            return;
+        TokenAnswer a = ok;
+        if (rotated && !written.ok)
+            a.unsaved = written.reason;
+        answer(r.key, a); // the lock goes with r
     });
 }
 

@@ -86,8 +86,11 @@ TokenReply readTokenReply(int httpStatus, const QByteArray &body)
     if (!expires.isUndefined()) {
         if (!expires.isDouble())
             return refused(QStringLiteral("expires_in が数ではありません"));
-        r.expiresIn = qMax<qint64>(0, qint64(expires.toDouble()));
+        r.expiresIn = qint64(qBound(0.0, expires.toDouble(), double(maxExpiresIn)));
     }
+    const QJsonValue type = o.value(QLatin1String("token_type"));
+    if (!type.isUndefined() && type.toString().compare(QLatin1String("Bearer"), Qt::CaseInsensitive) != 0)
+        return refused(QStringLiteral("token_type が Bearer ではありません"));
     const QJsonValue refresh = o.value(QLatin1String("refresh_token"));
     if (!refresh.isUndefined() && !refresh.isString())
         return refused(QStringLiteral("refresh_token が文字列ではありません"));

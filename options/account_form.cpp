@@ -5,6 +5,7 @@
 #include "options/form_values.h"
 #include "options/password_place.h"
 #include "options/sign_in_group.h"
+#include "oauth/account_client.h"
 #include "platform/color_ref.h"
 
 #include <QCheckBox>
@@ -30,6 +31,14 @@ QLineEdit *lineEdit(QWidget *parent, const char *name, const QString &tip)
     edit->setObjectName(QString::fromLatin1(name));
     edit->setToolTip(tip);
     return edit;
+}
+
+// Whether a refresh token issued to the client of was may be sent with the client of next.
+bool sameIssuer(const OAuthSettings &was, const OAuthSettings &next)
+{
+    const OAuthClient a = clientOf(was), b = clientOf(next);
+    return was.provider == next.provider && a.authUrl == b.authUrl && a.tokenUrl == b.tokenUrl
+        && a.clientId == b.clientId && a.clientSecret == b.clientSecret;
 }
 
 } // namespace
@@ -105,6 +114,7 @@ void AccountForm::createKeyringBox(QFormLayout *form)
     pwstore_ = new QCheckBox(QStringLiteral("パスワードをキーリングに保存する"), this);
     pwstore_->setObjectName(QStringLiteral("Pwstore"));
     pwstoreReason_ = new QLabel(this);
+    pwstoreReason_->setTextFormat(Qt::PlainText);
     pwstoreReason_->setObjectName(QStringLiteral("PwstoreReason"));
     const QString reason = hooks_.keyring ? hooks_.keyring->unavailableReason()
                                           : QStringLiteral("キーリングを使えません");
@@ -333,6 +343,16 @@ void AccountForm::commit()
     a.pwstore = pwstore_->isChecked() ? PasswordStore::Keyring : PasswordStore::File;
     a.authmode = AuthMode(authmode_->currentIndex());
     a.oauth = signIn_->settings();
+    if (a.authmode == AuthMode::OAuth && a.sslmode == SslMode::None) {
+        hooks_.warn(this, QStringLiteral("Lumora"), oauthNeedsEncryption(a.aname));
+        return;
+    }
+    if (a.authmode == AuthMode::OAuth) {
+        // An account that signs in with a token keeps no password, in the file or the keyring.
+        a.passw.clear();
+        a.pwstore = PasswordStore::File;
+        return passwordPlaced(a, {true, {}, {}, {}, wasInKeyring_ ? oldKey_ : QString()});
+    }
 
     const PasswordPlan plan{wasInKeyring_, oldKey_, pwstore_->isChecked(), keyringKey(a.hname, a.portno, a.uname),
                             password_->text()};
@@ -369,6 +389,9 @@ void AccountForm::passwordPlaced(const AccountRecord &next, const PasswordPlaced
     if (next.authmode == AuthMode::OAuth) {
         plan.newKey = oauthKeyringKey(next.hname, next.portno, next.uname);
         plan.fresh = signIn_->freshToken();
+        // A refresh token goes to no other provider, endpoint or client than its own.
+        if (plan.fresh.isEmpty() && !sameIssuer(was.oauth, next.oauth))
+            plan.newKey.clear();
     }
     AccountRecord stored = next;
     stored.passw = placed.filePassword;

@@ -22,6 +22,7 @@ CertificateRow::CertificateRow(const DialogHooks &hooks, std::function<std::opti
     clear_->setToolTip(QStringLiteral("登録した証明書をやめて、認証局で確認します"));
     clear_->setAutoDefault(false);
     status_ = new QLabel(this);
+    status_->setTextFormat(Qt::PlainText);
     status_->setObjectName(QStringLiteral("CertStatus"));
     status_->setWordWrap(true);
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -14,7 +14,10 @@ DialogHooks standardDialogHooks()
     hooks.pickFile = &pickFile;
     hooks.pickColor = &pickColor;
     hooks.warn = [](QWidget *owner, const QString &title, const QString &text) {
-        QMessageBox::warning(owner, title, text, QMessageBox::Ok);
+        // A warning may quote a server or a provider: its text is never read as markup.
+        QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, owner);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
     };
     hooks.ask = [](QWidget *owner, const QString &title, const QString &text) {
         return QMessageBox::question(owner, title, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)

@@ -242,10 +242,23 @@ void OptionForm::removeItems(const QStringList &keys)
         removeItem(key);
 }
 
+// Whether a stored account names the keyring item key: identical accounts share one.
+bool OptionForm::itemInUse(const QString &key) const
+{
+    for (int n = 1; n <= editor_.accountCount(); ++n) {
+        AccountRecord a;
+        readAccount(store_, n, a);
+        if ((a.pwstore == PasswordStore::Keyring && key == keyringKey(a.hname, a.portno, a.uname))
+            || (a.authmode == AuthMode::OAuth && key == oauthKeyringKey(a.hname, a.portno, a.uname)))
+            return true;
+    }
+    return false;
+}
+
 // A keyring item no stored account names any more; its failure is told, nothing else.
 void OptionForm::removeItem(const QString &key)
 {
-    if (key.isEmpty() || !hooks_.keyring)
+    if (key.isEmpty() || !hooks_.keyring || itemInUse(key))
         return;
     QPointer<OptionForm> alive(this);
     hooks_.keyring->remove(key, [alive](const KeyringAnswer &a) {

@@ -60,6 +60,7 @@ private:
     void addAccount();
     void editAccount();
     void deleteAccount();
+    bool itemInUse(const QString &key) const;
     void removeItem(const QString &key);
     void removeItems(const QStringList &keys);
     bool storeWritable();

@@ -1,5 +1,7 @@
 #include "options/password_place.h"
 
+#include "settings/account_record.h"
+
 namespace lum {
 
 namespace {
@@ -32,7 +34,7 @@ void writeItem(Keyring &keyring, const PasswordPlan &plan, const QString &passwo
 // The password of the stored item, then next with it.
 void readItem(Keyring &keyring, const QString &key, std::function<void(const QString &)> next, Done done)
 {
-    keyring.read(key, [next, done](const KeyringAnswer &a) {
+    readMoving(keyring, key, formerKeyringKey(key), [next, done](const KeyringAnswer &a) {
         if (!a.ok)
             return done(failed(QStringLiteral("キーリングから読めませんでした: ") + a.reason));
         next(a.password);
@@ -86,7 +88,7 @@ void placeRefreshToken(Keyring &keyring, const TokenPlan &plan, Done done)
         return write(plan.fresh);
     if (plan.newKey.isEmpty() || placed.staleItem.isEmpty())
         return done(placed); // nothing to move; a token no account uses goes
-    keyring.read(plan.oldKey, [write, done](const KeyringAnswer &a) {
+    readMoving(keyring, plan.oldKey, formerKeyringKey(plan.oldKey), [write, done](const KeyringAnswer &a) {
         if (a.ok)
             return write(a.password);
         if (a.missing)

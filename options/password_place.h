@@ -35,7 +35,8 @@ void placePassword(Keyring &keyring, const PasswordPlan &plan,
 
 // Where OK puts an OAuth account's refresh token: a fresh one goes to newKey; a stored one
 // moves from oldKey when the server, port or user name changed. Either key may be empty (the
-// account did not, or no longer does, sign in with OAuth). As for passwords, the keyring is
+// account did not, or no longer does, sign in with OAuth, or its stored token belongs to a
+// provider, endpoint or client the account no longer uses). As for passwords, the keyring is
 // written before the record is stored.
 struct TokenPlan {
     QString oldKey;

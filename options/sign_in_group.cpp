@@ -2,6 +2,7 @@
 
 #include "oauth/account_client.h"
 #include "oauth/sign_in.h"
+#include "oauth/stored_token.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -58,6 +59,7 @@ SignInGroup::SignInGroup(const DialogHooks &hooks, QWidget *parent)
     state_ = new QLabel(this);
     state_->setObjectName(QStringLiteral("SignInState"));
     state_->setWordWrap(true);
+    state_->setTextFormat(Qt::PlainText); // may quote the provider
     auto *row = new QHBoxLayout;
     row->addWidget(signIn_);
     row->addWidget(state_, 1);
@@ -83,7 +85,7 @@ void SignInGroup::showSettings(const OAuthSettings &s, const QString &key)
     if (!signIn_->isEnabled() || key.isEmpty())
         return;
     QPointer<SignInGroup> alive(this);
-    hooks_.keyring->read(key, [alive](const KeyringAnswer &a) {
+    readMoving(*hooks_.keyring, key, formerKeyringKey(key), [alive](const KeyringAnswer &a) {
         if (alive && alive->freshToken_.isEmpty() && !alive->running_)
             alive->setState(a.ok ? QStringLiteral("サインイン済みです") : QStringLiteral("サインインしていません"));
     });
@@ -119,6 +121,7 @@ void SignInGroup::startOrCancel()
         return;
     }
     freshToken_.clear();
+    signingIn_ = client;
     running_ = new SignIn(client, network_, hooks_.openUrl, this);
     connect(running_, &SignIn::finished, this, &SignInGroup::finished);
     signIn_->setText(QStringLiteral("ｻｲﾝｲﾝを中止"));
@@ -135,7 +138,7 @@ void SignInGroup::finished(const SignInResult &r)
         setState(r.reason);
         return;
     }
-    freshToken_ = r.refreshToken;
+    freshToken_ = keyringValue(tokenFor(signingIn_, r.refreshToken));
     setState(r.userName.isEmpty() ? QStringLiteral("サインインしました。OKで保存します")
                                   : QStringLiteral("サインインしました (") + r.userName
                                         + QStringLiteral(")。OKで保存します"));

@@ -30,6 +30,7 @@ public:
     // The account's settings, and whether its keyring item (key) holds a refresh token.
     void showSettings(const OAuthSettings &settings, const QString &key);
     OAuthSettings settings() const;
+    // The keyring value of a refresh token from a sign-in since showSettings, else empty.
     QString freshToken() const { return freshToken_; }
 
 signals:
@@ -55,7 +56,8 @@ private:
     QPushButton *signIn_ = nullptr;
     QLabel *state_ = nullptr;
     QPointer<SignIn> running_;
-    QString freshToken_;
+    OAuthClient signingIn_;
+    QString freshToken_; // the keyring value of a sign-in's refresh token
 };
 
 } // namespace lum

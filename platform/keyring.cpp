@@ -80,6 +80,23 @@ void run(QKeychain::Job *job, const QString &key, Keyring::Done done)
 
 } // namespace
 
+void readMoving(Keyring &keyring, const QString &key, const QString &formerKey, Keyring::Done done)
+{
+    keyring.read(key, [&keyring, key, formerKey, done](const KeyringAnswer &a) {
+        if (!a.missing || formerKey.isEmpty())
+            return done(a);
+        keyring.read(formerKey, [&keyring, key, formerKey, done](const KeyringAnswer &former) {
+            if (!former.ok)
+                return done(former);
+            keyring.write(key, former.password, [&keyring, formerKey, former, done](const KeyringAnswer &w) {
+                if (!w.ok)
+                    return done(former); // used under its old name until it can be moved
+                keyring.remove(formerKey, [former, done](const KeyringAnswer &) { done(former); });
+            });
+        });
+    });
+}
+
 QString SecretServiceKeyring::unavailableReason() const
 {
     QDBusConnection bus = QDBusConnection::sessionBus();

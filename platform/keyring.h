@@ -29,6 +29,10 @@ public:
     virtual void remove(const QString &key, Done done) = 0;
 };
 
+// Reads the item key; when there is none, the item formerKey (an older name of the same item,
+// empty for none) is moved to key, and its password is the answer.
+void readMoving(Keyring &keyring, const QString &key, const QString &formerKey, Keyring::Done done);
+
 // The Secret Service through QtKeychain, never falling back to a file.
 class SecretServiceKeyring : public Keyring {
 public:

@@ -15,7 +15,7 @@ packages=(
   librsvg2-bin desktop-file-utils dpkg-dev
   sway waybar mako-notifier grim wtype dbus-user-session  # wayland_e2e: a headless sway desktop
   qtkeychain-qt6-dev gnome-keyring libsecret-tools  # passwords in the keyring; a real one in tests
-  qt6-networkauth-dev xdg-utils  # OAuth 2.0 sign-in: the loopback redirect, the user's browser
+  xdg-utils  # OAuth 2.0 sign-in: the user's browser
 )
 
 missing=()

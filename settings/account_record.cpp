@@ -5,6 +5,8 @@
 #include "settings/save_value.h"
 #include "settings/setting_keys.h"
 
+#include <QUrl>
+
 namespace lum {
 namespace {
 
@@ -91,9 +93,34 @@ std::optional<PasswordStore> storedPasswordStore(const SettingsStore &store, int
     return std::nullopt;
 }
 
+namespace {
+
+// The user name percent-encoded, so that it holds no '@' and the name is read back unambiguously.
+QString itemName(const char *kind, const QString &host, quint16 port, const QString &user)
+{
+    return QLatin1String(kind) + QString::fromLatin1(QUrl::toPercentEncoding(user)) + u'@' + host + u':'
+        + QString::number(port);
+}
+
+} // namespace
+
 QString keyringKey(const QString &host, quint16 port, const QString &user)
 {
-    return user + u'@' + host + u':' + QString::number(port);
+    return itemName("password:", host, port, user);
+}
+
+QString formerKeyringKey(const QString &key)
+{
+    const qsizetype colon = key.indexOf(u':');
+    const qsizetype at = key.indexOf(u'@');
+    if (colon < 0 || at < colon)
+        return {};
+    const QString kind = key.left(colon);
+    const QString rest = QUrl::fromPercentEncoding(key.mid(colon + 1, at - colon - 1).toUtf8()) + key.mid(at);
+    // A password user "oauth:x" had the item of the OAuth account x: that one stays the token's.
+    if (kind == QLatin1String("password"))
+        return rest.startsWith(QLatin1String("oauth:")) ? QString() : rest;
+    return kind == QLatin1String("oauth") ? QStringLiteral("oauth:") + rest : QString();
 }
 
 std::optional<AuthMode> storedAuthMode(const SettingsStore &store, int n)
@@ -113,7 +140,7 @@ QString oauthNeedsEncryption(const QString &accountName)
 
 QString oauthKeyringKey(const QString &host, quint16 port, const QString &user)
 {
-    return QStringLiteral("oauth:") + keyringKey(host, port, user);
+    return itemName("oauth:", host, port, user);
 }
 
 void writeAccount(SettingsStore &store, int n, const AccountRecord &r)

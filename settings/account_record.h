@@ -95,15 +95,22 @@ std::optional<SslMode> storedSslMode(const SettingsStore &store, int n);
 // when it is 0 or 1, else empty: such an account's password is looked for nowhere.
 std::optional<PasswordStore> storedPasswordStore(const SettingsStore &store, int n);
 
-// The name of an account's keyring item: "user@host:port". It names the account by what
-// it connects to, not by its number, so renumbering keeps it.
+// The name of an account's keyring item: "password:user@host:port", the user name
+// percent-encoded, so that no two different accounts share an item. It names the account by
+// what it connects to, not by its number, so renumbering keeps it; identical accounts share it.
 QString keyringKey(const QString &host, quint16 port, const QString &user);
+
+// The name the item of key had before items were named by kind: "user@host:port" for a password,
+// "oauth:user@host:port" for a refresh token, the user name as it is; empty for a password
+// whose former name was that of a refresh token.
+QString formerKeyringKey(const QString &key);
 
 // How account n signs in: Password when "Authmode" is missing, the stored mode when it is
 // 0 or 1, else empty: such an account is never visited.
 std::optional<AuthMode> storedAuthMode(const SettingsStore &store, int n);
 
-// The keyring item of an OAuth account's refresh token: "oauth:user@host:port".
+// The keyring item of an OAuth account's refresh token: "oauth:user@host:port", the user
+// name percent-encoded as for keyringKey.
 QString oauthKeyringKey(const QString &host, quint16 port, const QString &user);
 
 // "Sslpin" is read as stored, written as is (empty stays empty).

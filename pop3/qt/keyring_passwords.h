@@ -5,6 +5,7 @@
 
 #include "platform/keyring.h"
 #include "pop3/engine.h"
+#include "settings/account_record.h"
 
 #include <memory>
 
@@ -16,7 +17,7 @@ public:
 
     void requestPassword(quint64 request, const QString &key) override
     {
-        keyring_.read(key, [this, request, alive = std::weak_ptr<int>(alive_)](const KeyringAnswer &a) {
+        readMoving(keyring_, key, formerKeyringKey(key), [this, request, alive = std::weak_ptr<int>(alive_)](const KeyringAnswer &a) {
             if (alive.expired())
                 return;
             if (a.ok)

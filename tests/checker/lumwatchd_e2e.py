@@ -189,7 +189,7 @@ def keyring_account(x, bindir, home, server):
         env = keyring.env(env)
         subprocess.run([lumcheck, "--set-password", "1"], input="pw-t", text=True, env=env, check=True)
         with open(store, encoding="utf-8") as f:
-            if keyring.lookup("taro@127.0.0.1:%d" % server.port) != "pw-t" or scramble("pw-t").strip() in f.read():
+            if keyring.lookup("password:taro@127.0.0.1:%d" % server.port) != "pw-t" or scramble("pw-t").strip() in f.read():
                 raise Failure("the password is not in the keyring alone")
         run = subprocess.run([lumcheck], env=env, capture_output=True, text=True, timeout=DEADLINE)
         if not run.stdout.startswith("1\t1\t") or run.stderr:

@@ -27,7 +27,7 @@ from oauth_server import OAuthServer  # noqa: E402
 ROWS = [
     ("signed_in", "ok", "ok", 0, "鍵: サインインしました (taro@example.jp)。リフレッシュトークンをキーリングの "
                                  "oauth:signed_in@127.0.0.1:995 に保存しました"),
-    ("wrong_state", "wrong_state", "ok", 1, "鍵: サインインの応答が正しくありません (state が一致しません)"),
+    ("wrong_state", "wrong_state", "ok", 1, "鍵: サインインがタイムアウトしました (3秒)"),
     ("access_denied", "access_denied", "ok", 1, "鍵: プロバイダーがサインインを拒否しました: access_denied"),
     ("error_page", "error_page", "ok", 1, "鍵: サインインがタイムアウトしました (3秒)"),
     ("garbage_token", "ok", "garbage", 1, "鍵: トークンの応答を読めません: JSON ではありません"),
@@ -152,7 +152,7 @@ def run_row(lumcheck, server, keyring, home, row):
     write_store(config, ["accountno=1"] + oauth_account(server, 995, name, sslmode=0 if name == "plain" else 1))
     run = run_lumcheck(lumcheck, keyring, config, "--signin", "1")
     output = run.stdout if code == 0 else run.stderr
-    stored = keyring.lookup("oauth:%s@127.0.0.1:995" % name)
+    stored = keyring.refresh_token("oauth:%s@127.0.0.1:995" % name)
     problems = []
     if run.returncode != code or said not in output:
         problems.append("ended with %d: %s%s" % (run.returncode, run.stdout, run.stderr))

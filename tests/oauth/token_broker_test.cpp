@@ -1,4 +1,6 @@
 #include "oauth/token_broker.h"
+#include "settings/account_record.h"
+#include "tests/oauth/test_provider.h"
 
 #include <QCoreApplication>
 #include <QJsonDocument>
@@ -32,7 +34,9 @@ struct MemoryKeyring : Keyring {
 
 struct BrokerCase {
     const char *name;
-    const char *stored;    // "live": a refresh token the provider takes, "dead": one it doesn't, "": none
+    // "live": a refresh token the provider takes, "dead": one it doesn't, "elsewhere": a live one
+    // of another endpoint, "former": a live one under the item's former name, "": none
+    const char *stored;
     const char *tokenMode; // of the test provider
     int second;            // a second request: -1 none, 0 after the first, 1 with renew, 2 at once
     bool ok;
@@ -43,40 +47,7 @@ struct BrokerCase {
 
 void PrintTo(const BrokerCase &c, std::ostream *os) { *os << c.name; }
 
-class TokenBrokerTable : public testing::TestWithParam<BrokerCase> {
-protected:
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char name[] = "oauth_tests";
-        static char *argv[] = {name, nullptr};
-        if (!QCoreApplication::instance())
-            new QCoreApplication(argc, argv);
-        server = new QProcess;
-        server->start(QStringLiteral("python3"), {QStringLiteral(OAUTH_SERVER_PY)});
-        ASSERT_TRUE(server->waitForReadyRead(10000));
-        base = QStringLiteral("http://127.0.0.1:") + QString::fromLatin1(server->readLine().trimmed());
-    }
-    static void TearDownTestSuite()
-    {
-        server->closeWriteChannel(); // the provider ends with its standard input
-        server->waitForFinished(10000);
-        delete server;
-    }
-    QJsonObject control(const QString &path)
-    {
-        QNetworkReply *reply = path.startsWith(QLatin1String("/control/counts"))
-            ? network.get(QNetworkRequest(QUrl(base + path)))
-            : network.post(QNetworkRequest(QUrl(base + path)), QByteArray());
-        EXPECT_TRUE(QTest::qWaitFor([reply] { return reply->isFinished(); }, 10000));
-        reply->deleteLater();
-        return QJsonDocument::fromJson(reply->readAll()).object();
-    }
-
-    static inline QProcess *server = nullptr;
-    static inline QString base;
-    QNetworkAccessManager network;
-};
+class TokenBrokerTable : public TestProvider, public testing::WithParamInterface<BrokerCase> {};
 
 TEST_P(TokenBrokerTable, Answers)
 {
@@ -84,12 +55,18 @@ TEST_P(TokenBrokerTable, Answers)
     control(QStringLiteral("/control/mode?token=") + QLatin1String(c.tokenMode));
     const int grantsBefore = control(QStringLiteral("/control/counts"))[QLatin1String("token_grants")].toInt();
     MemoryKeyring keyring;
-    const QString key = QStringLiteral("oauth:taro@127.0.0.1:995");
+    const QString key = QStringLiteral("oauth:taro%40example.jp@127.0.0.1:995");
+    if (QByteArray(c.stored) == "former")
+        keyring.items[formerKeyringKey(key)] = control(QStringLiteral("/control/grant"))[QLatin1String("refresh_token")].toString();
     if (QByteArray(c.stored) == "live")
         keyring.items[key] = control(QStringLiteral("/control/grant"))[QLatin1String("refresh_token")].toString();
     else if (QByteArray(c.stored) == "dead")
         keyring.items[key] = QStringLiteral("revoked-long-ago");
     const OAuthClient client{{}, base + QStringLiteral("/token"), QStringLiteral("pop"), QStringLiteral("lumora-test"), {}};
+    if (QByteArray(c.stored) == "elsewhere") {
+        const QString live = control(QStringLiteral("/control/grant"))[QLatin1String("refresh_token")].toString();
+        keyring.items[key] = keyringValue({live, QStringLiteral("https://elsewhere.example/token"), client.clientId});
+    }
     TokenBroker broker(keyring, network);
     std::optional<TokenAnswer> first, second;
     const auto ask = [&](bool renew, std::optional<TokenAnswer> &into) {
@@ -111,6 +88,33 @@ TEST_P(TokenBrokerTable, Answers)
     EXPECT_EQ(last.signInNeeded, c.signInNeeded);
     EXPECT_EQ(last.reason, QString::fromUtf8(c.reason));
     EXPECT_EQ(control(QStringLiteral("/control/counts"))[QLatin1String("token_grants")].toInt() - grantsBefore, c.grants);
+    if (last.ok) { // a bare token of an older version, or a rotated one, is kept with its endpoint
+        EXPECT_EQ(storedToken(keyring.items[key]).tokenUrl, client.tokenUrl);
+        EXPECT_FALSE(keyring.items.contains(formerKeyringKey(key)));
+    }
+}
+
+// lumwatchd and lumcheck renew one account at once at a provider that takes each refresh
+// token once: the second renews with the token the first stored.
+TEST_F(TokenBrokerTable, TwoProgramsRenewInTurn)
+{
+    control(QStringLiteral("/control/mode?token=rotate"));
+    MemoryKeyring keyring;
+    const QString key = QStringLiteral("oauth:taro@127.0.0.1:995");
+    const OAuthClient client{{}, base + QStringLiteral("/token"), QStringLiteral("pop"), QStringLiteral("lumora-test"), {}};
+    keyring.items[key] = control(QStringLiteral("/control/grant"))[QLatin1String("refresh_token")].toString();
+    TokenBroker one(keyring, network), other(keyring, network);
+    std::optional<TokenAnswer> first, second;
+    one.accessToken(client, key, true, [&first](const TokenAnswer &a) { first = a; });
+    other.accessToken(client, key, true, [&second](const TokenAnswer &a) { second = a; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return first && second; }, 20000));
+    EXPECT_TRUE(first->ok) << qPrintable(first->reason);
+    EXPECT_TRUE(second->ok) << qPrintable(second->reason);
+    std::optional<TokenAnswer> third;
+    TokenBroker later(keyring, network);
+    later.accessToken(client, key, true, [&third](const TokenAnswer &a) { third = a; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return third.has_value(); }, 20000));
+    EXPECT_TRUE(third->ok) << "the stored token is the one the provider takes";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -119,7 +123,10 @@ INSTANTIATE_TEST_SUITE_P(
         BrokerCase{"kept_until_it_expires", "live", "ok", 0, true, false, "", 1},
         BrokerCase{"renew_fetches_another", "live", "ok", 1, true, false, "", 2},
         BrokerCase{"one_renewal_for_two_requests", "live", "ok", 2, true, false, "", 1},
+        BrokerCase{"former_item_name_moves", "former", "ok", -1, true, false, "", 1},
         BrokerCase{"rotated_refresh_token_is_kept", "live", "rotate", 1, true, false, "", 2},
+        BrokerCase{"other_endpoint_gets_no_request", "elsewhere", "ok", -1, false, true,
+                   "サインインし直してください (リフレッシュトークンは別のトークン URL かクライアント ID に発行されたものです)", 0},
         BrokerCase{"no_keyring_item", "", "ok", -1, false, true,
                    "サインインしてください (リフレッシュトークンがキーリングにありません)", 0},
         BrokerCase{"refused_refresh_token", "dead", "ok", -1, false, true,

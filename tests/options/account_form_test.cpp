@@ -307,12 +307,25 @@ TEST_F(AccountFormTest, IntoformOfAnOddSoundModeSelectsNone)
     EXPECT_TRUE(mode(2)->isChecked());
 }
 
+TEST_F(AccountFormTest, OAuthWithoutEncryptionIsRefused)
+{
+    edit(&form, "Hostname")->setText("h");
+    edit(&form, "Accountname")->setText("Home");
+    form.findChild<QComboBox *>("Authmode")->setCurrentIndex(int(AuthMode::OAuth));
+    form.findChild<QComboBox *>("Sslmode")->setCurrentIndex(int(SslMode::None));
+    ok()->click();
+    EXPECT_NE(form.result(), QDialog::Accepted);
+    ASSERT_EQ(user.warnings.size(), 1u);
+    EXPECT_EQ(user.warnings[0].second, "OAuth 2.0 には暗号化(SSL/TLS か STARTTLS)が必要です (Home)");
+}
+
 struct KeyringRow {
     const char *name;
     bool wasInKeyring, tick; // account 1, user "u", password "old"
     const char *user, *typed, *failWith;
     const char *items, *passw, *staleItem, *newItem; // after OK; items "key=password;..."
     bool wasOAuth = false, toOAuth = false; // with a refresh token "rt" stored while OAuth
+    const char *clientId = ""; // typed into ｸﾗｲｱﾝﾄID when not empty
 };
 
 void PrintTo(const KeyringRow &r, std::ostream *os) { *os << r.name; }
@@ -323,9 +336,10 @@ TEST_P(KeyringBox, PlacesThePasswordBeforeOk)
 {
     const KeyringRow &row = GetParam();
     AccountRecord r{"", "h", 110, "u", "old"};
+    r.sslmode = SslMode::Stls;
     r.pwstore = row.wasInKeyring ? PasswordStore::Keyring : PasswordStore::File;
     if (row.wasInKeyring)
-        user.keyring->items["u@h:110"] = "old";
+        user.keyring->items["password:u@h:110"] = "old";
     if (row.wasOAuth)
         r.authmode = AuthMode::OAuth, user.keyring->items["oauth:u@h:110"] = "rt";
     writeAccount(store.store(), 1, r);
@@ -336,6 +350,8 @@ TEST_P(KeyringBox, PlacesThePasswordBeforeOk)
     check(&form, "Pwstore")->setChecked(row.tick);
     edit(&form, "UserName")->setText(row.user);
     edit(&form, "MailPassWord")->setText(row.typed);
+    if (*row.clientId)
+        edit(&form, "Oauthclient")->setText(row.clientId);
     const AccountRecord before = editor.currentAccount;
     ok()->click();
     QStringList items;
@@ -345,23 +361,27 @@ TEST_P(KeyringBox, PlacesThePasswordBeforeOk)
     const bool accepted = form.result() == QDialog::Accepted;
     EXPECT_EQ(accepted, !*row.failWith);
     EXPECT_EQ(editor.currentAccount.passw, accepted ? row.passw : before.passw);
-    const PasswordStore chosen = row.tick ? PasswordStore::Keyring : PasswordStore::File;
+    const PasswordStore chosen = row.tick && !row.toOAuth ? PasswordStore::Keyring : PasswordStore::File;
     EXPECT_EQ(editor.currentAccount.pwstore, accepted ? chosen : before.pwstore);
     EXPECT_EQ(form.staleItems().join(',') + "|" + form.newItems().join(','), QString(row.staleItem) + "|" + row.newItem);
-    EXPECT_EQ(user.questions.size(), row.wasInKeyring && !row.tick ? 1u : 0u);
+    EXPECT_EQ(user.questions.size(), row.wasInKeyring && !row.tick && !row.toOAuth ? 1u : 0u);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, KeyringBox,
     testing::Values(
-        KeyringRow{"TickedStoresInTheKeyring", false, true, "u", "pw", "", "u@h:110=pw", "", "", "u@h:110"},
+        KeyringRow{"TickedStoresInTheKeyring", false, true, "u", "pw", "", "password:u@h:110=pw", "", "", "password:u@h:110"},
         KeyringRow{"RefusedKeepsTheDialogOpen", false, true, "u", "pw", "拒否", "", "", "", ""},
-        KeyringRow{"NewUserMovesTheItem", true, true, "v", "", "", "u@h:110=old;v@h:110=old", "", "u@h:110", "v@h:110"},
-        KeyringRow{"UntickedReadsItBack", true, false, "u", "", "", "u@h:110=old", "old", "u@h:110", ""},
+        KeyringRow{"NewUserMovesTheItem", true, true, "v", "", "", "password:u@h:110=old;password:v@h:110=old", "", "password:u@h:110", "password:v@h:110"},
+        KeyringRow{"UntickedReadsItBack", true, false, "u", "", "", "password:u@h:110=old", "old", "password:u@h:110", ""},
         KeyringRow{"NewUserMovesTheToken", false, false, "v", "", "", "oauth:u@h:110=rt;oauth:v@h:110=rt", "",
                    "oauth:u@h:110", "oauth:v@h:110", true, true},
         KeyringRow{"PasswordAgainDropsTheToken", false, false, "u", "pw", "", "oauth:u@h:110=rt", "pw",
                    "oauth:u@h:110", "", true, false},
+        KeyringRow{"OAuthDropsThePassword", true, true, "u", "", "", "password:u@h:110=old", "", "password:u@h:110",
+                   "", false, true},
+        KeyringRow{"OtherClientDropsTheToken", false, false, "u", "", "", "oauth:u@h:110=rt", "", "oauth:u@h:110",
+                   "", true, true, "another-app"},
         KeyringRow{"TokenNotMovedKeepsTheDialogOpen", false, false, "v", "", "拒否", "oauth:u@h:110=rt", "", "", "",
                    true, true}),
     [](const auto &info) { return std::string(info.param.name); });

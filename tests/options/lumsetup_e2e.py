@@ -227,7 +227,7 @@ def main():
             keys(env, "Return")
 
             wait_gone(env, "ｱｶｳﾝﾄ", "the account dialog did not close")
-            if keyring.lookup("taro@localhost:%d" % port) != "abc":
+            if keyring.lookup("password:taro@localhost:%d" % port) != "abc":
                 fail("the keyring does not hold the password")
 
             def edit(reach, *steps):
@@ -242,8 +242,8 @@ def main():
                 return form
 
             def item_moves(user, password, others):
-                wait_until(lambda: keyring.lookup("%s@localhost:%d" % (user, port)) == password
-                           and not any(keyring.lookup("%s@localhost:%d" % (o, port)) for o in others),
+                wait_until(lambda: keyring.lookup("password:%s@localhost:%d" % (user, port)) == password
+                           and not any(keyring.lookup("password:%s@localhost:%d" % (o, port)) for o in others),
                            "the keyring item of %s does not read %r" % (user, password))
 
             # The item follows the user name.
@@ -275,8 +275,8 @@ def main():
             form = wait_for_window(env, "ｱｶｳﾝﾄ")
             focus(env, form)
             server_fields("127.0.0.1", "taro@example.jp")
-            # Password, keyring box, encryption (none: "確認" stays off), 認証 OAuth 2.0, その他.
-            keys(env, "Tab", "Tab", "Tab", "Tab", "Down", "Tab", "End", "Tab")
+            # Password, keyring box, encryption SSL/TLS (OAuth needs one), "確認", 認証 OAuth 2.0, その他.
+            keys(env, "Tab", "Tab", "Tab", "Down", "Tab", "Tab", "Down", "Tab", "End", "Tab")
             type_text(env, provider.url + "/authorize")
             keys(env, "Tab")
             type_text(env, provider.url + "/token")
@@ -286,10 +286,10 @@ def main():
             wait_until(lambda: provider.token_grants == 1, "the sign-in did not reach the token grant")
             keys(env, "Return")
             wait_gone(env, "ｱｶｳﾝﾄ", "the account dialog did not close after the sign-in")
-            token_key = "oauth:taro@example.jp@127.0.0.1:%d" % port
-            wait_until(lambda: keyring.lookup(token_key) in provider.refresh,
+            token_key = "oauth:taro%%40example.jp@127.0.0.1:%d" % port
+            wait_until(lambda: keyring.refresh_token(token_key) in provider.refresh,
                        "the keyring holds no refresh token the provider gave")
-            token = keyring.lookup(token_key)
+            token = keyring.refresh_token(token_key)
 
             focus(env, window)
             keys(env, "Return")  # OK of the options window
@@ -303,7 +303,7 @@ def main():
             actual = read_store(store)
             # The OAuth account took the deleted one's place.
             expected = dict(expected_store(port, fingerprint), Aname1="taro@example.jp@127.0.0.1",
-                            Hname1="127.0.0.1", Uname1="taro@example.jp", Sslmode1="0",
+                            Hname1="127.0.0.1", Uname1="taro@example.jp", Sslmode1="1",
                             Sslpin1="", Pwstore1="0", Authmode1="1", Oauthprov1="custom",
                             Oauthauth1=provider.url + "/authorize", Oauthtoken1=provider.url + "/token",
                             Oauthclient1=provider.client_id)

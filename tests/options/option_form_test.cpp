@@ -469,7 +469,7 @@ TEST_F(OptionFormTest, DeleteTheMiddleOfThreeThenCancel)
     store.store().writeSetting("accountno", "3");
     for (int n : {2, 3}) { // their passwords in the keyring
         store.store().writeSetting(QStringLiteral("Pwstore%1").arg(n), "1");
-        user.keyring->items[QStringLiteral("ua%1@h%1:110").arg(n)] = "pw";
+        user.keyring->items[QStringLiteral("password:ua%1@h%1:110").arg(n)] = "pw";
     }
     auto form = open();
     auto *list = child<QTableWidget>(form.get(), "accountList");
@@ -490,8 +490,26 @@ TEST_F(OptionFormTest, DeleteTheMiddleOfThreeThenCancel)
     EXPECT_EQ(stored("Aname2"), "a3");
     EXPECT_EQ(stored("Check2"), "0");
     EXPECT_EQ(stored("Pwstore2"), "1");
-    EXPECT_EQ(user.keyring->items.keys(), QStringList{"ua3@h3:110"}) << "the deleted account's item goes";
+    EXPECT_EQ(user.keyring->items.keys(), QStringList{"password:ua3@h3:110"}) << "the deleted account's item goes";
     EXPECT_EQ(stored("Option1value"), "(none)");
+}
+
+TEST_F(OptionFormTest, IdenticalAccountsShareTheirItemUntilTheLastGoes)
+{
+    for (int n = 1; n <= 2; ++n) {
+        storeAccount(n, QStringLiteral("a%1").arg(n), "h", 1);
+        store.store().writeSetting(QStringLiteral("Uname%1").arg(n), "u");
+        store.store().writeSetting(QStringLiteral("Pwstore%1").arg(n), "1");
+    }
+    store.store().writeSetting("accountno", "2");
+    user.keyring->items["password:u@h:110"] = "pw";
+    auto form = open();
+    auto *list = child<QTableWidget>(form.get(), "accountList");
+    for (const int left : {1, 0}) {
+        list->setCurrentCell(0, 0);
+        push(form.get(), "delbutton")->click();
+        EXPECT_EQ(user.keyring->items.size(), left);
+    }
 }
 
 TEST_F(OptionFormTest, TwentyAccountsNarrowTheNameColumn)

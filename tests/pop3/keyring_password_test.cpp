@@ -36,7 +36,7 @@ TEST_P(KeyringAccount, AsksBeforeConnectingAndTheOthersAreChecked)
     rig.settle();
     EXPECT_EQ(rig.server->conns.size(), row.answer == "-" || row.pwstore != QString("1") ? 1 : 0);
     for (quint64 request : passwords.requests) {
-        EXPECT_EQ(passwords.keys, QStringList{"taro@h1:995"});
+        EXPECT_EQ(passwords.keys, QStringList{"password:taro@h1:995"});
         rig.engine->passwordArrived(request, row.answer, "項目がありません");
         rig.settle();
     }

@@ -132,7 +132,7 @@ TEST_P(OAuthAccount, SignsInWithTheTokenAndTheOthersAreChecked)
     rig.settle();
     QList<bool> renewals;
     for (qsizetype i = 0; i < tokens.requests.size(); ++i) {
-        EXPECT_EQ(tokens.requests[i].key, "oauth:taro@example.jp@h1:995");
+        EXPECT_EQ(tokens.requests[i].key, "oauth:taro%40example.jp@h1:995");
         renewals << tokens.requests[i].renew;
         const Answer a = row.answers.value(i);
         rig.engine->tokenArrived(tokens.requests[i].id, a.token, "HTTP 503", a.signInNeeded);

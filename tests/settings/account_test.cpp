@@ -2,6 +2,7 @@
 #include "tests/support/file_modes.h"
 #include "tests/support/temp_store.h"
 
+#include <QSet>
 #include <gtest/gtest.h>
 
 using namespace lum;
@@ -297,6 +298,28 @@ TEST_F(Editor, OutOfRangeNumbersChangeNothing)
     e.editAccount(9);
     EXPECT_EQ(e.accountCount(), 4);
     EXPECT_EQ(t.store().readSetting("Aname9", "none"), "none");
+}
+
+// Item names: a password and a token never share one, whatever the user name holds, and
+// each gives back the name it had before items were named by kind.
+TEST(KeyringItemName, NamesNoTwoAccountsAlike)
+{
+    const struct {
+        QString key, former;
+    } rows[] = {
+        {keyringKey("h", 995, "oauth:x"), ""},
+        {oauthKeyringKey("h", 995, "x"), "oauth:x@h:995"},
+        {keyringKey("c", 110, "a@b"), "a@b@c:110"},
+        {keyringKey("b@c", 110, "a"), "a@b@c:110"},
+        {oauthKeyringKey("h", 110, "taro@example.jp"), "oauth:taro@example.jp@h:110"},
+    };
+    QSet<QString> keys;
+    for (const auto &row : rows) {
+        keys.insert(row.key);
+        EXPECT_EQ(formerKeyringKey(row.key), row.former) << qPrintable(row.key);
+    }
+    EXPECT_EQ(keys.size(), qsizetype(std::size(rows)));
+    EXPECT_EQ(keyringKey("h", 995, "oauth:x"), "password:oauth%3Ax@h:995");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 """A Secret Service of a test's own: a session bus with gnome-keyring-daemon, its keyring
 unlocked by a password on stdin, in the throwaway HOME given. The daemon leaves with the bus."""
+import json
 import os
 import subprocess
 
@@ -21,6 +22,14 @@ class PrivateKeyring:
     def lookup(self, key):
         return subprocess.run(["secret-tool", "lookup", "user", key, "server", "Lumora"], env=self.env(os.environ),
                               capture_output=True, text=True, timeout=30).stdout
+
+    def refresh_token(self, key):
+        """The refresh token kept under key, without the endpoint and client stored with it."""
+        value = self.lookup(key)
+        try:
+            return json.loads(value)["refresh_token"]
+        except (ValueError, KeyError, TypeError):
+            return value
 
     def stop(self):
         self.bus.terminate()

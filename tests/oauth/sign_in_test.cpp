@@ -1,0 +1,55 @@
+#include "oauth/sign_in.h"
+#include "tests/oauth/test_provider.h"
+
+#include <QUrlQuery>
+
+#include <optional>
+
+namespace lum {
+namespace {
+
+class SignInTest : public TestProvider {
+protected:
+    int get(const QString &url)
+    {
+        QNetworkReply *reply = network.get(QNetworkRequest(QUrl(url)));
+        EXPECT_TRUE(QTest::qWaitFor([reply] { return reply->isFinished(); }, 10000));
+        reply->deleteLater();
+        return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    }
+};
+
+// Only the redirect path with the sign-in's own state ends it; any other request is answered
+// 400 and the sign-in goes on to the provider's good answer.
+TEST_F(SignInTest, OnlyItsOwnAnswerEndsTheSignIn)
+{
+    control(QStringLiteral("/control/mode?authorize=ok&token=ok"));
+    const OAuthClient client{base + QStringLiteral("/authorize"), base + QStringLiteral("/token"), QStringLiteral("pop"),
+                             QStringLiteral("lumora-test"), {}};
+    QUrl opened;
+    SignIn signIn(client, network, [&opened](const QUrl &url) { opened = url; });
+    std::optional<SignInResult> result;
+    QObject::connect(&signIn, &SignIn::finished, [&result](const SignInResult &r) { result = r; });
+    signIn.start();
+    ASSERT_TRUE(opened.isValid());
+    const QUrlQuery query(opened);
+    EXPECT_EQ(query.allQueryItemValues(QStringLiteral("code_challenge")).size(), 1);
+    const QStringList redirect = query.allQueryItemValues(QStringLiteral("redirect_uri"), QUrl::FullyDecoded);
+    ASSERT_EQ(redirect.size(), 1);
+    EXPECT_TRUE(redirect[0].startsWith(QLatin1String("http://127.0.0.1:"))) << qPrintable(redirect[0]);
+    const QString state = query.queryItemValue(QStringLiteral("state"));
+    for (const QString &made : {redirect[0] + QStringLiteral("other?code=c&state=") + state,
+                                redirect[0] + QStringLiteral("?code=c"),
+                                redirect[0] + QStringLiteral("?error=access_denied"),
+                                redirect[0] + QStringLiteral("?error=access_denied&state=x")}) {
+        EXPECT_EQ(get(made), 400) << qPrintable(made);
+        EXPECT_FALSE(result) << qPrintable(made);
+    }
+    EXPECT_EQ(get(opened.toString(QUrl::FullyEncoded)), 200);
+    ASSERT_TRUE(QTest::qWaitFor([&result] { return result.has_value(); }, 10000));
+    EXPECT_TRUE(result->ok) << qPrintable(result->reason);
+    EXPECT_FALSE(result->refreshToken.isEmpty());
+}
+
+} // namespace
+} // namespace lum

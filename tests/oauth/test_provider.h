@@ -1,0 +1,56 @@
+#pragma once
+// The test provider (tests/support/oauth_server.py) run as a process for the tests of one
+// suite, steered over HTTP; renewal locks in a folder of the suite's own.
+
+#include <QCoreApplication>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest/QTest>
+#include <gtest/gtest.h>
+
+namespace lum {
+
+class TestProvider : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        static int argc = 1;
+        static char name[] = "oauth_tests";
+        static char *argv[] = {name, nullptr};
+        if (!QCoreApplication::instance())
+            new QCoreApplication(argc, argv);
+        runtime = new QTemporaryDir;
+        qputenv("XDG_RUNTIME_DIR", runtime->path().toUtf8());
+        server = new QProcess;
+        server->start(QStringLiteral("python3"), {QStringLiteral(OAUTH_SERVER_PY)});
+        ASSERT_TRUE(server->waitForReadyRead(10000));
+        base = QStringLiteral("http://127.0.0.1:") + QString::fromLatin1(server->readLine().trimmed());
+    }
+    static void TearDownTestSuite()
+    {
+        server->closeWriteChannel(); // the provider ends with its standard input
+        server->waitForFinished(10000);
+        delete server;
+        delete runtime;
+    }
+    QJsonObject control(const QString &path)
+    {
+        QNetworkReply *reply = path.startsWith(QLatin1String("/control/counts"))
+            ? network.get(QNetworkRequest(QUrl(base + path)))
+            : network.post(QNetworkRequest(QUrl(base + path)), QByteArray());
+        EXPECT_TRUE(QTest::qWaitFor([reply] { return reply->isFinished(); }, 10000));
+        reply->deleteLater();
+        return QJsonDocument::fromJson(reply->readAll()).object();
+    }
+
+    static inline QProcess *server = nullptr;
+    static inline QTemporaryDir *runtime = nullptr;
+    static inline QString base;
+    QNetworkAccessManager network;
+};
+
+} // namespace lum
