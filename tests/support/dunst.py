@@ -1,7 +1,7 @@
 """dunst as the desktop's notification server on a private session bus, for one story. The
 bus starts no service by itself. dunst keeps a notification until it is closed: only a
-close moves it into the history. dunst can start after the bus, and stop and start again
-(a new server, counting its ids anew). dbus-monitor records the calls to the server."""
+close moves it into the history. dunst starts when told, and again as a new server that
+counts its ids anew. dbus-monitor records the calls to the server."""
 import json
 import os
 import re
@@ -17,9 +17,9 @@ DUNSTRC = "[global]\nfont = Noto Sans CJK JP 11\nmarkup = full\n[urgency_normal]
 
 
 class Dunst:
-    def __init__(self, x, folder, start=True):
-        """x: the XSession dunst shows on; folder: for the bus socket and the configuration;
-        start: dunst starts at once, else with start()."""
+    def __init__(self, x, folder):
+        """x: the XSession dunst shows on; folder: for the bus socket and the configuration.
+        dunst itself waits for start()."""
         os.makedirs(folder, exist_ok=True)
         for name, text in (("bus.conf", BUS_CONFIG.format(folder=folder)), ("dunstrc", DUNSTRC)):
             with open(os.path.join(folder, name), "w") as f:
@@ -36,38 +36,23 @@ class Dunst:
                                             stdout=out, stderr=subprocess.DEVNULL, start_new_session=True)
         self.rc = os.path.join(folder, "dunstrc")
         self.dunst = None
-        if start:
-            self.start()
 
     def start(self):
-        self.dunst = subprocess.Popen(["dunst", "-config", self.rc], env=self.env,
-                                      stderr=subprocess.DEVNULL, start_new_session=True)
-        end = time.monotonic() + DEADLINE
-        while self._ctl("is-paused").returncode != 0:
-            if time.monotonic() > end:
-                self.close()
-                raise Failure("dunst did not start on a private bus")
-            time.sleep(0.1)
-
-    def stop(self):
-        """dunst ends, and its notifications with it; the bus stays."""
-        if self.dunst and self.dunst.poll() is None:
+        """dunst starts; a dunst already running ends first, and its notifications with it."""
+        if self.dunst:
             self.dunst.terminate()
             self.dunst.wait()
-        end = time.monotonic() + DEADLINE
-        while self._ctl("is-paused").returncode == 0:
-            if time.monotonic() > end:
-                raise Failure("the notification service keeps an owner after dunst ended")
-            time.sleep(0.1)
+            self._until(lambda ctl: ctl.returncode != 0, "the notification service keeps its owner")
+        self.dunst = subprocess.Popen(["dunst", "-config", self.rc], env=self.env,
+                                      stderr=subprocess.DEVNULL, start_new_session=True)
+        self._until(lambda ctl: ctl.returncode == 0, "dunst did not start on a private bus")
 
-    def notify(self, app, summary):
-        """A notification from another program; its id."""
-        out = subprocess.run(
-            ["gdbus", "call", "--session", "--dest", "org.freedesktop.Notifications",
-             "--object-path", "/org/freedesktop/Notifications",
-             "--method", "org.freedesktop.Notifications.Notify", "--", app, "0", "", summary, "", "[]", "{}", "-1"],
-            env=self.env, capture_output=True, text=True, timeout=DEADLINE, check=True).stdout
-        return int(out.strip("()\n, ").split()[-1])
+    def _until(self, predicate, what):
+        end = time.monotonic() + DEADLINE
+        while not predicate(self._ctl("is-paused")):
+            if time.monotonic() > end:
+                raise Failure(what)
+            time.sleep(0.1)
 
     def _ctl(self, *args):
         return subprocess.run(["dunstctl", *args], env=self.env, capture_output=True, text=True,
