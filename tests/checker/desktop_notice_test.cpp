@@ -31,14 +31,10 @@ TEST(DesktopNotice, BodyText)
     };
     const Row rows[] = {
         {"plain", {msg(1, 1, "山田花子", "お知らせ")}, DesktopNotice::SendersAndSubjects, "山田花子 — お知らせ"},
-        {"markup characters kept", {msg(1, 1, "A&B <a@x>", "1 > 0")}, DesktopNotice::SendersAndSubjects,
-         "A&B <a@x> — 1 > 0"},
-        {"line separator", {msg(1, 1, "a", "x\u2028偽の行")}, DesktopNotice::SendersAndSubjects, "a — x\ufffd偽の行"},
-        {"next line", {msg(1, 1, "a\u0085b", "c")}, DesktopNotice::SendersAndSubjects, "a\ufffdb — c"},
-        {"right-to-left override", {msg(1, 1, "a", "\u202Etxt.exe")}, DesktopNotice::SendersAndSubjects,
-         "a — \ufffdtxt.exe"},
-        {"C0 and C1 controls", {msg(1, 1, "a\nb", "\u009b2J")}, DesktopNotice::SendersAndSubjects,
-         "a\u240ab — \ufffd2J"},
+        {"line breaks of Unicode", {msg(1, 1, "a\u0085b", "x\u2028偽の行")}, DesktopNotice::SendersAndSubjects,
+         "a\ufffdb — x\ufffd偽の行"},
+        {"override and C1", {msg(1, 1, "a\nb\u202E", "\u009b2J")}, DesktopNotice::SendersAndSubjects,
+         "a\u240ab\ufffd — \ufffd2J"},
         {"newest first, accounts in order",
          {msg(2, 1, "c", "3"), msg(1, 1, "a", "1"), msg(1, 2, "b", "2")}, DesktopNotice::SendersAndSubjects,
          "b — 2\na — 1\nc — 3"},
