@@ -55,35 +55,32 @@ def checker(name, **env):
     return proc, env
 
 
-def expect(ok, what):
-    if not ok:
-        raise Failure(what)
-
-
 def story():
     a, a_env = checker("a", XDG_RUNTIME_DIR=folder("run"))
     [a_socket] = sockets(folder("run"))
     b, b_env = checker("b", XDG_RUNTIME_DIR=folder("run"))
-    expect(command(b_env, "exit")[0] == 0 and b.wait(DEADLINE) == 0 and a.poll() is None,
-           "exit through store b did not end b alone")
+    if command(b_env, "exit")[0] != 0 or b.wait(DEADLINE) != 0 or a.poll() is not None:
+        raise Failure("exit through store b did not end b alone")
     resource.setrlimit(resource.RLIMIT_NOFILE, (4096, FILES[1]))
     idle = [socket.socket(socket.AF_UNIX) for _ in range(1100)]
     for s in idle:
         s.connect(a_socket)  # blocking: waits while the queue is full
     status = command(a_env, "check")
-    expect(status[0] == 0, "--command check amid 1,100 idle connections: %s" % (status,))
+    if status[0] != 0:
+        raise Failure("--command check amid 1,100 idle connections: %s" % (status,))
     a.send_signal(signal.SIGSTOP)
     status = command(a_env, "check")
     a.send_signal(signal.SIGCONT)
-    expect(status[0] == 3 and "チェッカーが応答しません" in status[1], "a stopped checker: %s" % (status,))
+    if status[0] != 3 or "チェッカーが応答しません" not in status[1]:
+        raise Failure("a stopped checker: %s" % (status,))
 
     qt_folder = folder("tmp/runtime-%s" % os.environ.get("USER", "root"))
     if os.getuid() == 0:  # another user's: Qt gives none
         os.chown(qt_folder, 65534, 65534)
     checker("noruntime", TMPDIR=folder("tmp"))
     where = os.stat(os.path.dirname(sockets(folder("tmp"))[0]))
-    expect(where.st_mode & 0o777 == 0o700 and where.st_uid == os.getuid() and not os.path.exists("/lumwatchd.sock"),
-           "the socket without a runtime folder is %s" % sockets(folder("tmp")))
+    if where.st_mode & 0o777 != 0o700 or where.st_uid != os.getuid() or os.path.exists("/lumwatchd.sock"):
+        raise Failure("the socket without a runtime folder is %s" % sockets(folder("tmp")))
 
 
 try:

@@ -1,7 +1,6 @@
 #!/usr/bin/env python3
 """New mail told and keys obeyed, on a virtual X display with a tray host, a private
-PulseAudio server (a null sink), dunst (markup = full) on a private session bus that
-dbus-monitor records, and a private Dovecot.
+PulseAudio server (a null sink), dunst (markup = full) on a private bus and a private Dovecot.
 
 1. Another client holds Ctrl+F7, and the store gives メーラー2 the check's Ctrl+F3 too.
    lumwatchd starts: "メーラー2の起動キーCtrl+F3の設定に失敗しました" and
@@ -13,13 +12,12 @@ dbus-monitor records, and a private Dovecot.
    while the sound still plays: nothing waits for the sound. The sink is suspended, so the
    sound never ends; it is given up a few seconds after its length.
    dunst shows one notification, its body escaped for markup.
-3. Another program claims the user chose notifications 1 to 9. A second message and
-   Ctrl+F3: the notification is replaced, not joined by another, as the claim was ignored.
-4. dunst restarts and gives its first id, lumwatchd's id on the one before, to another
-   program. A third message: two notifications show.
-5. On a German keyboard map (Z and Y change places) the popup key Ctrl+Z shows the window,
+3. Another program claims the user chose notifications 1 to 9; a second message and Ctrl+F3:
+   the notification is replaced, not joined by another. dunst restarts, giving lumwatchd's
+   id to another program; a third message: two notifications show.
+4. On a German keyboard map (Z and Y change places) the popup key Ctrl+Z shows the window,
    which closes the notification: dunst's history holds it, naming the third message.
-6. A fourth message, and Ctrl+F7 ends the program, closing its notification and no other.
+5. A fourth message, and Ctrl+F7 ends the program, closing its notification and no other.
 No X error is reported on the way (the LED blinks through XKB).
 
 usage: notify_e2e.py BIN_DIR GRAB_KEY
@@ -167,9 +165,9 @@ def story(x, bindir, grab_key, home, server, notices):
             raise Failure("the server that came late was sent %s" % notices.calls("Notify")[0])
 
         for n in range(1, 10):
-            subprocess.run(["gdbus", "emit", "--session", "--object-path", "/org/freedesktop/Notifications",
-                            "--signal", "org.freedesktop.Notifications.ActionInvoked", "uint32 %d" % n, "default"],
-                           env=notices.env, check=True, timeout=DEADLINE)
+            subprocess.run(["gdbus", "emit", "--session", "--object-path", "/org/freedesktop/Notifications", "--signal",
+                            "org.freedesktop.Notifications.ActionInvoked", "uint32 %d" % n, "default"],
+                           env=notices.env, check=True)
         server.deliver("hanako", message(jis_word("佐藤") + " <sato@example.jp>", jis_word("<i>至急</i>"), "本文\n"))
         before = logins(server)
         x.keys("ctrl+F3")
