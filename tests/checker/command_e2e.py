@@ -1,9 +1,8 @@
 #!/usr/bin/env python3
-"""`lumwatchd --command` against real checkers (offscreen, limited to 1,024 open files) of
-stores a and b sharing a runtime folder: exit through b ends b alone; a check through a
-works amid 1,100 idle connections to a; a stopped a gives 3 and 「チェッカーが応答しません」.
-Without a usable runtime folder the socket lies in a folder of mode 700.
-usage: command_e2e.py BIN_DIR"""
+"""`lumwatchd --command` against checkers (offscreen, 1,024 open files) of stores a and b in one
+runtime folder: exit through b ends b alone; a check through a works amid 1,100 idle connections;
+a stopped a gives 3 and 「チェッカーが応答しません」. Without a runtime folder the socket lies in a
+folder of mode 700.  usage: command_e2e.py BIN_DIR"""
 import os
 import resource
 import signal

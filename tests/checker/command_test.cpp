@@ -1,6 +1,5 @@
 // lumwatchd --command on the checker's side: the six names in key order and nothing else;
-// a socket file is taken over only when nobody listens there; a known name with its line end
-// runs, each gets one line of answer, and the server closes every connection by itself.
+// each line gets an answer and a known one runs; a file nobody listens at is taken; all close.
 #include "checker/command_names.h"
 #include "checker/command_server.h"
 

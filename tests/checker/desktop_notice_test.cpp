@@ -86,8 +86,6 @@ TEST(DesktopNotice, ReplacedAndClosed)
         {"answered", sent(11), NoticeStep::None, 0},
         {"another server", [](NoticeState &s) { s.serverChanged(); return NoticeStep{}; }, NoticeStep::None, 0},
         {"its id is not the old one", check(two, true), NoticeStep::Send, 0},
-        {"answered", sent(12), NoticeStep::None, 0},
-        {"leaving closes it", [](NoticeState &s) { return s.leaving(); }, NoticeStep::Close, 12},
     };
     NoticeState state;
     for (const Row &row : rows) {

@@ -1,7 +1,6 @@
 // The system-wide keys: every combination the options program offers maps to an X key,
 // a key another program holds gets the failure dialogue, each key runs its command; and
-// every command that should stops the blinking. On a display of the test's own: a key
-// survives a round trip of keyboard layouts and fires only for its own combination.
+// every command that should stops the blinking.
 #include "checker_support.h"
 
 #include "options/hotkey_choices.h"
@@ -167,9 +166,8 @@ TEST_F(HotkeyFixture, CommandsStopTheBlinking)
     }
 }
 
-// An Xvfb of the test's own, and the X side of the keys on a connection to it whose events
-// the test hands to the keys' event filter, as Qt would. Keycodes are those of X's maps:
-// a 38 and F3 69, under every layout that has them.
+// The X side of the keys on an Xvfb of the test's own, its events handed to the keys' event
+// filter as Qt would. Keycodes are X's: a 38 and F3 69, under every layout that has them.
 struct XKeysFixture : ::testing::Test {
     QProcess xvfb;
     QByteArray display;
@@ -243,10 +241,10 @@ TEST_F(XKeysFixture, AKeyLostToALayoutIsToldOnceComesBackAndFiresOnlyForItsOwnMo
         {"Ctrl+AltGr", XCB_MOD_MASK_CONTROL | XCB_MOD_MASK_5, true, 0},
         {"Ctrl in a window of the program", XCB_MOD_MASK_CONTROL, false, 0},
     };
+    xcb_key_press_event_t press{};
+    press.response_type = XCB_KEY_PRESS;
+    press.detail = 69;
     for (const auto &[what, state, onRoot, fires] : rows) {
-        xcb_key_press_event_t press{};
-        press.response_type = XCB_KEY_PRESS;
-        press.detail = 69;
         press.state = state;
         press.event = onRoot ? root : root + 1;
         filter(&press);

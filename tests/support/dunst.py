@@ -1,10 +1,8 @@
 """dunst as the desktop's notification server on a private session bus, for one story. The
 bus starts no service by itself. dunst keeps a notification until it is closed: only a
-close moves it into the history. dunst starts when told, and again as a new server that
-counts its ids anew. dbus-monitor records the calls to the server."""
+close moves it into the history. start() (re)starts dunst; dbus-monitor records the calls."""
 import json
 import os
-import re
 import subprocess
 import time
 
@@ -18,8 +16,7 @@ DUNSTRC = "[global]\nfont = Noto Sans CJK JP 11\nmarkup = full\n[urgency_normal]
 
 class Dunst:
     def __init__(self, x, folder):
-        """x: the XSession dunst shows on; folder: for the bus socket and the configuration.
-        dunst itself waits for start()."""
+        """x: the XSession dunst shows on; folder: for the bus socket and the configuration."""
         os.makedirs(folder, exist_ok=True)
         for name, text in (("bus.conf", BUS_CONFIG.format(folder=folder)), ("dunstrc", DUNSTRC)):
             with open(os.path.join(folder, name), "w") as f:
@@ -34,7 +31,6 @@ class Dunst:
             self.monitor = subprocess.Popen(["dbus-monitor", "--address", self.address,
                                              "interface='org.freedesktop.Notifications'"],
                                             stdout=out, stderr=subprocess.DEVNULL, start_new_session=True)
-        self.rc = os.path.join(folder, "dunstrc")
         self.dunst = None
 
     def start(self):
@@ -43,8 +39,8 @@ class Dunst:
             self.dunst.terminate()
             self.dunst.wait()
             self._until(lambda ctl: ctl.returncode != 0, "the notification service keeps its owner")
-        self.dunst = subprocess.Popen(["dunst", "-config", self.rc], env=self.env,
-                                      stderr=subprocess.DEVNULL, start_new_session=True)
+        self.dunst = subprocess.Popen(["dunst", "-config", os.path.join(os.path.dirname(self.record), "dunstrc")],
+                                      env=self.env, stderr=subprocess.DEVNULL, start_new_session=True)
         self._until(lambda ctl: ctl.returncode == 0, "dunst did not start on a private bus")
 
     def _until(self, predicate, what):
@@ -66,11 +62,10 @@ class Dunst:
         """The closed notifications, newest first, each as a dict of its fields."""
         return [{k: v["data"] for k, v in n.items()} for n in json.loads(self._ctl("history").stdout)["data"][0]]
 
-    def calls(self, member):
-        """The bus's method calls and signals member of the notification service so far, as
-        dbus-monitor shows them (a header line, then one line per argument)."""
+    def notifies(self):
+        """The Notify calls so far as dbus-monitor shows them: a header line, a line an argument."""
         with open(self.record, encoding="utf-8", errors="replace") as f:
-            return [m for m in re.split(r"\n(?=\S)", f.read()) if "member=%s\n" % member in m]
+            return [m for m in f.read().split("\nmethod call ") if "member=Notify\n" in m]
 
     def close(self):
         for p in (self.dunst, self.monitor, self.bus):
