@@ -59,11 +59,7 @@ struct FakeNotices : DesktopNotifications {
     {
         sends.emplace_back(id, summary, body, actions);
     }
-    void close(quint32 id) override
-    {
-        closes.push_back(id);
-        emit closeAnswered(id);
-    }
+    void close(quint32 id) override { closes.push_back(id); emit closeAnswered(id); }
 };
 
 // Store lines as QSettings writes them, below [setting].

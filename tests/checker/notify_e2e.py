@@ -1,21 +1,23 @@
 #!/usr/bin/env python3
 """New mail told and keys obeyed, on a virtual X display with a tray host, a private
-PulseAudio server (a null sink), dunst on a private session bus and a private Dovecot.
+PulseAudio server (a null sink), dunst (markup = full) on a private bus and a private Dovecot.
 
 1. Another client holds Ctrl+F7, and the store gives メーラー2 the check's Ctrl+F3 too.
    lumwatchd starts: "メーラー2の起動キーCtrl+F3の設定に失敗しました" and
    "終了の起動キーCtrl+F7の設定に失敗しました", then the question to set the keys again, whose
    window has a blank title; Yes opens lumsetup, and once that has closed (the other
-   client gone) the exit key is registered.
+   client gone) the exit key is registered. Only now does dunst start.
 2. Ctrl+F3 checks (a login on the server) and finds the message: the window pops up, a
    three-second sound goes to the null sink, and the window hides after its one second
    while the sound still plays: nothing waits for the sound. The sink is suspended, so the
    sound never ends; it is given up a few seconds after its length.
-   dunst shows one notification.
-3. A second message and Ctrl+F3: the notification is replaced, not joined by another.
+   dunst shows one notification, its body escaped for markup.
+3. Another program claims the user chose notifications 1 to 9; a second message and Ctrl+F3:
+   the notification is replaced, not joined by another. dunst restarts, giving lumwatchd's
+   id to another program; a third message: two notifications show.
 4. On a German keyboard map (Z and Y change places) the popup key Ctrl+Z shows the window,
-   which closes the notification: dunst's history holds the one notification, naming the
-   second message. Ctrl+F7 ends the program.
+   which closes the notification: dunst's history holds it, naming the third message.
+5. A fourth message, and Ctrl+F7 ends the program, closing its notification and no other.
 No X error is reported on the way (the LED blinks through XKB).
 
 usage: notify_e2e.py BIN_DIR GRAB_KEY
@@ -106,6 +108,7 @@ def story(x, bindir, grab_key, home, server, notices):
             raise Failure("the other client could not take Ctrl+F7")
         env = x.env(XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=runtime, XDG_CACHE_HOME=config + "-cache",
                     DBUS_SESSION_BUS_ADDRESS=notices.address)
+        check = [os.path.join(bindir, "lumwatchd"), "--command", "check"]
         checker = subprocess.Popen([os.path.join(bindir, "lumwatchd")], env=env,
                                    stderr=subprocess.PIPE, text=True)
         until(lambda: len(x.windows("Lumora")) == 2, "not two boxes for the keys")
@@ -137,6 +140,7 @@ def story(x, bindir, grab_key, home, server, notices):
         x.focus(options)
         x.keys("Escape")
         x.wait_gone("OPTION")
+        notices.start()
 
         # Ctrl+F3 checks; the arrival: popup and sound, and the popup hides after its one
         # second while the three-second sound still plays. That sound never ends, as the
@@ -151,10 +155,14 @@ def story(x, bindir, grab_key, home, server, notices):
         if not sink_inputs(pulse):
             raise Failure("the sound ended before the popup hid: something waited for it")
         until(lambda: not sink_inputs(pulse), "a sound that cannot end was never given up")
-        until(lambda: notices.count("displayed") == 1, "no desktop notification")
+        until(lambda: notices.count("displayed") == 1 and 'string "山田花子 &lt;hanako@example.jp&gt; — お知らせ"'
+              in "".join(notices.notifies()[:1]), "no notification, or its body not escaped for the late server")
 
-        server.deliver("hanako", message(jis_word("鈴木一郎") + " <ichiro@example.jp>",
-                                         jis_word("会議 & 日程"), "本文です。\n"))
+        for n in range(1, 10):
+            subprocess.run(["gdbus", "emit", "--session", "--object-path", "/org/freedesktop/Notifications", "--signal",
+                            "org.freedesktop.Notifications.ActionInvoked", "uint32 %d" % n, "default"],
+                           env=notices.env, check=True)
+        server.deliver("hanako", message(jis_word("佐藤") + " <sato@example.jp>", jis_word("<i>至急</i>"), "本文\n"))
         before = logins(server)
         x.keys("ctrl+F3")
         until(lambda: logins(server) > before, "Ctrl+F3 did not check again")
@@ -167,18 +175,26 @@ def story(x, bindir, grab_key, home, server, notices):
                               text=True).stdout
         if '"lumwatchd"' not in tree:
             raise Failure("the icon is not in the tray:\n" + tree)
+        notices.start()
+        subprocess.run(["dunstify", "-a", "other", "他のお知らせ"], env=notices.env, check=True, timeout=DEADLINE)
+        server.deliver("hanako", message(jis_word("鈴木一郎") + " <ichiro@example.jp>", jis_word("会議 & 日程"), "本文\n"))
+        until(lambda: subprocess.run(check, env=env).returncode == 0, "--command check failed")
+        until(lambda: notices.count("displayed") == 2, "the restarted server's id 1 was replaced")
         subprocess.run(["setxkbmap", "de"], env=x.env(), check=True, timeout=DEADLINE)
         # Pressed until it works: lumwatchd learns of the new map on its own time.
-        until(lambda: x.keys("ctrl+z") or x.windows("2通のメールが届いています!"),
+        until(lambda: x.keys("ctrl+z") or notices.count("history") == 1,
               "Ctrl+Z on the German map did not show the window")
-        until(lambda: notices.count("history") == 1, "the shown list did not close the notification")
         shown = [(n["appname"], n["summary"], n["body"], n["category"]) for n in notices.history()]
         if shown != [("Lumora", "Lumora: 新着メール 1通",
                       "鈴木一郎 &lt;ichiro@example.jp&gt; — 会議 &amp; 日程", "email.arrived")]:
             raise Failure("dunst showed %r" % shown)
+        server.deliver("hanako", message(jis_word("高橋") + " <takahashi@example.jp>", jis_word("連絡"), "本文\n"))
+        until(lambda: subprocess.run(check, env=env).returncode == 0, "--command check failed")
+        until(lambda: notices.count("displayed") == 2, "the fourth message was not told")
         x.keys("ctrl+F7")
         if checker.wait(DEADLINE) != 0:
             raise Failure("lumwatchd ended with %d" % checker.returncode)
+        until(lambda: notices.count("displayed") == 1, "lumwatchd left its notification behind")
         errors = checker.stderr.read()
         if "X Error" in errors or "BadAccess" in errors or "デスクトップ通知" in errors:
             raise Failure("X or notification errors:\n" + errors)

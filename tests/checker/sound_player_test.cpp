@@ -22,31 +22,22 @@ TEST(SoundPlayer, AFileThatCannotPlayIsSkipped)
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("not a sound");
     f.close();
-    const auto wav = [&](const char *name, const QByteArray &head) {
+    // Half a second (4000 bytes at 8000 a second) unless a row changes fmt's length or byte rate.
+    const auto wav = [&](const char *name, int fmtLength = 16, const char *byteRate = "\x40\x1f") {
+        QByteArray head("RIFF\xc4\x0f\0\0WAVEfmt \x10\0\0\0\x01\0\x01\0\x40\x1f\0\0\x40\x1f\0\0\x01\0\x08\0data\xa0\x0f\0\0", 44);
+        head[16] = char(fmtLength);
+        head.replace(28, 2, QByteArray(byteRate, 2));
         QFile b(dir.filePath(name));
         EXPECT_TRUE(b.open(QIODevice::WriteOnly));
-        b.write(head);
-        b.write(QByteArray(4000, '\x80'));
+        b.write(head.remove(20 + fmtLength, 16 - fmtLength) + QByteArray(4000, '\x80'));
         return b.fileName();
     };
-    const QByteArray riff("RIFF\xc4\x0f\0\0", 8);
-    const QByteArray fmt("WAVEfmt \x10\0\0\0\x01\0\x01\0\x40\x1f\0\0", 20);
-    const QByteArray rest("\x01\0\x08\0data\xa0\x0f\0\0", 12);
-    const QString bell = wav("bell.wav", riff + fmt + QByteArray("\x40\x1f\0\0", 4) + rest);
-    const QString fifo = dir.filePath("fifo.wav");
+    const QString bell = wav("bell.wav"), fifo = dir.filePath("fifo.wav");
     ASSERT_EQ(mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    const struct {
-        QString path;
-        qint64 ms;
-    } lengths[] = {
-        {bell, 500}, // 4000 bytes at 8000 a second
-        {fifo, -1},
-        {wav("short-fmt.wav", riff + QByteArray("WAVEfmt \x0e\0\0\0\x01\0\x01\0\x40\x1f\0\0", 16)
-                                  + QByteArray("\x40\x1f\0\0\x01\0data\xa0\x0f\0\0", 14)), -1},
-        {wav("slow.wav", riff + fmt + QByteArray("\x01\0\0\0", 4) + rest), wavLengthCapMs},
-    };
-    for (const auto &row : lengths)
-        EXPECT_EQ(wavLengthMs(row.path), row.ms) << row.path.toStdString();
+    const std::pair<QString, qint64> lengths[] = {
+        {bell, 500}, {fifo, -1}, {wav("short-fmt.wav", 14), -1}, {wav("slow.wav", 16, "\x01\0"), wavLengthCapMs}};
+    for (const auto &[path, ms] : lengths)
+        EXPECT_EQ(wavLengthMs(path), ms) << path.toStdString();
     for (const QString &path : {dir.filePath("missing.wav"), text, bell, fifo}) {
         std::unique_ptr<SoundPlayer> player = makeSoundPlayer();
         QSignalSpy finished(player.get(), &SoundPlayer::finished);

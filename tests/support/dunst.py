@@ -1,10 +1,8 @@
 """dunst as the desktop's notification server on a private session bus, for one story. The
 bus starts no service by itself. dunst keeps a notification until it is closed: only a
-close moves it into the history. dunst can start after the bus, and stop and start again
-(a new server, counting its ids anew). dbus-monitor records the calls to the server."""
+close moves it into the history. start() (re)starts dunst; dbus-monitor records the calls."""
 import json
 import os
-import re
 import subprocess
 import time
 
@@ -17,9 +15,8 @@ DUNSTRC = "[global]\nfont = Noto Sans CJK JP 11\nmarkup = full\n[urgency_normal]
 
 
 class Dunst:
-    def __init__(self, x, folder, start=True):
-        """x: the XSession dunst shows on; folder: for the bus socket and the configuration;
-        start: dunst starts at once, else with start()."""
+    def __init__(self, x, folder):
+        """x: the XSession dunst shows on; folder: for the bus socket and the configuration."""
         os.makedirs(folder, exist_ok=True)
         for name, text in (("bus.conf", BUS_CONFIG.format(folder=folder)), ("dunstrc", DUNSTRC)):
             with open(os.path.join(folder, name), "w") as f:
@@ -34,40 +31,24 @@ class Dunst:
             self.monitor = subprocess.Popen(["dbus-monitor", "--address", self.address,
                                              "interface='org.freedesktop.Notifications'"],
                                             stdout=out, stderr=subprocess.DEVNULL, start_new_session=True)
-        self.rc = os.path.join(folder, "dunstrc")
         self.dunst = None
-        if start:
-            self.start()
 
     def start(self):
-        self.dunst = subprocess.Popen(["dunst", "-config", self.rc], env=self.env,
-                                      stderr=subprocess.DEVNULL, start_new_session=True)
-        end = time.monotonic() + DEADLINE
-        while self._ctl("is-paused").returncode != 0:
-            if time.monotonic() > end:
-                self.close()
-                raise Failure("dunst did not start on a private bus")
-            time.sleep(0.1)
-
-    def stop(self):
-        """dunst ends, and its notifications with it; the bus stays."""
-        if self.dunst and self.dunst.poll() is None:
+        """dunst starts; a dunst already running ends first, and its notifications with it."""
+        if self.dunst:
             self.dunst.terminate()
             self.dunst.wait()
-        end = time.monotonic() + DEADLINE
-        while self._ctl("is-paused").returncode == 0:
-            if time.monotonic() > end:
-                raise Failure("the notification service keeps an owner after dunst ended")
-            time.sleep(0.1)
+            self._until(lambda ctl: ctl.returncode != 0, "the notification service keeps its owner")
+        self.dunst = subprocess.Popen(["dunst", "-config", os.path.join(os.path.dirname(self.record), "dunstrc")],
+                                      env=self.env, stderr=subprocess.DEVNULL, start_new_session=True)
+        self._until(lambda ctl: ctl.returncode == 0, "dunst did not start on a private bus")
 
-    def notify(self, app, summary):
-        """A notification from another program; its id."""
-        out = subprocess.run(
-            ["gdbus", "call", "--session", "--dest", "org.freedesktop.Notifications",
-             "--object-path", "/org/freedesktop/Notifications",
-             "--method", "org.freedesktop.Notifications.Notify", "--", app, "0", "", summary, "", "[]", "{}", "-1"],
-            env=self.env, capture_output=True, text=True, timeout=DEADLINE, check=True).stdout
-        return int(out.strip("()\n, ").split()[-1])
+    def _until(self, predicate, what):
+        end = time.monotonic() + DEADLINE
+        while not predicate(self._ctl("is-paused")):
+            if time.monotonic() > end:
+                raise Failure(what)
+            time.sleep(0.1)
 
     def _ctl(self, *args):
         return subprocess.run(["dunstctl", *args], env=self.env, capture_output=True, text=True,
@@ -81,11 +62,10 @@ class Dunst:
         """The closed notifications, newest first, each as a dict of its fields."""
         return [{k: v["data"] for k, v in n.items()} for n in json.loads(self._ctl("history").stdout)["data"][0]]
 
-    def calls(self, member):
-        """The bus's method calls and signals member of the notification service so far, as
-        dbus-monitor shows them (a header line, then one line per argument)."""
+    def notifies(self):
+        """The Notify calls so far as dbus-monitor shows them: a header line, a line an argument."""
         with open(self.record, encoding="utf-8", errors="replace") as f:
-            return [m for m in re.split(r"\n(?=\S)", f.read()) if "member=%s\n" % member in m]
+            return [m for m in f.read().split("\nmethod call ") if "member=Notify\n" in m]
 
     def close(self):
         for p in (self.dunst, self.monitor, self.bus):
