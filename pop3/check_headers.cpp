@@ -24,8 +24,7 @@ void Pop3Engine::startHeaders()
     topsOut_.clear();
     headerIndex_ = 1;
     nextTop_ = 1;
-    // A list asked for with the login is read even from a server that no longer offers
-    // UIDL: its reply is next in line.
+    // A list asked for with STAT is next in line.
     if (fast_ && (caps_.uidl || uidlPipelined_)) {
         step_ = dialogue::uidlSent;
         if (!uidlPipelined_)

@@ -66,10 +66,10 @@ void Pop3Engine::checkReply(const ReplyReader::Reply &reply)
     switch (step_) {
     case 0:
         step_ = 1;
-        // A server that takes pipelined commands gets the login and STAT in one write.
+        // A server that takes pipelined commands gets USER and PASS in one write.
         if (fast_ && caps_.pipelining && !oauth_) {
             holdCommands();
-            sendLoginBatch(caps_);
+            sendLoginBatch();
             sendHeld();
         } else {
             sendUser();
@@ -82,8 +82,7 @@ void Pop3Engine::checkReply(const ReplyReader::Reply &reply)
         break;
     case 3:
         step_ = 4;
-        if (!loginPipelined_)
-            subSend(QStringLiteral("STAT\r\n"));
+        sendStat();
         break;
     case 4:
         evaluateStat(reply.status);
@@ -103,20 +102,30 @@ void Pop3Engine::checkReply(const ReplyReader::Reply &reply)
     }
 }
 
-// USER, PASS and STAT without waiting for their replies, to a server that takes pipelined
-// commands.
-void Pop3Engine::sendLoginBatch(const Capabilities &caps)
+// USER and PASS without waiting for the answer to USER. Nothing follows PASS in the same
+// write: the login changes the session's state, and a server may hand the connection from
+// its login program to its mailbox program at that point, losing whatever was read ahead
+// (as RFC 2920 §3.1 has it for SMTP, a change of state ends a pipelined group).
+void Pop3Engine::sendLoginBatch()
 {
     loginPipelined_ = true;
     sendUser();
     sendPass();
-    subSend(QStringLiteral("STAT\r\n"));
-    // Of a mailbox this run knows nothing of yet, every message is news: its list of unique
-    // ids will be wanted unless it is empty, so it comes along.
+}
+
+// STAT once logged in. Of a mailbox this run knows nothing of yet, every message is news:
+// its list of unique ids will be wanted unless it is empty, so a server that takes
+// pipelined commands gets it in the same write.
+void Pop3Engine::sendStat()
+{
     growTables();
-    uidlPipelined_ = caps.uidl && prevCount_[size_t(index_)] == 0 && listed_[size_t(index_)] == 0;
+    uidlPipelined_ = fast_ && caps_.pipelining && caps_.uidl && prevCount_[size_t(index_)] == 0
+        && listed_[size_t(index_)] == 0;
+    holdCommands();
+    subSend(QStringLiteral("STAT\r\n"));
     if (uidlPipelined_)
         subSend(QStringLiteral("UIDL\r\n"), ReplyReader::Framing::MultiLine);
+    sendHeld();
 }
 
 void Pop3Engine::evaluateStat(const QByteArray &statusLine)

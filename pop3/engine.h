@@ -15,8 +15,8 @@
 // With "Option15value" on, every session first asks CAPA (RFC 2449) and uses what the server
 // offers. The check of a changed mailbox sends UIDL after STAT and fills the rows of messages
 // it has seen before from the summaries kept by their unique ids; only the others get TOP.
-// Where the server offers PIPELINING, USER, PASS and STAT go out in one write, and TOP in
-// windows of commands not yet answered. Retrieve and delete confirm a message
+// Where the server offers PIPELINING, USER and PASS go out in one write, STAT (with UIDL)
+// in the next once the login is answered, and TOP in windows of commands not yet answered. Retrieve and delete confirm a message
 // with "UIDL n" instead of by its header when the check listed its id. The rows come out
 // the same either way.
 // Encryption ("Sslmode"): TLS from the first byte, the greeting read only once encrypted;
@@ -179,7 +179,8 @@ private:
     // Sessions: the action for the current step on a positive reply.
     void checkReply(const ReplyReader::Reply &reply);
     void evaluateStat(const QByteArray &statusLine);
-    void sendLoginBatch(const Capabilities &caps);
+    void sendLoginBatch();
+    void sendStat();
     // What the session's server said to CAPA at the last check (check_capabilities.cpp).
     Capabilities lastCapabilities();
     void rememberCapabilities(const Capabilities &caps);
@@ -264,8 +265,8 @@ private:
     Decoding decoding_ = Decoding::Classic; // "Option13value" when the session opened
     Capabilities caps_;     // what the server said; none before CAPA or without it
     bool capaAsked_ = false;
-    bool loginPipelined_ = false; // USER, PASS and STAT went out together
-    bool uidlPipelined_ = false;  // and UIDL with them
+    bool loginPipelined_ = false; // USER and PASS went out together
+    bool uidlPipelined_ = false;  // UIDL went out with STAT
     bool quitQueued_ = false;     // QUIT went out behind the last TOP
     bool byUidl_ = false;   // the message in hand was confirmed by its unique id
     SslMode sslmode_ = SslMode::None;

@@ -443,14 +443,14 @@ void Pop3Engine::sessionReply(const ReplyReader::Reply &reply)
     if (step_ == dialogue::greeting && (fast_ || oauth_) && !capaAsked_) {
         capaAsked_ = true;
         step_ = dialogue::capaSent;
-        // A check of a server that took pipelined commands last time sends its login with
-        // CAPA rather than a round trip after it.
+        // A check of a server that took pipelined commands last time sends USER and PASS
+        // with CAPA rather than a round trip after it.
         const Capabilities last = lastCapabilities();
         const bool withLogin = kind_ == SessionKind::Check && fast_ && !oauth_ && last.pipelining;
         holdCommands();
         subSend(QStringLiteral("CAPA\r\n"), ReplyReader::Framing::MultiLine);
         if (withLogin)
-            sendLoginBatch(last);
+            sendLoginBatch();
         sendHeld();
         return;
     }

@@ -43,6 +43,8 @@ struct Row {
     bool restart = false;      // the program starts anew before the second check
     bool corruptFile = false;  // what is on disk at first is damaged
     QByteArray laterCapa = {}; // the second check's CAPA, from a server that no longer lists ids
+    bool handOff = false;      // what follows an accepted PASS in a write is lost
+    SslMode ssl = SslMode::None;
 };
 
 void PrintTo(const Row &r, std::ostream *os) { *os << r.name; }
@@ -73,8 +75,9 @@ TEST_P(FastCheck, AsksWhatChangedAndFilesTheSameRows)
 {
     const Row &row = GetParam();
     const TestSettings settings{{"Option6value", QStringLiteral("1")}, {"Option3value", QStringLiteral("0")}};
-    Rig fast({{QStringLiteral("Home")}}, TestSettings{{"Option15value", QStringLiteral("1")}} + settings);
-    Rig plain({{QStringLiteral("Home")}}, settings);
+    const TestAccount account{.name = QStringLiteral("Home"), .sslmode = row.ssl};
+    Rig fast({account}, TestSettings{{"Option15value", QStringLiteral("1")}} + settings);
+    Rig plain({account}, settings);
     const QString file = KeptOwner{QStringLiteral("pop.example.jp"), 110, QStringLiteral("user")}.fileName();
     if (row.corruptFile)
         fast.kept.files[file] = QByteArray("LKS1").append(200, 'x');
@@ -82,7 +85,9 @@ TEST_P(FastCheck, AsksWhatChangedAndFilesTheSameRows)
     fill(plain.box(1), {1, 2, 3, 4, 5}, false);
     fast.box(1).capa = row.capa;
     fast.box(1).chunk = row.chunk;
-    const QStringList login{"CAPA", "USER user", "PASS pass"};
+    fast.box(1).handOff = row.handOff;
+    const QStringList login =
+        (row.ssl == SslMode::Stls ? QStringList{"STLS"} : QStringList()) + QStringList{"CAPA", "USER user", "PASS pass"};
     for (int check = 0; check < 2; ++check) {
         for (Rig *rig : {&fast, &plain}) {
             if (check == 1) {
@@ -105,8 +110,12 @@ TEST_P(FastCheck, AsksWhatChangedAndFilesTheSameRows)
         EXPECT_EQ(fast.server->commands(check), login + (check ? row.second : row.first)) << "check " << check;
         // A server that took pipelined commands gets the next login with CAPA.
         const bool withCapa = check == 1 && row.capa.toUpper().contains("PIPELINING");
-        EXPECT_EQ(fast.server->conns.value(check).writes.value(0).startsWith("CAPA\r\nUSER user\r\n"), withCapa)
+        const QList<QByteArray> writes = fast.server->conns.value(check).writes;
+        EXPECT_EQ(writes.value(row.ssl == SslMode::Stls ? 1 : 0).startsWith("CAPA\r\nUSER user\r\n"), withCapa)
             << "check " << check;
+        // Nothing goes out behind PASS before its answer.
+        for (const QByteArray &write : writes)
+            EXPECT_TRUE(!write.contains("PASS ") || write.endsWith("PASS pass\r\n")) << write.constData();
         expectSameRows(fast, plain);
     }
     EXPECT_EQ(fast.server->maxInFlight, row.inFlight);
@@ -145,7 +154,13 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"corrupt_file_then_restart", "PIPELINING\r\nUIDL\r\n", true, gain, statUidl + tops5 + quit,
             statUidl + QStringList{"TOP 6 5"} + quit, 6, 0, {}, true, true},
         Row{"pipelining_and_uidl_withdrawn", "PIPELINING\r\nUIDL\r\n", true, gain, statUidl + tops5 + quit,
-            statUidl + tops5 + QStringList{"TOP 6 5"} + quit, 6, 0, {}, true, false, "TOP\r\n"}),
+            stat + tops5 + QStringList{"TOP 6 5"} + quit, 6, 0, {}, true, false, "TOP\r\n"},
+        Row{.name = "login_hands_off_to_the_mailbox", .capa = "PIPELINING\r\nUIDL\r\n", .uidl = true, .change = gain,
+            .first = statUidl + tops5 + quit, .second = statUidl + QStringList{"TOP 6 5"} + quit, .inFlight = 6,
+            .handOff = true},
+        Row{.name = "hand_off_after_stls", .capa = "PIPELINING\r\nUIDL\r\nSTLS\r\n", .uidl = true, .change = gain,
+            .first = statUidl + tops5 + quit, .second = statUidl + QStringList{"TOP 6 5"} + quit, .inFlight = 6,
+            .handOff = true, .ssl = SslMode::Stls}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -30,6 +30,9 @@ struct Mailbox {
     enum class Mode { Normal, Refuse, Silent, Greeting } mode = Mode::Normal;
     QByteArray greeting = "+OK POP3 ready\r\n";
     int chunk = 0; // reply chunk size; 0 = whole replies
+    // The login and the mailbox are two programs: what a write held after an accepted PASS
+    // is lost with the login program's buffer.
+    bool handOff = false;
     // TLS: STLS is answered +OK when offered; a handshake fails with tlsFailure when set.
     bool stls = true;
     std::optional<TlsError> tlsFailure;
@@ -128,6 +131,8 @@ public:
                 answer(*c, line);
                 answering_ = false;
             }
+            if (c->authed && hosts[c->host].handOff && line.startsWith("PASS "))
+                break;
         }
     }
 
