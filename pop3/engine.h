@@ -17,8 +17,8 @@
 // it has seen before from the summaries kept by their unique ids; only the others get TOP.
 // Where the server offers PIPELINING, USER and PASS go out in one write, STAT (with UIDL)
 // in the next once the login is answered, and TOP in windows of commands not yet answered. Retrieve and delete confirm a message
-// with "UIDL n" instead of by its header when the check listed its id. The rows come out
-// the same either way.
+// by its header; only a row without any identity is confirmed by "UIDL n", when the check
+// listed its id. The rows come out the same either way.
 // Encryption ("Sslmode"): TLS from the first byte, the greeting read only once encrypted;
 // or STLS (RFC 2595 §4) right after the greeting, USER only once the handshake is done. An
 // account that asks for TLS never sends USER or PASS unencrypted: a refused STLS, a failed
@@ -198,7 +198,7 @@ private:
         bool changed = false; // since it was loaded or saved
     };
     Kept &keptSummaries();
-    // Retrieve and delete: "UIDL n" for a message the check listed with its unique id.
+    // Retrieve and delete: "UIDL n" for a row without identity the check listed with its id.
     bool confirmsByUidl(int message) const;
     void sendUidlProbe();
     bool uidlConfirmed(const ReplyReader::Reply &reply) const;
