@@ -93,6 +93,9 @@ void Pop3Engine::checkReply(const ReplyReader::Reply &reply)
     case dialogue::uidlSent:
         uidlsAnswered(reply);
         break;
+    case dialogue::listSent:
+        sizesAnswered(reply);
+        break;
     case 6:
         closeSession();
         break;
@@ -114,7 +117,7 @@ void Pop3Engine::sendLoginBatch()
 }
 
 // STAT once logged in. Of a mailbox this run knows nothing of yet, every message is news:
-// its list of unique ids will be wanted unless it is empty, so a server that takes
+// its lists of unique ids and sizes will be wanted unless it is empty, so a server that takes
 // pipelined commands gets it in the same write.
 void Pop3Engine::sendStat()
 {
@@ -123,8 +126,10 @@ void Pop3Engine::sendStat()
         && listed_[size_t(index_)] == 0;
     holdCommands();
     subSend(QStringLiteral("STAT\r\n"));
-    if (uidlPipelined_)
+    if (uidlPipelined_) {
         subSend(QStringLiteral("UIDL\r\n"), ReplyReader::Framing::MultiLine);
+        subSend(QStringLiteral("LIST\r\n"), ReplyReader::Framing::MultiLine);
+    }
     sendHeld();
 }
 
@@ -143,7 +148,7 @@ void Pop3Engine::evaluateStat(const QByteArray &statusLine)
         prevCount_[a] = 0;
         listed_[a] = 0;
         if (uidlPipelined_)
-            step_ = dialogue::uidlSent; // its (empty) list is read before QUIT
+            step_ = dialogue::uidlSent; // its (empty) lists are read before QUIT
         else
             subDisConn();
         return;

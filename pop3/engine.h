@@ -14,7 +14,8 @@
 //             is still the one the check listed, DELE n; QUIT
 // With "Option15value" on, every session first asks CAPA (RFC 2449) and uses what the server
 // offers. The check of a changed mailbox sends UIDL after STAT and fills the rows of messages
-// it has seen before from the summaries kept by their unique ids; only the others get TOP.
+// it has seen before from the summaries kept by their unique ids and sizes (UIDL and
+// LIST); only the others get TOP.
 // Where the server offers PIPELINING, USER and PASS go out in one write, STAT (with UIDL)
 // in the next once the login is answered, and TOP in windows of commands not yet answered. Retrieve and delete confirm a message
 // by its header; only a row without any identity is confirmed by "UIDL n", when the check
@@ -60,6 +61,7 @@ inline constexpr int capaSent = 9;
 inline constexpr int uidlSent = 10;      // check: the list of unique ids
 inline constexpr int uidlProbeSent = 11; // retrieve, delete: UIDL n
 inline constexpr int authSent = 12;      // AUTH with an OAuth 2.0 token, in place of USER
+inline constexpr int listSent = 13;      // check: the sizes of the messages
 } // namespace dialogue
 
 class Pop3Engine : public TransportEvents {
@@ -187,6 +189,8 @@ private:
     // The rows of a changed mailbox (check_headers.cpp).
     void startHeaders();
     void uidlsAnswered(const ReplyReader::Reply &reply);
+    void sizesAnswered(const ReplyReader::Reply &reply);
+    const Summary *keptSummary(int message) const;
     void walkHeaders();
     void topCollected(QByteArray block);
     void fileRow(int message, Summary summary);
@@ -258,6 +262,7 @@ private:
     int nextTop_ = 0;      // the next message a TOP may be sent for
     std::deque<int> topsOut_; // messages whose TOP was sent and not yet answered
     std::vector<QByteArray> uidls_; // of messages 1..msgCount_; empty without UIDL
+    std::vector<qint64> sizes_;     // of the same messages, from LIST
     AccountRecord account_; // the session's account, as loaded when it opened
     QString host_;
     quint16 port_ = 0;
@@ -266,7 +271,7 @@ private:
     Capabilities caps_;     // what the server said; none before CAPA or without it
     bool capaAsked_ = false;
     bool loginPipelined_ = false; // USER and PASS went out together
-    bool uidlPipelined_ = false;  // UIDL went out with STAT
+    bool uidlPipelined_ = false;  // UIDL and LIST went out with STAT
     bool quitQueued_ = false;     // QUIT went out behind the last TOP
     bool byUidl_ = false;   // the message in hand was confirmed by its unique id
     SslMode sslmode_ = SslMode::None;

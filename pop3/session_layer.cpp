@@ -426,6 +426,7 @@ bool Pop3Engine::refusalIsAnAnswer() const
     case dialogue::capaSent:
     case dialogue::authSent:
     case dialogue::uidlSent:
+    case dialogue::listSent:
     case dialogue::uidlProbeSent:
         return true;
     case dialogue::probeSent:

@@ -345,6 +345,13 @@ private:
                     list += QByteArray::number(n) + ' ' + mb.uidls[n - 1] + "\r\n";
             }
             reply(c.id, list + ".\r\n");
+        } else if (cmd == "LIST" && w.size() == 1) {
+            QByteArray list = "+OK\r\n";
+            for (int n = 1; n <= mb.messages.size(); ++n) {
+                if (exists(n))
+                    list += QByteArray::number(n) + ' ' + QByteArray::number(mb.messages[n - 1].size()) + "\r\n";
+            }
+            reply(c.id, list + ".\r\n");
         } else if (cmd == "NOOP") {
             reply(c.id, "+OK\r\n");
         } else {
