@@ -132,7 +132,7 @@ void Pop3Engine::walkHeaders()
         ++headerIndex_;
     }
     nextTop_ = std::max(nextTop_, headerIndex_);
-    const qsizetype window = fast_ && caps_.pipelining ? topWindow : 1;
+    const qsizetype window = pipelining() ? topWindow : 1;
     if (qsizetype(topsOut_.size()) <= window / 2) {
         holdCommands();
         while (qsizetype(topsOut_.size()) < window && nextTop_ <= msgCount_) {

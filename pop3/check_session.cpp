@@ -67,7 +67,7 @@ void Pop3Engine::checkReply(const ReplyReader::Reply &reply)
     case 0:
         step_ = 1;
         // A server that takes pipelined commands gets USER and PASS in one write.
-        if (fast_ && caps_.pipelining && !oauth_) {
+        if (pipelining() && !oauth_) {
             holdCommands();
             sendLoginBatch();
             sendHeld();
@@ -122,7 +122,7 @@ void Pop3Engine::sendLoginBatch()
 void Pop3Engine::sendStat()
 {
     growTables();
-    uidlPipelined_ = fast_ && caps_.pipelining && caps_.uidl && prevCount_[size_t(index_)] == 0
+    uidlPipelined_ = pipelining() && caps_.uidl && prevCount_[size_t(index_)] == 0
         && listed_[size_t(index_)] == 0;
     holdCommands();
     subSend(QStringLiteral("STAT\r\n"));
@@ -131,6 +131,31 @@ void Pop3Engine::sendStat()
         subSend(QStringLiteral("LIST\r\n"), ReplyReader::Framing::MultiLine);
     }
     sendHeld();
+}
+
+// Commands that went out together are waiting for their replies: the login (with CAPA),
+// or STAT with UIDL and LIST.
+bool Pop3Engine::pipelinedGroupOut() const
+{
+    if (loginPipelined_ && (step_ == dialogue::capaSent || step_ == 1 || step_ == 3))
+        return true;
+    return uidlPipelined_ && (step_ == 4 || step_ == dialogue::uidlSent || step_ == dialogue::listSent);
+}
+
+// A server whose CAPA no longer holds (it lists PIPELINING but loses what a write holds
+// beyond one command, or was replaced by one that does): the group is given up, the
+// remembered CAPA forgotten, and the same check logs in again on a new connection at once.
+void Pop3Engine::logInAgainInLockstep()
+{
+    rememberCapabilities(Capabilities{});
+    lockstep_ = true;
+    const QString password = account_.passw; // dropConnection forgets it
+    subDisConn();
+    dropConnection();
+    account_.passw = password;
+    timeoutCount_ = 1;
+    restartTimeup();
+    openConnection();
 }
 
 void Pop3Engine::evaluateStat(const QByteArray &statusLine)

@@ -26,7 +26,9 @@
 // handshake or plain bytes where TLS was due end the session.
 // A negative reply, a failed connection or a server that goes away shows the error and
 // moves on to the next account one second later; so does a session without progress for
-// "Timeupval" minutes. An account that can't be opened (no host, an unusable port, a line
+// "Timeupval" minutes. A check whose pipelined login or STAT group goes unanswered that
+// long forgets the server's remembered CAPA and logs in again at once, one command at a
+// time. An account that can't be opened (no host, an unusable port, a line
 // break in the user name or password) gets no connection and the cycle goes on at once.
 // An account whose password lives in the keyring ("Pwstore" 1) asks the PasswordSource for
 // it before its connection opens; the connection opens when it arrives. Without it the
@@ -183,6 +185,9 @@ private:
     void evaluateStat(const QByteArray &statusLine);
     void sendLoginBatch();
     void sendStat();
+    bool pipelining() const { return fast_ && caps_.pipelining && !lockstep_; }
+    bool pipelinedGroupOut() const;
+    void logInAgainInLockstep();
     // What the session's server said to CAPA at the last check (check_capabilities.cpp).
     Capabilities lastCapabilities();
     void rememberCapabilities(const Capabilities &caps);
@@ -273,6 +278,7 @@ private:
     bool loginPipelined_ = false; // USER and PASS went out together
     bool uidlPipelined_ = false;  // UIDL and LIST went out with STAT
     bool quitQueued_ = false;     // QUIT went out behind the last TOP
+    bool lockstep_ = false;       // this account's check sends one command at a time
     bool byUidl_ = false;   // the message in hand was confirmed by its unique id
     SslMode sslmode_ = SslMode::None;
     // Where the connection is on its way to encryption.

@@ -447,7 +447,7 @@ void Pop3Engine::sessionReply(const ReplyReader::Reply &reply)
         // A check of a server that took pipelined commands last time sends USER and PASS
         // with CAPA rather than a round trip after it.
         const Capabilities last = lastCapabilities();
-        const bool withLogin = kind_ == SessionKind::Check && fast_ && !oauth_ && last.pipelining;
+        const bool withLogin = kind_ == SessionKind::Check && fast_ && !oauth_ && !lockstep_ && last.pipelining;
         holdCommands();
         subSend(QStringLiteral("CAPA\r\n"), ReplyReader::Framing::MultiLine);
         if (withLogin)
@@ -458,6 +458,9 @@ void Pop3Engine::sessionReply(const ReplyReader::Reply &reply)
     if (step_ == dialogue::capaSent) {
         appendLog(reply.block, "\r\n");
         caps_ = parseCapabilities(reply.block);
+        // A server that swallowed pipelined commands is not sent them again soon.
+        if (lockstep_)
+            caps_.pipelining = false;
         rememberCapabilities(caps_);
         if (loginPipelined_) {
             step_ = 1; // the login's replies follow

@@ -196,5 +196,28 @@ TEST(FastCheck, DeleteLeavesAMessageUnderAReusedIdAlone)
     EXPECT_EQ(rig.view.messages, QStringList{QStringLiteral("ﾒｰﾙﾎﾞｯｸｽが変更されたため、Home の 1 番のﾒｰﾙは削除しませんでした")});
 }
 
+// The server behind the name was replaced by one that takes one command at a time: the
+// remembered login goes unanswered, and the same check logs in again and lists the mailbox.
+TEST(FastCheck, SwallowedLoginBatchLogsInAgainInTheSameCheck)
+{
+    Rig rig({{QStringLiteral("Home")}}, {{"Option15value", QStringLiteral("1")}, {"Option3value", QStringLiteral("0")},
+                                         {"Timeupval", QStringLiteral("1")}});
+    rig.box(1).capa = "PIPELINING\r\nUIDL\r\n";
+    fill(rig.box(1), {1, 2}, true);
+    rig.engine->checkmail();
+    rig.settle();
+    rig.box(1).oneAtATime = true;
+    fill(rig.box(1), {1, 2, 3}, true);
+    rig.server->conns.clear();
+    rig.engine->checkmail();
+    rig.settle();
+    rig.timers.advance(60000);
+    rig.settle();
+    ASSERT_EQ(rig.server->conns.size(), 2);
+    EXPECT_EQ(rig.server->commands(1).mid(0, 5), (QStringList{"CAPA", "USER user", "PASS pass", "STAT", "UIDL"}));
+    EXPECT_EQ(rig.engine->listedCount(1), 3);
+    EXPECT_TRUE(rig.view.messages.isEmpty()) << rig.view.messages.join(u'|').toStdString();
+}
+
 } // namespace
 } // namespace lum::test

@@ -33,6 +33,7 @@ struct Mailbox {
     // The login and the mailbox are two programs: what a write held after an accepted PASS
     // is lost with the login program's buffer.
     bool handOff = false;
+    bool oneAtATime = false; // a write of more than one command is never answered
     // TLS: STLS is answered +OK when offered; a handshake fails with tlsFailure when set.
     bool stls = true;
     std::optional<TlsError> tlsFailure;
@@ -119,6 +120,8 @@ public:
         c->writes.append(bytes);
         QList<QByteArray> lines = bytes.split('\n');
         lines.removeLast(); // after the last line end: the engine sends whole lines
+        if (lines.size() > 1 && hosts[c->host].oneAtATime)
+            c->hung = true;
         for (QByteArray line : lines) {
             if (line.endsWith('\r'))
                 line.chop(1);
