@@ -207,6 +207,7 @@ void Pop3Engine::CheckNext()
             continue;
         timeoutCount_ = 1;
         lockstep_ = false;
+        plainListing_ = false;
         enable(TimerId::Timeup, minuteMs);
         // An account that can't be opened needs no pause: nothing waits to be closed.
         if (logon(SessionKind::Check))

@@ -28,10 +28,10 @@ void Pop3Engine::startHeaders()
     headerIndex_ = 1;
     nextTop_ = 1;
     // A list asked for with STAT is next in line.
-    if (fast_ && (caps_.uidl || uidlPipelined_)) {
+    if (fast_ && (caps_.uidl || uidlPipelined_) && !plainListing_) {
         step_ = dialogue::uidlSent;
         if (!uidlPipelined_)
-            subSend(QStringLiteral("UIDL\r\n"), ReplyReader::Framing::MultiLine);
+            subSend(QStringLiteral("UIDL\r\n"), ReplyReader::Framing::MultiLine, listBound());
         return;
     }
     step_ = 5;
@@ -51,6 +51,13 @@ bool usable(const std::optional<std::vector<UniqueId>> &ids, qint32 count)
 }
 
 } // namespace
+
+// The bound of a UIDL or LIST reply for the count STAT gave: a UIDL line takes at most 83
+// octets (a 10-digit number, a blank, a 70-character id, CR LF, and a stuffed dot).
+qsizetype Pop3Engine::listBound() const
+{
+    return std::max(ReplyReader::maxHeaderReply, qsizetype(msgCount_) * 83 + 64 * 1024);
+}
 
 // The ids are used only with the sizes LIST gives, asked for in the same write as UIDL
 // where the server takes pipelined commands, else once the ids have come.
@@ -73,7 +80,7 @@ void Pop3Engine::uidlsAnswered(const ReplyReader::Reply &reply)
         walkHeaders();
         return;
     }
-    subSend(QStringLiteral("LIST\r\n"), ReplyReader::Framing::MultiLine);
+    subSend(QStringLiteral("LIST\r\n"), ReplyReader::Framing::MultiLine, listBound());
 }
 
 // Without the sizes of every message the rows are fetched as without UIDL.

@@ -122,7 +122,7 @@ void Pop3Engine::sendLoginBatch()
 void Pop3Engine::sendStat()
 {
     growTables();
-    uidlPipelined_ = pipelining() && caps_.uidl && prevCount_[size_t(index_)] == 0
+    uidlPipelined_ = pipelining() && caps_.uidl && !plainListing_ && prevCount_[size_t(index_)] == 0
         && listed_[size_t(index_)] == 0;
     holdCommands();
     subSend(QStringLiteral("STAT\r\n"));
@@ -149,6 +149,12 @@ void Pop3Engine::logInAgainInLockstep()
 {
     rememberCapabilities(Capabilities{});
     lockstep_ = true;
+    logInAgain();
+}
+
+// The same check on a new connection, at once.
+void Pop3Engine::logInAgain()
+{
     const QString password = account_.passw; // dropConnection forgets it
     subDisConn();
     dropConnection();
@@ -169,6 +175,8 @@ void Pop3Engine::evaluateStat(const QByteArray &statusLine)
     growTables();
     const size_t a = size_t(index_);
     msgCount_ = stat->count;
+    if (uidlPipelined_)
+        reader_.widen(listBound()); // the UIDL and LIST asked for with STAT
     if (stat->count == 0) {
         prevCount_[a] = 0;
         listed_[a] = 0;

@@ -188,6 +188,7 @@ private:
     bool pipelining() const { return fast_ && caps_.pipelining && !lockstep_; }
     bool pipelinedGroupOut() const;
     void logInAgainInLockstep();
+    void logInAgain();
     // What the session's server said to CAPA at the last check (check_capabilities.cpp).
     Capabilities lastCapabilities();
     void rememberCapabilities(const Capabilities &caps);
@@ -195,6 +196,7 @@ private:
     void startHeaders();
     void uidlsAnswered(const ReplyReader::Reply &reply);
     void sizesAnswered(const ReplyReader::Reply &reply);
+    qsizetype listBound() const;
     const Summary *keptSummary(int message) const;
     void walkHeaders();
     void topCollected(QByteArray block);
@@ -279,6 +281,7 @@ private:
     bool uidlPipelined_ = false;  // UIDL and LIST went out with STAT
     bool quitQueued_ = false;     // QUIT went out behind the last TOP
     bool lockstep_ = false;       // this account's check sends one command at a time
+    bool plainListing_ = false;   // and lists without UIDL, after a list too large
     bool byUidl_ = false;   // the message in hand was confirmed by its unique id
     SslMode sslmode_ = SslMode::None;
     // Where the connection is on its way to encryption.

@@ -388,6 +388,13 @@ void Pop3Engine::received(ConnId id, QByteArrayView bytes)
         if (r == ReplyReader::Result::NeedData)
             break;
         if (r == ReplyReader::Result::TooLarge) {
+            if (kind_ == SessionKind::Check && !plainListing_
+                && (step_ == dialogue::uidlSent || step_ == dialogue::listSent)) {
+                // The lists are not needed: the check lists the mailbox without them.
+                plainListing_ = true;
+                logInAgain();
+                break;
+            }
             dropConnection();
             sessionError(QStringLiteral("ｻｰﾊﾞｰからの応答が大きすぎます"));
             break;

@@ -219,5 +219,33 @@ TEST(FastCheck, SwallowedLoginBatchLogsInAgainInTheSameCheck)
     EXPECT_TRUE(rig.view.messages.isEmpty()) << rig.view.messages.join(u'|').toStdString();
 }
 
+// Ids of 70 characters make a UIDL reply beyond the bound of a header reply.
+TEST(FastCheck, ListsAMailboxOfLongIdsWhatEverItsSize)
+{
+    constexpr int count = 220000;
+    Rig rig({{QStringLiteral("Home")}}, {{"Option15value", QStringLiteral("1")}});
+    rig.box(1).capa = "PIPELINING\r\nUIDL\r\n";
+    const QByteArray message = mail(1);
+    const auto list = [&](const auto &item) {
+        QByteArray reply = "+OK\r\n";
+        for (int n = 1; n <= count; ++n)
+            reply += QByteArray::number(n) + ' ' + item(n) + "\r\n";
+        return reply + ".\r\n";
+    };
+    rig.box(1).override = [&](const QByteArray &cmd) -> QByteArray {
+        if (cmd == "STAT")
+            return "+OK " + QByteArray::number(count) + ' ' + QByteArray::number(qint64(count) * message.size()) + "\r\n";
+        if (cmd == "UIDL")
+            return list([](int n) { return QByteArray::number(n).rightJustified(70, 'x'); });
+        if (cmd == "LIST")
+            return list([&](int) { return QByteArray::number(message.size()); });
+        return cmd.startsWith("TOP ") ? "+OK\r\n" + message + ".\r\n" : QByteArray();
+    };
+    rig.engine->checkmail();
+    rig.settle();
+    EXPECT_EQ(rig.engine->listedCount(1), count);
+    EXPECT_TRUE(rig.view.messages.isEmpty()) << rig.view.messages.join(u'|').toStdString();
+}
+
 } // namespace
 } // namespace lum::test
