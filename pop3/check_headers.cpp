@@ -197,6 +197,20 @@ void Pop3Engine::fileRow(int message, Summary summary)
     listed_[size_t(index_)] = message;
 }
 
+// An empty mailbox: what was kept of its messages goes with them.
+void Pop3Engine::forgetKeptSummaries()
+{
+    if (!fast_)
+        return;
+    Kept &kept = keptSummaries();
+    if (kept.set.size() == 0)
+        return;
+    kept.set = {};
+    kept.changed = false;
+    if (keptStore_)
+        keptStore_->save(kept.owner.fileName(), kept.set.toBytes(kept.owner));
+}
+
 // Every row is filed: the mailbox is taken as the account's previous one, and what was
 // learnt of its messages is kept for the next check, in this run or the next.
 void Pop3Engine::headersDone()

@@ -180,6 +180,7 @@ void Pop3Engine::evaluateStat(const QByteArray &statusLine)
     if (stat->count == 0) {
         prevCount_[a] = 0;
         listed_[a] = 0;
+        forgetKeptSummaries();
         if (uidlPipelined_)
             step_ = dialogue::uidlSent; // its (empty) lists are read before QUIT
         else

@@ -202,6 +202,7 @@ private:
     void topCollected(QByteArray block);
     void fileRow(int message, Summary summary);
     void headersDone();
+    void forgetKeptSummaries();
     struct Kept {
         KeptOwner owner;
         KeptSummaries set;

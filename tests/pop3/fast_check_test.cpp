@@ -168,6 +168,7 @@ INSTANTIATE_TEST_SUITE_P(
         Row{.name = "hand_off_after_stls", .capa = "PIPELINING\r\nUIDL\r\nSTLS\r\n", .uidl = true, .change = gain,
             .first = statUidl + tops5 + quit, .second = statUidl + QStringList{"TOP 6 5"} + quit, .inFlight = 6,
             .handOff = true, .ssl = SslMode::Stls},
+        Row{"emptied", "PIPELINING\r\nUIDL\r\n", true, {}, statUidl + tops5 + quit, stat + quit, 6},
         // Message 9 reads as message 1 and has its size.
         Row{.name = "ids_are_positions", .capa = "PIPELINING\r\nUIDL\r\n", .uidl = true, .change = {9, 2, 3, 4, 5, 6},
             .first = statUidl + tops5 + quit, .second = QStringList{"STAT", "UIDL"} + tops5 + QStringList{"TOP 6 5"} + quit,
