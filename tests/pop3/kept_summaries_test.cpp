@@ -73,6 +73,9 @@ TEST(KeptSummaries, FilesOnlyTheirOwnerReads)
     EXPECT_EQ(test::modeOf(folder), 0700);
     EXPECT_EQ(test::modeOf(folder + "/a"), 0600);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"a"}); // no temporary left
+    test::setMode(folder, 0755); // made by hand, or by an older version
+    EXPECT_EQ(store.load("a"), "second");
+    EXPECT_EQ(test::modeOf(folder), 0700);
 }
 
 } // namespace
