@@ -89,6 +89,24 @@ std::optional<std::vector<UniqueId>> parseUidlList(const QByteArray &block)
     return ids;
 }
 
+std::optional<std::vector<qint64>> parseScanList(const QByteArray &block)
+{
+    if (!block.startsWith("+OK"))
+        return std::nullopt;
+    std::vector<qint64> sizes;
+    for (const QByteArray &line : dataLines(block)) {
+        const QList<QByteArray> words = line.simplified().split(' ');
+        bool numberOk = false, sizeOk = false;
+        const qint64 n = words.value(0).toLongLong(&numberOk);
+        const qint64 size = words.value(1).toLongLong(&sizeOk);
+        // RFC 1939 §5 allows more after the size.
+        if (!numberOk || !sizeOk || size < 0 || n != qint64(sizes.size()) + 1)
+            return std::nullopt;
+        sizes.push_back(size);
+    }
+    return sizes;
+}
+
 std::optional<UniqueId> parseUidlLine(const QByteArray &statusLine)
 {
     if (!statusLine.startsWith("+OK "))

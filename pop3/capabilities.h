@@ -35,6 +35,9 @@ struct UniqueId {
 // increasing order, and an id of 1 to 70 characters from 0x21 to 0x7E that no other message
 // of the list has.
 std::optional<std::vector<UniqueId>> parseUidlList(const QByteArray &block);
+// The sizes of messages 1..n from the "n size" lines of a LIST reply, or nothing when the
+// lines are not exactly those.
+std::optional<std::vector<qint64>> parseScanList(const QByteArray &block);
 // One "+OK n uidl" answer to "UIDL n".
 std::optional<UniqueId> parseUidlLine(const QByteArray &statusLine);
 

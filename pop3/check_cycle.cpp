@@ -206,6 +206,8 @@ void Pop3Engine::CheckNext()
         if (opt_.current.check == 0)
             continue;
         timeoutCount_ = 1;
+        lockstep_ = false;
+        plainListing_ = false;
         enable(TimerId::Timeup, minuteMs);
         // An account that can't be opened needs no pause: nothing waits to be closed.
         if (logon(SessionKind::Check))
@@ -376,6 +378,10 @@ void Pop3Engine::timeupTick()
 {
     if (opt_.timeUpMinutes <= 0 || timeoutCount_ < opt_.timeUpMinutes) {
         ++timeoutCount_;
+        return;
+    }
+    if (kind_ == SessionKind::Check && !lockstep_ && pipelinedGroupOut()) {
+        logInAgainInLockstep();
         return;
     }
     timers_.stop(TimerId::Timeup);

@@ -1,11 +1,13 @@
-// The rows of a changed mailbox. Where the server lists unique ids (UIDL), a message seen by
-// an earlier check is filed from the summary kept under its id, and only the others are
-// fetched with TOP n 5. TOP goes out in a window of commands not yet answered when the
+// The rows of a changed mailbox. Where the server lists unique ids (UIDL) and sizes (LIST),
+// a message seen by an earlier check is filed from the summary kept under its id when its
+// size is the same, and only the others are fetched with TOP n 5. TOP goes out in a window of commands not yet answered when the
 // server takes pipelined commands (RFC 2449), else one at a time. Rows are filed in the
 // order of their numbers either way, each as soon as every row before it is filed.
 #include "pop3/engine.h"
 
 #include "pop3/kept_store.h"
+
+#include <algorithm>
 
 namespace lum {
 
@@ -21,37 +23,80 @@ constexpr int topWindow = 2048;
 void Pop3Engine::startHeaders()
 {
     uidls_.clear();
+    sizes_.clear();
     topsOut_.clear();
     headerIndex_ = 1;
     nextTop_ = 1;
-    // A list asked for with the login is read even from a server that no longer offers
-    // UIDL: its reply is next in line.
-    if (fast_ && (caps_.uidl || uidlPipelined_)) {
+    // A list asked for with STAT is next in line.
+    if (fast_ && (caps_.uidl || uidlPipelined_) && !plainListing_) {
         step_ = dialogue::uidlSent;
         if (!uidlPipelined_)
-            subSend(QStringLiteral("UIDL\r\n"), ReplyReader::Framing::MultiLine);
+            subSend(QStringLiteral("UIDL\r\n"), ReplyReader::Framing::MultiLine, listBound());
         return;
     }
     step_ = 5;
     walkHeaders();
 }
 
-// A list that doesn't name every message of the STAT reply exactly once is not used: the
-// rows are then fetched as without UIDL.
+namespace {
+
+// A list that doesn't name every message of the STAT reply exactly once is not used, nor
+// one whose ids are the message numbers: such ids name positions, not messages.
+bool usable(const std::optional<std::vector<UniqueId>> &ids, qint32 count)
+{
+    if (!ids || qsizetype(ids->size()) != count || (count > 0 && ids->back().message != count))
+        return false;
+    return !std::all_of(ids->begin(), ids->end(),
+                        [](const UniqueId &id) { return id.uidl == QByteArray::number(id.message); });
+}
+
+} // namespace
+
+// The bound of a UIDL or LIST reply for the count STAT gave: a UIDL line takes at most 83
+// octets (a 10-digit number, a blank, a 70-character id, CR LF, and a stuffed dot).
+qsizetype Pop3Engine::listBound() const
+{
+    return std::max(ReplyReader::maxHeaderReply, qsizetype(msgCount_) * 83 + 64 * 1024);
+}
+
+// The ids are used only with the sizes LIST gives, asked for in the same write as UIDL
+// where the server takes pipelined commands, else once the ids have come.
 void Pop3Engine::uidlsAnswered(const ReplyReader::Reply &reply)
 {
     appendLog(reply.block, "\r\n");
-    if (msgCount_ == 0) {
-        subDisConn(); // the list came along with STAT
-        return;
-    }
-    step_ = 5;
+    uidls_.clear();
     const std::optional<std::vector<UniqueId>> ids =
-        reply.positive ? parseUidlList(reply.block) : std::nullopt;
-    if (ids && qsizetype(ids->size()) == msgCount_ && (ids->empty() || ids->back().message == msgCount_)) {
+        reply.positive && msgCount_ > 0 ? parseUidlList(reply.block) : std::nullopt;
+    if (usable(ids, msgCount_)) {
         uidls_.reserve(ids->size());
         for (const UniqueId &id : *ids)
             uidls_.push_back(id.uidl);
+    }
+    step_ = dialogue::listSent;
+    if (uidlPipelined_)
+        return; // the reply to LIST is next in line
+    if (uidls_.empty()) {
+        step_ = 5;
+        walkHeaders();
+        return;
+    }
+    subSend(QStringLiteral("LIST\r\n"), ReplyReader::Framing::MultiLine, listBound());
+}
+
+// Without the sizes of every message the rows are fetched as without UIDL.
+void Pop3Engine::sizesAnswered(const ReplyReader::Reply &reply)
+{
+    appendLog(reply.block, "\r\n");
+    if (msgCount_ == 0) {
+        subDisConn(); // the lists came along with STAT
+        return;
+    }
+    step_ = 5;
+    std::optional<std::vector<qint64>> sizes = reply.positive ? parseScanList(reply.block) : std::nullopt;
+    if (!sizes || qsizetype(sizes->size()) != msgCount_)
+        uidls_.clear();
+    if (!uidls_.empty()) {
+        sizes_ = std::move(*sizes);
         Kept &kept = keptSummaries();
         const qsizetype before = kept.set.size();
         kept.set.keepOnly(uidls_);
@@ -76,12 +121,15 @@ Pop3Engine::Kept &Pop3Engine::keptSummaries()
     return kept;
 }
 
+const Summary *Pop3Engine::keptSummary(int message) const
+{
+    if (uidls_.empty())
+        return nullptr;
+    return kept_[size_t(index_)].set.find(uidls_[size_t(message - 1)], sizes_[size_t(message - 1)]);
+}
+
 void Pop3Engine::walkHeaders()
 {
-    const KeptSummaries *kept = uidls_.empty() ? nullptr : &kept_[size_t(index_)].set;
-    const auto keptSummary = [&](int message) {
-        return kept ? kept->find(uidls_[size_t(message - 1)]) : nullptr;
-    };
     // Rows already known, up to the first that waits for its TOP.
     while (headerIndex_ <= msgCount_) {
         const Summary *summary = keptSummary(headerIndex_);
@@ -91,7 +139,7 @@ void Pop3Engine::walkHeaders()
         ++headerIndex_;
     }
     nextTop_ = std::max(nextTop_, headerIndex_);
-    const qsizetype window = fast_ && caps_.pipelining ? topWindow : 1;
+    const qsizetype window = pipelining() ? topWindow : 1;
     if (qsizetype(topsOut_.size()) <= window / 2) {
         holdCommands();
         while (qsizetype(topsOut_.size()) < window && nextTop_ <= msgCount_) {
@@ -123,7 +171,7 @@ void Pop3Engine::topCollected(QByteArray block)
     Summary summary = summaryOf(block, decoding_);
     if (!uidls_.empty()) {
         Kept &kept = kept_[size_t(index_)];
-        kept.set.put(uidls_[size_t(message - 1)], summary);
+        kept.set.put(uidls_[size_t(message - 1)], sizes_[size_t(message - 1)], summary);
         kept.changed = true;
     }
     fileRow(message, std::move(summary));
@@ -147,6 +195,20 @@ void Pop3Engine::fileRow(int message, Summary summary)
         record->uidl = uidl;
     // Rows filed so far are listed even when the check breaks off before the last one.
     listed_[size_t(index_)] = message;
+}
+
+// An empty mailbox: what was kept of its messages goes with them.
+void Pop3Engine::forgetKeptSummaries()
+{
+    if (!fast_)
+        return;
+    Kept &kept = keptSummaries();
+    if (kept.set.size() == 0)
+        return;
+    kept.set = {};
+    kept.changed = false;
+    if (keptStore_)
+        keptStore_->save(kept.owner.fileName(), kept.set.toBytes(kept.owner));
 }
 
 // Every row is filed: the mailbox is taken as the account's previous one, and what was

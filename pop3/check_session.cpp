@@ -66,10 +66,10 @@ void Pop3Engine::checkReply(const ReplyReader::Reply &reply)
     switch (step_) {
     case 0:
         step_ = 1;
-        // A server that takes pipelined commands gets the login and STAT in one write.
-        if (fast_ && caps_.pipelining && !oauth_) {
+        // A server that takes pipelined commands gets USER and PASS in one write.
+        if (pipelining() && !oauth_) {
             holdCommands();
-            sendLoginBatch(caps_);
+            sendLoginBatch();
             sendHeld();
         } else {
             sendUser();
@@ -82,8 +82,7 @@ void Pop3Engine::checkReply(const ReplyReader::Reply &reply)
         break;
     case 3:
         step_ = 4;
-        if (!loginPipelined_)
-            subSend(QStringLiteral("STAT\r\n"));
+        sendStat();
         break;
     case 4:
         evaluateStat(reply.status);
@@ -94,6 +93,9 @@ void Pop3Engine::checkReply(const ReplyReader::Reply &reply)
     case dialogue::uidlSent:
         uidlsAnswered(reply);
         break;
+    case dialogue::listSent:
+        sizesAnswered(reply);
+        break;
     case 6:
         closeSession();
         break;
@@ -103,20 +105,63 @@ void Pop3Engine::checkReply(const ReplyReader::Reply &reply)
     }
 }
 
-// USER, PASS and STAT without waiting for their replies, to a server that takes pipelined
-// commands.
-void Pop3Engine::sendLoginBatch(const Capabilities &caps)
+// USER and PASS without waiting for the answer to USER. Nothing follows PASS in the same
+// write: the login changes the session's state, and a server may hand the connection from
+// its login program to its mailbox program at that point, losing whatever was read ahead
+// (as RFC 2920 §3.1 has it for SMTP, a change of state ends a pipelined group).
+void Pop3Engine::sendLoginBatch()
 {
     loginPipelined_ = true;
     sendUser();
     sendPass();
-    subSend(QStringLiteral("STAT\r\n"));
-    // Of a mailbox this run knows nothing of yet, every message is news: its list of unique
-    // ids will be wanted unless it is empty, so it comes along.
+}
+
+// STAT once logged in. Of a mailbox this run knows nothing of yet, every message is news:
+// its lists of unique ids and sizes will be wanted unless it is empty, so a server that takes
+// pipelined commands gets it in the same write.
+void Pop3Engine::sendStat()
+{
     growTables();
-    uidlPipelined_ = caps.uidl && prevCount_[size_t(index_)] == 0 && listed_[size_t(index_)] == 0;
-    if (uidlPipelined_)
+    uidlPipelined_ = pipelining() && caps_.uidl && !plainListing_ && prevCount_[size_t(index_)] == 0
+        && listed_[size_t(index_)] == 0;
+    holdCommands();
+    subSend(QStringLiteral("STAT\r\n"));
+    if (uidlPipelined_) {
         subSend(QStringLiteral("UIDL\r\n"), ReplyReader::Framing::MultiLine);
+        subSend(QStringLiteral("LIST\r\n"), ReplyReader::Framing::MultiLine);
+    }
+    sendHeld();
+}
+
+// Commands that went out together are waiting for their replies: the login (with CAPA),
+// or STAT with UIDL and LIST.
+bool Pop3Engine::pipelinedGroupOut() const
+{
+    if (loginPipelined_ && (step_ == dialogue::capaSent || step_ == 1 || step_ == 3))
+        return true;
+    return uidlPipelined_ && (step_ == 4 || step_ == dialogue::uidlSent || step_ == dialogue::listSent);
+}
+
+// A server whose CAPA no longer holds (it lists PIPELINING but loses what a write holds
+// beyond one command, or was replaced by one that does): the group is given up, the
+// remembered CAPA forgotten, and the same check logs in again on a new connection at once.
+void Pop3Engine::logInAgainInLockstep()
+{
+    rememberCapabilities(Capabilities{});
+    lockstep_ = true;
+    logInAgain();
+}
+
+// The same check on a new connection, at once.
+void Pop3Engine::logInAgain()
+{
+    const QString password = account_.passw; // dropConnection forgets it
+    subDisConn();
+    dropConnection();
+    account_.passw = password;
+    timeoutCount_ = 1;
+    restartTimeup();
+    openConnection();
 }
 
 void Pop3Engine::evaluateStat(const QByteArray &statusLine)
@@ -130,11 +175,14 @@ void Pop3Engine::evaluateStat(const QByteArray &statusLine)
     growTables();
     const size_t a = size_t(index_);
     msgCount_ = stat->count;
+    if (uidlPipelined_)
+        reader_.widen(listBound()); // the UIDL and LIST asked for with STAT
     if (stat->count == 0) {
         prevCount_[a] = 0;
         listed_[a] = 0;
+        forgetKeptSummaries();
         if (uidlPipelined_)
-            step_ = dialogue::uidlSent; // its (empty) list is read before QUIT
+            step_ = dialogue::uidlSent; // its (empty) lists are read before QUIT
         else
             subDisConn();
         return;

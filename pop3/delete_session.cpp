@@ -1,5 +1,6 @@
-// The delete session: log in, then for each marked message make sure with TOP n 0 (or
-// UIDL n) that the number still names the message the check listed, and only then DELE n;
+// The delete session: log in, then for each marked message make sure with TOP n 0 (UIDL n
+// for a row without any identity) that the number still names the message the check
+// listed, and only then DELE n;
 // QUIT, which makes the server remove them (RFC 1939 §6, UPDATE state).
 #include "pop3/engine.h"
 
@@ -50,8 +51,8 @@ void Pop3Engine::deleteReply(const ReplyReader::Reply &reply)
     }
 }
 
-// A message the check listed with its unique id is confirmed by "UIDL n", any other by the
-// header TOP n 0 brings.
+// A message is confirmed by the header TOP n 0 brings; one without any identity that the
+// check listed with its unique id, by "UIDL n".
 void Pop3Engine::probeTarget()
 {
     if (confirmsByUidl(target_)) {

@@ -14,18 +14,21 @@
 //             is still the one the check listed, DELE n; QUIT
 // With "Option15value" on, every session first asks CAPA (RFC 2449) and uses what the server
 // offers. The check of a changed mailbox sends UIDL after STAT and fills the rows of messages
-// it has seen before from the summaries kept by their unique ids; only the others get TOP.
-// Where the server offers PIPELINING, USER, PASS and STAT go out in one write, and TOP in
-// windows of commands not yet answered. Retrieve and delete confirm a message
-// with "UIDL n" instead of by its header when the check listed its id. The rows come out
-// the same either way.
+// it has seen before from the summaries kept by their unique ids and sizes (UIDL and
+// LIST); only the others get TOP.
+// Where the server offers PIPELINING, USER and PASS go out in one write, STAT (with UIDL)
+// in the next once the login is answered, and TOP in windows of commands not yet answered. Retrieve and delete confirm a message
+// by its header; only a row without any identity is confirmed by "UIDL n", when the check
+// listed its id. The rows come out the same either way.
 // Encryption ("Sslmode"): TLS from the first byte, the greeting read only once encrypted;
 // or STLS (RFC 2595 §4) right after the greeting, USER only once the handshake is done. An
 // account that asks for TLS never sends USER or PASS unencrypted: a refused STLS, a failed
 // handshake or plain bytes where TLS was due end the session.
 // A negative reply, a failed connection or a server that goes away shows the error and
 // moves on to the next account one second later; so does a session without progress for
-// "Timeupval" minutes. An account that can't be opened (no host, an unusable port, a line
+// "Timeupval" minutes. A check whose pipelined login or STAT group goes unanswered that
+// long forgets the server's remembered CAPA and logs in again at once, one command at a
+// time. An account that can't be opened (no host, an unusable port, a line
 // break in the user name or password) gets no connection and the cycle goes on at once.
 // An account whose password lives in the keyring ("Pwstore" 1) asks the PasswordSource for
 // it before its connection opens; the connection opens when it arrives. Without it the
@@ -62,6 +65,7 @@ inline constexpr int capaSent = 9;
 inline constexpr int uidlSent = 10;      // check: the list of unique ids
 inline constexpr int uidlProbeSent = 11; // retrieve, delete: UIDL n
 inline constexpr int authSent = 12;      // AUTH with an OAuth 2.0 token, in place of USER
+inline constexpr int listSent = 13;      // check: the sizes of the messages
 } // namespace dialogue
 
 class Pop3Engine : public TransportEvents {
@@ -183,17 +187,26 @@ private:
     // Sessions: the action for the current step on a positive reply.
     void checkReply(const ReplyReader::Reply &reply);
     void evaluateStat(const QByteArray &statusLine);
-    void sendLoginBatch(const Capabilities &caps);
+    void sendLoginBatch();
+    void sendStat();
+    bool pipelining() const { return fast_ && caps_.pipelining && !lockstep_; }
+    bool pipelinedGroupOut() const;
+    void logInAgainInLockstep();
+    void logInAgain();
     // What the session's server said to CAPA at the last check (check_capabilities.cpp).
     Capabilities lastCapabilities();
     void rememberCapabilities(const Capabilities &caps);
     // The rows of a changed mailbox (check_headers.cpp).
     void startHeaders();
     void uidlsAnswered(const ReplyReader::Reply &reply);
+    void sizesAnswered(const ReplyReader::Reply &reply);
+    qsizetype listBound() const;
+    const Summary *keptSummary(int message) const;
     void walkHeaders();
     void topCollected(QByteArray block);
     void fileRow(int message, Summary summary);
     void headersDone();
+    void forgetKeptSummaries();
     struct Kept {
         KeptOwner owner;
         KeptSummaries set;
@@ -201,7 +214,7 @@ private:
         bool changed = false; // since it was loaded or saved
     };
     Kept &keptSummaries();
-    // Retrieve and delete: "UIDL n" for a message the check listed with its unique id.
+    // Retrieve and delete: "UIDL n" for a row without identity the check listed with its id.
     bool confirmsByUidl(int message) const;
     void sendUidlProbe();
     bool uidlConfirmed(const ReplyReader::Reply &reply) const;
@@ -261,6 +274,7 @@ private:
     int nextTop_ = 0;      // the next message a TOP may be sent for
     std::deque<int> topsOut_; // messages whose TOP was sent and not yet answered
     std::vector<QByteArray> uidls_; // of messages 1..msgCount_; empty without UIDL
+    std::vector<qint64> sizes_;     // of the same messages, from LIST
     AccountRecord account_; // the session's account, as loaded when it opened
     QString host_;
     quint16 port_ = 0;
@@ -268,9 +282,11 @@ private:
     Decoding decoding_ = Decoding::Classic; // "Option13value" when the session opened
     Capabilities caps_;     // what the server said; none before CAPA or without it
     bool capaAsked_ = false;
-    bool loginPipelined_ = false; // USER, PASS and STAT went out together
-    bool uidlPipelined_ = false;  // and UIDL with them
+    bool loginPipelined_ = false; // USER and PASS went out together
+    bool uidlPipelined_ = false;  // UIDL and LIST went out with STAT
     bool quitQueued_ = false;     // QUIT went out behind the last TOP
+    bool lockstep_ = false;       // this account's check sends one command at a time
+    bool plainListing_ = false;   // and lists without UIDL, after a list too large
     bool byUidl_ = false;   // the message in hand was confirmed by its unique id
     SslMode sslmode_ = SslMode::None;
     // Where the connection is on its way to encryption.

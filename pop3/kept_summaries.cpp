@@ -12,7 +12,7 @@ namespace lum {
 namespace {
 
 constexpr quint32 kMagic = 0x4C4B5331; // "LKS1"
-constexpr quint32 kVersion = 2;
+constexpr quint32 kVersion = 3;
 // A UIDL is 1 to 70 characters (RFC 1939 §7); anything longer is not one.
 constexpr qsizetype kMaxUidl = 70;
 
@@ -41,16 +41,16 @@ QString KeptOwner::fileName() const
     return QString::fromLatin1(QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(32));
 }
 
-const Summary *KeptSummaries::find(const QByteArray &uidl) const
+const Summary *KeptSummaries::find(const QByteArray &uidl, qint64 size) const
 {
     auto it = byUidl_.constFind(uidl);
-    return it == byUidl_.constEnd() ? nullptr : &it.value();
+    return it == byUidl_.constEnd() || it->size != size ? nullptr : &it->summary;
 }
 
-void KeptSummaries::put(const QByteArray &uidl, Summary summary)
+void KeptSummaries::put(const QByteArray &uidl, qint64 size, Summary summary)
 {
-    if (!uidl.isEmpty() && uidl.size() <= kMaxUidl)
-        byUidl_.insert(uidl, std::move(summary));
+    if (!uidl.isEmpty() && uidl.size() <= kMaxUidl && size >= 0)
+        byUidl_.insert(uidl, Entry{size, std::move(summary)});
 }
 
 void KeptSummaries::keepOnly(const std::vector<QByteArray> &listed)
@@ -60,7 +60,7 @@ void KeptSummaries::keepOnly(const std::vector<QByteArray> &listed)
         it = keep.contains(it.key()) ? std::next(it) : byUidl_.erase(it);
 }
 
-// magic, version, owner, count, (uidl, from, subject, attach, identity) * count, then the
+// magic, version, owner, count, (uidl, size, from, subject, attach, identity) * count, then the
 // BLAKE2b-256 of everything before it.
 QByteArray KeptSummaries::toBytes(const KeptOwner &owner) const
 {
@@ -71,8 +71,9 @@ QByteArray KeptSummaries::toBytes(const KeptOwner &owner) const
         out << kMagic << kVersion << owner.host << owner.port << owner.user
             << quint8(owner.decoding == Decoding::Modern) << quint32(byUidl_.size());
         for (auto it = byUidl_.constBegin(); it != byUidl_.constEnd(); ++it) {
-            out << it.key() << it->from << it->subject << it->attach;
-            write(out, it->identity);
+            const Summary &s = it->summary;
+            out << it.key() << it->size << s.from << s.subject << s.attach;
+            write(out, s.identity);
         }
     }
     return bytes + checksum(bytes);
@@ -103,12 +104,13 @@ KeptSummaries KeptSummaries::fromBytes(const QByteArray &bytes, const KeptOwner 
     kept.byUidl_.reserve(qsizetype(std::min<quint64>(count, quint64(payload.size()) / 16)));
     for (quint32 i = 0; i < count; ++i) {
         QByteArray uidl;
+        qint64 size = 0;
         Summary s;
-        in >> uidl >> s.from >> s.subject >> s.attach;
+        in >> uidl >> size >> s.from >> s.subject >> s.attach;
         read(in, s.identity);
         if (in.status() != QDataStream::Ok)
             return {};
-        kept.put(uidl, std::move(s));
+        kept.put(uidl, size, std::move(s));
     }
     if (!in.atEnd())
         return {};

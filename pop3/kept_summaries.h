@@ -1,7 +1,8 @@
 #pragma once
 // Summaries kept between checks, one set per account: what the list shows of each message,
-// by the server's unique id (UIDL, RFC 1939 §7), so that a check fetches with TOP only the
-// messages it has not seen. A set belongs to one server, port, user name and decoding mode;
+// by the server's unique id (UIDL, RFC 1939 §7) and the message's size (LIST), so that a
+// check fetches with TOP only the messages it has not seen. Servers may give a freed id to
+// another message: a summary is used only for a message of the same id and size. A set belongs to one server, port, user name and decoding mode;
 // bytes written for another, or damaged, read as an empty set and are never trusted.
 
 #include "decode/summary.h"
@@ -28,8 +29,8 @@ struct KeptOwner {
 
 class KeptSummaries {
 public:
-    const Summary *find(const QByteArray &uidl) const;
-    void put(const QByteArray &uidl, Summary summary);
+    const Summary *find(const QByteArray &uidl, qint64 size) const;
+    void put(const QByteArray &uidl, qint64 size, Summary summary);
     // Drops every summary whose id the server no longer lists.
     void keepOnly(const std::vector<QByteArray> &listed);
     qsizetype size() const { return byUidl_.size(); }
@@ -40,7 +41,11 @@ public:
     static KeptSummaries fromBytes(const QByteArray &bytes, const KeptOwner &owner);
 
 private:
-    QHash<QByteArray, Summary> byUidl_;
+    struct Entry {
+        qint64 size;
+        Summary summary;
+    };
+    QHash<QByteArray, Entry> byUidl_;
 };
 
 } // namespace lum

@@ -1,5 +1,6 @@
 #include "pop3/reply_reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace lum {
@@ -23,6 +24,12 @@ void replaceNul(QByteArray &block)
 void ReplyReader::expect(Framing framing, qsizetype maxReply)
 {
     expected_.push_back({framing, maxReply});
+}
+
+void ReplyReader::widen(qsizetype maxReply)
+{
+    for (Expectation &e : expected_)
+        e.maxReply = std::max(e.maxReply, maxReply);
 }
 
 void ReplyReader::feed(QByteArrayView bytes)

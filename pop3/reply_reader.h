@@ -47,6 +47,9 @@ public:
     // was expected for (the greeting) is a status line. maxReply bounds the block of a
     // MultiLine reply.
     void expect(Framing framing, qsizetype maxReply = maxHeaderReply);
+    // Raises the bound of every reply still awaited to at least maxReply: what an earlier
+    // reply said may show that a later one is larger than thought when it was asked for.
+    void widen(qsizetype maxReply);
     void feed(QByteArrayView bytes);
     // Hands out the next complete reply.
     Result next(Reply &out);

@@ -30,10 +30,12 @@ bool Pop3Engine::stillSameMessage(const QByteArray &block, int message) const
     return r && !r->identity.isEmpty() && messageIdentity(headerPart(block)) == r->identity;
 }
 
+// Servers may give a unique id to another message once its own is gone: an id decides only
+// for a row without any identity, which its header could not confirm.
 bool Pop3Engine::confirmsByUidl(int message) const
 {
     const MailRecord *r = table_.record(index_, message);
-    return fast_ && caps_.uidl && r && !r->uidl.isEmpty();
+    return fast_ && caps_.uidl && r && !r->uidl.isEmpty() && r->identity.isEmpty();
 }
 
 void Pop3Engine::sendUidlProbe()
@@ -59,8 +61,8 @@ QString Pop3Engine::notConfirmed(int message, const QString &outcome) const
     return QStringLiteral("%1、%2 の %3 番のﾒｰﾙは%4").arg(why, accountName(index_), QString::number(message), outcome);
 }
 
-// A message the check listed with its unique id is confirmed by "UIDL n" before RETR; any
-// other by the header of what RETR brings.
+// A message is confirmed by the header of what RETR brings; one without any identity that
+// the check listed with its unique id, by "UIDL n" before RETR.
 void Pop3Engine::retrieveTarget()
 {
     if (target_ == 0) {

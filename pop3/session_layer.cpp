@@ -395,6 +395,13 @@ void Pop3Engine::received(ConnId id, QByteArrayView bytes)
         if (r == ReplyReader::Result::NeedData)
             break;
         if (r == ReplyReader::Result::TooLarge) {
+            if (kind_ == SessionKind::Check && !plainListing_
+                && (step_ == dialogue::uidlSent || step_ == dialogue::listSent)) {
+                // The lists are not needed: the check lists the mailbox without them.
+                plainListing_ = true;
+                logInAgain();
+                break;
+            }
             dropConnection();
             sessionError(QStringLiteral("ｻｰﾊﾞｰからの応答が大きすぎます"));
             break;
@@ -438,6 +445,7 @@ bool Pop3Engine::refusalIsAnAnswer() const
     case dialogue::capaSent:
     case dialogue::authSent:
     case dialogue::uidlSent:
+    case dialogue::listSent:
     case dialogue::uidlProbeSent:
         return true;
     case dialogue::probeSent:
@@ -455,20 +463,23 @@ void Pop3Engine::sessionReply(const ReplyReader::Reply &reply)
     if (step_ == dialogue::greeting && (fast_ || oauth_) && !capaAsked_) {
         capaAsked_ = true;
         step_ = dialogue::capaSent;
-        // A check of a server that took pipelined commands last time sends its login with
-        // CAPA rather than a round trip after it.
+        // A check of a server that took pipelined commands last time sends USER and PASS
+        // with CAPA rather than a round trip after it.
         const Capabilities last = lastCapabilities();
-        const bool withLogin = kind_ == SessionKind::Check && fast_ && !oauth_ && last.pipelining;
+        const bool withLogin = kind_ == SessionKind::Check && fast_ && !oauth_ && !lockstep_ && last.pipelining;
         holdCommands();
         subSend(QStringLiteral("CAPA\r\n"), ReplyReader::Framing::MultiLine);
         if (withLogin)
-            sendLoginBatch(last);
+            sendLoginBatch();
         sendHeld();
         return;
     }
     if (step_ == dialogue::capaSent) {
         appendLog(reply.block, "\r\n");
         caps_ = parseCapabilities(reply.block);
+        // A server that swallowed pipelined commands is not sent them again soon.
+        if (lockstep_)
+            caps_.pipelining = false;
         rememberCapabilities(caps_);
         if (loginPipelined_) {
             step_ = 1; // the login's replies follow

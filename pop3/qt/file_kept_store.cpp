@@ -4,8 +4,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+
+#include <unistd.h>
 
 namespace lum {
 
@@ -14,7 +17,21 @@ namespace {
 // Far above the summaries of any mailbox; a bigger file is not one of ours.
 constexpr qint64 kMaxFile = 256 * 1024 * 1024;
 
+constexpr QFileDevice::Permissions kOthers = QFileDevice::ReadGroup | QFileDevice::WriteGroup
+    | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+
 } // namespace
+
+// The folder is the user's own and only the user may enter it: a wider one of the user's
+// (made by hand, or by an older version) is narrowed; another user's is not used at all.
+bool FileKeptStore::privateFolder() const
+{
+    if (!makePrivateFolder(folder_) || QFileInfo(folder_).ownerId() != ::getuid())
+        return false;
+    if (QFileInfo(folder_).permissions() & kOthers)
+        QFile::setPermissions(folder_, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    return !(QFileInfo(folder_).permissions() & kOthers);
+}
 
 FileKeptStore::FileKeptStore(QString folder) : folder_(std::move(folder)) {}
 
@@ -26,6 +43,8 @@ QString FileKeptStore::defaultFolder()
 
 QByteArray FileKeptStore::load(const QString &name)
 {
+    if (!QFileInfo(folder_).isDir() || !privateFolder())
+        return {};
     QFile file(QDir(folder_).filePath(name));
     if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxFile)
         return {};
@@ -34,7 +53,7 @@ QByteArray FileKeptStore::load(const QString &name)
 
 void FileKeptStore::save(const QString &name, const QByteArray &bytes)
 {
-    if (!makePrivateFolder(folder_))
+    if (!privateFolder())
         return;
     QSaveFile file(QDir(folder_).filePath(name));
     if (!file.open(QIODevice::WriteOnly))

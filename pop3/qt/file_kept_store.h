@@ -17,6 +17,7 @@ public:
     void save(const QString &name, const QByteArray &bytes) override;
 
 private:
+    bool privateFolder() const;
     QString folder_;
 };
 

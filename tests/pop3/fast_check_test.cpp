@@ -15,19 +15,25 @@ QByteArray mail(int n)
 }
 
 // The mailbox as another client leaves it: messages by their first numbers, each with its
-// unique id "u" n where the server has them.
+// unique id "u" n where the server has them. Some servers give ids that name positions, or
+// give a freed id to another message: the one now first gets "u1".
 using Change = QList<int>;
 const Change gain{1, 2, 3, 4, 5, 6}, lose{2, 3, 4, 5}, reorderAndGain{1, 3, 2, 4, 5, 6},
     gainThree{1, 2, 3, 4, 5, 6, 7, 8};
 
-void fill(Mailbox &box, const Change &messages, bool uidl)
+enum class Ids { OfMessages, Positions, FirstReused };
+
+void fill(Mailbox &box, const Change &messages, bool uidl, Ids ids = Ids::OfMessages)
 {
     box.messages.clear();
     box.uidls.clear();
     for (int n : messages) {
         box.messages.append(mail(n));
+        const QByteArray position = QByteArray::number(box.messages.size());
+        const QByteArray id = ids == Ids::Positions ? position
+            : ids == Ids::FirstReused && position == "1" ? "u1" : "u" + QByteArray::number(n);
         if (uidl)
-            box.uidls.append("u" + QByteArray::number(n));
+            box.uidls.append(id);
     }
 }
 
@@ -43,6 +49,9 @@ struct Row {
     bool restart = false;      // the program starts anew before the second check
     bool corruptFile = false;  // what is on disk at first is damaged
     QByteArray laterCapa = {}; // the second check's CAPA, from a server that no longer lists ids
+    bool handOff = false;      // what follows an accepted PASS in a write is lost
+    SslMode ssl = SslMode::None;
+    Ids ids = Ids::OfMessages;
 };
 
 void PrintTo(const Row &r, std::ostream *os) { *os << r.name; }
@@ -50,7 +59,7 @@ void PrintTo(const Row &r, std::ostream *os) { *os << r.name; }
 const QStringList tops5{"TOP 1 5", "TOP 2 5", "TOP 3 5", "TOP 4 5", "TOP 5 5"};
 const QStringList quit{"QUIT"};
 const QStringList stat{"STAT"};
-const QStringList statUidl{"STAT", "UIDL"};
+const QStringList statUidl{"STAT", "UIDL", "LIST"};
 
 class FastCheck : public testing::TestWithParam<Row> {};
 
@@ -73,20 +82,23 @@ TEST_P(FastCheck, AsksWhatChangedAndFilesTheSameRows)
 {
     const Row &row = GetParam();
     const TestSettings settings{{"Option6value", QStringLiteral("1")}, {"Option3value", QStringLiteral("0")}};
-    Rig fast({{QStringLiteral("Home")}}, TestSettings{{"Option15value", QStringLiteral("1")}} + settings);
-    Rig plain({{QStringLiteral("Home")}}, settings);
+    const TestAccount account{.name = QStringLiteral("Home"), .sslmode = row.ssl};
+    Rig fast({account}, TestSettings{{"Option15value", QStringLiteral("1")}} + settings);
+    Rig plain({account}, settings);
     const QString file = KeptOwner{QStringLiteral("pop.example.jp"), 110, QStringLiteral("user")}.fileName();
     if (row.corruptFile)
         fast.kept.files[file] = QByteArray("LKS1").append(200, 'x');
-    fill(fast.box(1), {1, 2, 3, 4, 5}, row.uidl);
+    fill(fast.box(1), {1, 2, 3, 4, 5}, row.uidl, row.ids);
     fill(plain.box(1), {1, 2, 3, 4, 5}, false);
     fast.box(1).capa = row.capa;
     fast.box(1).chunk = row.chunk;
-    const QStringList login{"CAPA", "USER user", "PASS pass"};
+    fast.box(1).handOff = row.handOff;
+    const QStringList login =
+        (row.ssl == SslMode::Stls ? QStringList{"STLS"} : QStringList()) + QStringList{"CAPA", "USER user", "PASS pass"};
     for (int check = 0; check < 2; ++check) {
         for (Rig *rig : {&fast, &plain}) {
             if (check == 1) {
-                fill(rig->box(1), row.change, rig == &fast && row.uidl && row.laterCapa.isEmpty());
+                fill(rig->box(1), row.change, rig == &fast && row.uidl && row.laterCapa.isEmpty(), row.ids);
                 if (!row.laterCapa.isEmpty())
                     rig->box(1).capa = row.laterCapa;
                 if (!row.brokenTop.isEmpty()) {
@@ -105,15 +117,19 @@ TEST_P(FastCheck, AsksWhatChangedAndFilesTheSameRows)
         EXPECT_EQ(fast.server->commands(check), login + (check ? row.second : row.first)) << "check " << check;
         // A server that took pipelined commands gets the next login with CAPA.
         const bool withCapa = check == 1 && row.capa.toUpper().contains("PIPELINING");
-        EXPECT_EQ(fast.server->conns.value(check).writes.value(0).startsWith("CAPA\r\nUSER user\r\n"), withCapa)
+        const QList<QByteArray> writes = fast.server->conns.value(check).writes;
+        EXPECT_EQ(writes.value(row.ssl == SslMode::Stls ? 1 : 0).startsWith("CAPA\r\nUSER user\r\n"), withCapa)
             << "check " << check;
+        // Nothing goes out behind PASS before its answer.
+        for (const QByteArray &write : writes)
+            EXPECT_TRUE(!write.contains("PASS ") || write.endsWith("PASS pass\r\n")) << write.constData();
         expectSameRows(fast, plain);
     }
     EXPECT_EQ(fast.server->maxInFlight, row.inFlight);
     EXPECT_EQ(KeptSummaries::fromBytes(fast.kept.files.value(file), KeptOwner{QStringLiteral("pop.example.jp"), 110,
                                                                               QStringLiteral("user")})
                   .size(),
-              row.uidl && row.capa.contains("UIDL")
+              row.uidl && row.capa.contains("UIDL") && row.ids != Ids::Positions
                   ? (row.brokenTop.isEmpty() && row.laterCapa.isEmpty() ? fast.box(1).messages.size() : 5)
                   : 0);
 }
@@ -127,7 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"uidl_in_lockstep", "UIDL\r\nTOP\r\n", true, gain, statUidl + tops5 + quit,
             statUidl + QStringList{"TOP 6 5"} + quit, 1},
         Row{"uidl_offered_but_refused", "UIDL\r\nPIPELINING\r\n", false, gain, statUidl + tops5 + quit,
-            statUidl + tops5 + QStringList{"TOP 6 5"} + quit, 7},
+            QStringList{"STAT", "UIDL"} + tops5 + QStringList{"TOP 6 5"} + quit, 7},
         Row{"pipelining_without_uidl", "pipelining\r\n", false, gain, stat + tops5 + quit,
             stat + tops5 + QStringList{"TOP 6 5"} + quit, 7},
         Row{"pipelined_gain", "PIPELINING\r\nUIDL\r\n", true, gain, statUidl + tops5 + quit,
@@ -145,8 +161,92 @@ INSTANTIATE_TEST_SUITE_P(
         Row{"corrupt_file_then_restart", "PIPELINING\r\nUIDL\r\n", true, gain, statUidl + tops5 + quit,
             statUidl + QStringList{"TOP 6 5"} + quit, 6, 0, {}, true, true},
         Row{"pipelining_and_uidl_withdrawn", "PIPELINING\r\nUIDL\r\n", true, gain, statUidl + tops5 + quit,
-            statUidl + tops5 + QStringList{"TOP 6 5"} + quit, 6, 0, {}, true, false, "TOP\r\n"}),
+            stat + tops5 + QStringList{"TOP 6 5"} + quit, 6, 0, {}, true, false, "TOP\r\n"},
+        Row{.name = "login_hands_off_to_the_mailbox", .capa = "PIPELINING\r\nUIDL\r\n", .uidl = true, .change = gain,
+            .first = statUidl + tops5 + quit, .second = statUidl + QStringList{"TOP 6 5"} + quit, .inFlight = 6,
+            .handOff = true},
+        Row{.name = "hand_off_after_stls", .capa = "PIPELINING\r\nUIDL\r\nSTLS\r\n", .uidl = true, .change = gain,
+            .first = statUidl + tops5 + quit, .second = statUidl + QStringList{"TOP 6 5"} + quit, .inFlight = 6,
+            .handOff = true, .ssl = SslMode::Stls},
+        Row{"emptied", "PIPELINING\r\nUIDL\r\n", true, {}, statUidl + tops5 + quit, stat + quit, 6},
+        // Message 9 reads as message 1 and has its size.
+        Row{.name = "ids_are_positions", .capa = "PIPELINING\r\nUIDL\r\n", .uidl = true, .change = {9, 2, 3, 4, 5, 6},
+            .first = statUidl + tops5 + quit, .second = QStringList{"STAT", "UIDL"} + tops5 + QStringList{"TOP 6 5"} + quit,
+            .inFlight = 7, .ids = Ids::Positions},
+        Row{.name = "id_reused_for_another_size", .capa = "PIPELINING\r\nUIDL\r\n", .uidl = true,
+            .change = {11, 2, 3, 4, 5, 6}, .first = statUidl + tops5 + quit,
+            .second = statUidl + QStringList{"TOP 1 5", "TOP 6 5"} + quit, .inFlight = 6, .ids = Ids::FirstReused}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// A freed id given to a message of the same size shows the kept row, but the delete reads
+// the message itself and leaves it alone.
+TEST(FastCheck, DeleteLeavesAMessageUnderAReusedIdAlone)
+{
+    Rig rig({{QStringLiteral("Home")}}, {{"Option15value", QStringLiteral("1")}, {"Option3value", QStringLiteral("0")}});
+    rig.box(1).capa = "PIPELINING\r\nUIDL\r\n";
+    fill(rig.box(1), {1, 2}, true);
+    rig.engine->checkmail();
+    rig.settle();
+    fill(rig.box(1), {9, 2, 3}, true, Ids::FirstReused);
+    rig.engine->checkmail();
+    rig.settle();
+    rig.rec(1, 1).mark = true;
+    rig.engine->deleteMarked();
+    rig.settle();
+    EXPECT_EQ(rig.box(1).messages.size(), 3);
+    EXPECT_EQ(rig.view.messages, QStringList{QStringLiteral("ﾒｰﾙﾎﾞｯｸｽが変更されたため、Home の 1 番のﾒｰﾙは削除しませんでした")});
+}
+
+// The server behind the name was replaced by one that takes one command at a time: the
+// remembered login goes unanswered, and the same check logs in again and lists the mailbox.
+TEST(FastCheck, SwallowedLoginBatchLogsInAgainInTheSameCheck)
+{
+    Rig rig({{QStringLiteral("Home")}}, {{"Option15value", QStringLiteral("1")}, {"Option3value", QStringLiteral("0")},
+                                         {"Timeupval", QStringLiteral("1")}});
+    rig.box(1).capa = "PIPELINING\r\nUIDL\r\n";
+    fill(rig.box(1), {1, 2}, true);
+    rig.engine->checkmail();
+    rig.settle();
+    rig.box(1).oneAtATime = true;
+    fill(rig.box(1), {1, 2, 3}, true);
+    rig.server->conns.clear();
+    rig.engine->checkmail();
+    rig.settle();
+    rig.timers.advance(60000);
+    rig.settle();
+    ASSERT_EQ(rig.server->conns.size(), 2);
+    EXPECT_EQ(rig.server->commands(1).mid(0, 5), (QStringList{"CAPA", "USER user", "PASS pass", "STAT", "UIDL"}));
+    EXPECT_EQ(rig.engine->listedCount(1), 3);
+    EXPECT_TRUE(rig.view.messages.isEmpty()) << rig.view.messages.join(u'|').toStdString();
+}
+
+// Ids of 70 characters make a UIDL reply beyond the bound of a header reply.
+TEST(FastCheck, ListsAMailboxOfLongIdsWhatEverItsSize)
+{
+    constexpr int count = 220000;
+    Rig rig({{QStringLiteral("Home")}}, {{"Option15value", QStringLiteral("1")}});
+    rig.box(1).capa = "PIPELINING\r\nUIDL\r\n";
+    const QByteArray message = mail(1);
+    const auto list = [&](const auto &item) {
+        QByteArray reply = "+OK\r\n";
+        for (int n = 1; n <= count; ++n)
+            reply += QByteArray::number(n) + ' ' + item(n) + "\r\n";
+        return reply + ".\r\n";
+    };
+    rig.box(1).override = [&](const QByteArray &cmd) -> QByteArray {
+        if (cmd == "STAT")
+            return "+OK " + QByteArray::number(count) + ' ' + QByteArray::number(qint64(count) * message.size()) + "\r\n";
+        if (cmd == "UIDL")
+            return list([](int n) { return QByteArray::number(n).rightJustified(70, 'x'); });
+        if (cmd == "LIST")
+            return list([&](int) { return QByteArray::number(message.size()); });
+        return cmd.startsWith("TOP ") ? "+OK\r\n" + message + ".\r\n" : QByteArray();
+    };
+    rig.engine->checkmail();
+    rig.settle();
+    EXPECT_EQ(rig.engine->listedCount(1), count);
+    EXPECT_TRUE(rig.view.messages.isEmpty()) << rig.view.messages.join(u'|').toStdString();
+}
 
 } // namespace
 } // namespace lum::test

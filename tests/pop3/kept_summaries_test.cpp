@@ -15,8 +15,8 @@ const KeptOwner owner{QStringLiteral("pop.example.jp"), 995, QStringLiteral("han
 KeptSummaries twoKept()
 {
     KeptSummaries kept;
-    kept.put("uid-1", {QStringLiteral("山田花子"), QStringLiteral("会議"), true, {"<1@x>", {}, {}, {}}});
-    kept.put("uid-2", {QStringLiteral("佐藤"), QString(), false, {{}, "Mon", "a@x", "=?ISO-2022-JP?B?x?="}});
+    kept.put("uid-1", 1200, {QStringLiteral("山田花子"), QStringLiteral("会議"), true, {"<1@x>", {}, {}, {}}});
+    kept.put("uid-2", 3400, {QStringLiteral("佐藤"), QString(), false, {{}, "Mon", "a@x", "=?ISO-2022-JP?B?x?="}});
     return kept;
 }
 
@@ -51,8 +51,10 @@ TEST(KeptSummaries, ReadBackOnlyWholeAndByTheirOwner)
         EXPECT_EQ(KeptSummaries::fromBytes(row.bytes, row.reader).size(), row.kept) << row.what;
 
     const KeptSummaries back = KeptSummaries::fromBytes(good, owner);
-    for (const QByteArray uidl : {"uid-1", "uid-2"})
-        EXPECT_EQ(*back.find(uidl), *twoKept().find(uidl)) << uidl.constData();
+    for (const auto &[uidl, size] : {std::pair{"uid-1", 1200}, std::pair{"uid-2", 3400}})
+        EXPECT_EQ(*back.find(uidl, size), *twoKept().find(uidl, size)) << uidl;
+    // Another message under a reused id.
+    EXPECT_EQ(back.find("uid-1", 1201), nullptr);
     // One file per server, port and user, whatever the decoding mode.
     EXPECT_NE(owner.fileName(), KeptOwner({"pop.example.jp", 995, "taro", Decoding::Classic}).fileName());
     EXPECT_EQ(owner.fileName(), KeptOwner({"pop.example.jp", 995, "hanako", Decoding::Modern}).fileName());
@@ -71,6 +73,9 @@ TEST(KeptSummaries, FilesOnlyTheirOwnerReads)
     EXPECT_EQ(test::modeOf(folder), 0700);
     EXPECT_EQ(test::modeOf(folder + "/a"), 0600);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files), QStringList{"a"}); // no temporary left
+    test::setMode(folder, 0755); // made by hand, or by an older version
+    EXPECT_EQ(store.load("a"), "second");
+    EXPECT_EQ(test::modeOf(folder), 0700);
 }
 
 } // namespace

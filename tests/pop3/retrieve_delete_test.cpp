@@ -319,33 +319,45 @@ TEST(Sessions, KeepTheirOwnCredentialsWhenOptionsAreReloaded)
     }
 }
 
-// Where the check listed unique ids, "UIDL n" confirms the message: a copy put in its place
-// behind the checker's back reads the same but is another message, neither retrieved into
-// nor deleted.
-TEST(Sessions, ConfirmByUniqueIdWhereTheCheckListedThem)
+// A message is confirmed by its own header, TOP n 0 or what RETR brings, even where the
+// check listed unique ids: servers reuse ids. "UIDL n" decides only for a row without any
+// identity. Message 2 is changed behind the checker's back, and neither retrieved into nor
+// deleted.
+TEST(Sessions, ConfirmTheMessageItselfWhereTheCheckListedUniqueIds)
 {
+    enum class Change { None, IdOfACopy, MessageUnderTheSameId };
     struct Row {
         SessionKind kind;
-        bool replaced; // message 2 deleted and stored again by another client
+        bool identity; // the messages carry Message-ID, Date and From
+        Change change;
         QStringList commands;
     };
     const Row rows[] = {
-        {SessionKind::Retrieve, false, {"UIDL 2", "RETR 2", "UIDL 4", "RETR 4", "QUIT"}},
-        {SessionKind::Retrieve, true, {"UIDL 2", "UIDL 4", "RETR 4", "QUIT"}},
-        {SessionKind::Delete, false, {"UIDL 2", "DELE 2", "UIDL 4", "DELE 4", "QUIT"}},
-        {SessionKind::Delete, true, {"UIDL 2", "UIDL 4", "DELE 4", "QUIT"}},
+        {SessionKind::Retrieve, true, Change::None, {"RETR 2", "RETR 4", "QUIT"}},
+        {SessionKind::Retrieve, true, Change::MessageUnderTheSameId, {"RETR 2", "RETR 4", "QUIT"}},
+        {SessionKind::Delete, true, Change::None, {"TOP 2 0", "DELE 2", "TOP 4 0", "DELE 4", "QUIT"}},
+        {SessionKind::Delete, true, Change::MessageUnderTheSameId, {"TOP 2 0", "TOP 4 0", "DELE 4", "QUIT"}},
+        {SessionKind::Retrieve, false, Change::IdOfACopy, {"UIDL 2", "UIDL 4", "RETR 4", "QUIT"}},
+        {SessionKind::Delete, false, Change::None, {"UIDL 2", "DELE 2", "UIDL 4", "DELE 4", "QUIT"}},
+        {SessionKind::Delete, false, Change::IdOfACopy, {"UIDL 2", "UIDL 4", "DELE 4", "QUIT"}},
     };
     for (const Row &row : rows) {
-        SCOPED_TRACE(int(row.kind) * 10 + row.replaced);
+        SCOPED_TRACE(int(row.kind) * 100 + row.identity * 10 + int(row.change));
         Rig rig({{QStringLiteral("A")}}, {{"Option15value", QStringLiteral("1")}, {"Option3value", QStringLiteral("0")}});
         rig.box(1).messages = messages(5, "m");
+        if (!row.identity) {
+            for (int n = 1; n <= 5; ++n)
+                rig.box(1).messages[n - 1] = "X-Mailer: m\r\n\r\nbody " + QByteArray::number(n) + "\r\n";
+        }
         rig.box(1).uidls = {"u1", "u2", "u3", "u4", "u5"};
         rig.box(1).capa = "UIDL\r\n";
         rig.engine->checkmail();
         rig.settle();
         rig.server->conns.clear();
-        if (row.replaced)
+        if (row.change == Change::IdOfACopy)
             rig.box(1).uidls[1] = "u2-copy";
+        if (row.change == Change::MessageUnderTheSameId)
+            rig.box(1).messages[1] = messages(1, "other")[0];
         rig.rec(1, 2).mark = rig.rec(1, 4).mark = true;
         if (row.kind == SessionKind::Retrieve)
             rig.engine->retrieveMarked();
@@ -353,15 +365,16 @@ TEST(Sessions, ConfirmByUniqueIdWhereTheCheckListedThem)
             rig.engine->deleteMarked();
         rig.settle();
         EXPECT_EQ(rig.server->commands(0), QStringList{"CAPA"} + login + row.commands);
+        const bool changed = row.change != Change::None;
         const QString skipped = row.kind == SessionKind::Retrieve ? QStringLiteral("取得しませんでした")
                                                                    : QStringLiteral("削除しませんでした");
-        EXPECT_EQ(rig.view.messages, row.replaced ? QStringList{QStringLiteral("ﾒｰﾙﾎﾞｯｸｽが変更されたため、A の 2 番のﾒｰﾙは") + skipped}
-                                                  : QStringList());
+        EXPECT_EQ(rig.view.messages, changed ? QStringList{QStringLiteral("ﾒｰﾙﾎﾞｯｸｽが変更されたため、A の 2 番のﾒｰﾙは") + skipped}
+                                             : QStringList());
         if (row.kind == SessionKind::Retrieve) {
-            EXPECT_EQ(rig.rec(1, 2).retrieved, !row.replaced);
+            EXPECT_EQ(rig.rec(1, 2).retrieved, !changed);
             EXPECT_TRUE(rig.rec(1, 4).retrieved);
         } else {
-            EXPECT_EQ(rig.box(1).messages.size(), row.replaced ? 4 : 3);
+            EXPECT_EQ(rig.box(1).messages.size(), changed ? 4 : 3);
         }
     }
 }

@@ -30,6 +30,10 @@ struct Mailbox {
     enum class Mode { Normal, Refuse, Silent, Greeting } mode = Mode::Normal;
     QByteArray greeting = "+OK POP3 ready\r\n";
     int chunk = 0; // reply chunk size; 0 = whole replies
+    // The login and the mailbox are two programs: what a write held after an accepted PASS
+    // is lost with the login program's buffer.
+    bool handOff = false;
+    bool oneAtATime = false; // a write of more than one command is never answered
     // TLS: STLS is answered +OK when offered; a handshake fails with tlsFailure when set.
     bool stls = true;
     std::optional<TlsError> tlsFailure;
@@ -116,6 +120,8 @@ public:
         c->writes.append(bytes);
         QList<QByteArray> lines = bytes.split('\n');
         lines.removeLast(); // after the last line end: the engine sends whole lines
+        if (lines.size() > 1 && hosts[c->host].oneAtATime)
+            c->hung = true;
         for (QByteArray line : lines) {
             if (line.endsWith('\r'))
                 line.chop(1);
@@ -128,6 +134,8 @@ public:
                 answer(*c, line);
                 answering_ = false;
             }
+            if (c->authed && hosts[c->host].handOff && line.startsWith("PASS "))
+                break;
         }
     }
 
@@ -338,6 +346,13 @@ private:
             for (int n = 1; n <= mb.messages.size(); ++n) {
                 if (exists(n))
                     list += QByteArray::number(n) + ' ' + mb.uidls[n - 1] + "\r\n";
+            }
+            reply(c.id, list + ".\r\n");
+        } else if (cmd == "LIST" && w.size() == 1) {
+            QByteArray list = "+OK\r\n";
+            for (int n = 1; n <= mb.messages.size(); ++n) {
+                if (exists(n))
+                    list += QByteArray::number(n) + ' ' + QByteArray::number(mb.messages[n - 1].size()) + "\r\n";
             }
             reply(c.id, list + ".\r\n");
         } else if (cmd == "NOOP") {
