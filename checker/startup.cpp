@@ -2,6 +2,7 @@
 #include "checker/checker.h"
 
 #include "checker/message_box.h"
+#include "pop3/kept_owners.h"
 #include "settings/mailer_caption.h"
 
 #include <QTimer>
@@ -136,6 +137,8 @@ void Checker::loadoption()
 {
     store_.reload();
     loadOptions(store_, opt_);
+    if (const QString problem = tidyKeptFiles(*platform_.kept, store_, opt_); !problem.isEmpty())
+        showBox(form_.get(), QMessageBox::Warning, QStringLiteral("Lumora"), problem);
 
     for (int n = 1; n <= 2; ++n) {
         const QString &path = opt_.mailerDir[size_t(n - 1)];

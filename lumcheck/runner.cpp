@@ -1,6 +1,7 @@
 #include "lumcheck/runner.h"
 
 #include "platform/codepage.h"
+#include "pop3/kept_owners.h"
 #include "settings/setting_keys.h"
 
 #include <QCoreApplication>
@@ -31,6 +32,8 @@ Runner::Runner(Options &options, const SettingsStore &store, const RunRequest &r
 
 void Runner::start()
 {
+    if (const QString problem = tidyKeptFiles(kept_, store_, opt_); !problem.isEmpty())
+        err_ << "lumcheck: " << problem << Qt::endl;
     engine_.checkmail();
 }
 

@@ -10,18 +10,6 @@ namespace lum {
 
 namespace {
 
-// Blanks only, as the account dialog stores them; other whitespace stays part of the name
-// and makes the lookup fail with its own message.
-QString trimBlanks(const QString &s)
-{
-    qsizetype b = 0, e = s.size();
-    while (b < e && s[b] == QLatin1Char(' '))
-        ++b;
-    while (e > b && s[e - 1] == QLatin1Char(' '))
-        --e;
-    return s.mid(b, e - b);
-}
-
 bool breaksCommandLine(const QString &s)
 {
     for (const QChar c : s) {
@@ -97,7 +85,7 @@ bool Pop3Engine::logon(SessionKind kind)
     step_ = 0;
     dropConnection();
     account_ = opt_.current;
-    const QString host = trimBlanks(account_.hname);
+    const QString host = connectionHost(account_.hname);
     if (host.isEmpty()) {
         // Unused account numbers (a hand-edited "accountno") are common: one message for
         // the cycle, not one per number.

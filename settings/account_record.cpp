@@ -55,6 +55,16 @@ void readAccount(const SettingsStore &store, int n, AccountRecord &r)
     r.oauth.clientSecret = secret.isEmpty() ? QString() : storedPassword(secret);
 }
 
+QString connectionHost(const QString &hname)
+{
+    qsizetype b = 0, e = hname.size();
+    while (b < e && hname[b] == QLatin1Char(' '))
+        ++b;
+    while (e > b && hname[e - 1] == QLatin1Char(' '))
+        --e;
+    return hname.mid(b, e - b);
+}
+
 std::optional<quint16> storedPort(const SettingsStore &store, int n)
 {
     const QString text = store.readSetting(numbered(key::portno, n), QStringLiteral("110")).trimmed();

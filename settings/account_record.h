@@ -81,6 +81,11 @@ struct AccountRecord {
 // storedPassword(). A stored "Wavdir2_" of "0" reads as no file.
 void readAccount(const SettingsStore &store, int n, AccountRecord &record);
 
+// The server a connection of the account goes to: the host name without the blanks around
+// it, as the account dialog stores it; other whitespace stays part of the name and makes
+// the lookup fail with its own message.
+QString connectionHost(const QString &hname);
+
 // The TCP port of account n as a connection uses it: 110 when "Portno" is missing, the
 // stored number when it is one of 1..65535, else empty: a port that can't be used as
 // stored is never replaced by another.

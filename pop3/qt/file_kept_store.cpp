@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -61,6 +62,28 @@ void FileKeptStore::save(const QString &name, const QByteArray &bytes)
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     file.write(bytes);
     file.commit();
+}
+
+void FileKeptStore::keepOnly(const QSet<QString> &keep)
+{
+    if (!QFileInfo(folder_).isDir() || !privateFolder())
+        return;
+    // KeptOwner::fileName(), alone or with ".capa".
+    static const QRegularExpression ours(QStringLiteral("^[0-9a-f]{32}(\\.capa)?$"));
+    QDir dir(folder_);
+    for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        if (!keep.contains(name) && ours.match(name).hasMatch())
+            dir.remove(name);
+    }
+}
+
+QString FileKeptStore::problem()
+{
+    if (told_ || privateFolder())
+        return {};
+    told_ = true;
+    return QStringLiteral("フォルダ %1 を自分だけが使えるフォルダにできないため、"
+                          "高速チェックの要約を保存しません。").arg(folder_);
 }
 
 } // namespace lum

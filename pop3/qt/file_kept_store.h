@@ -15,10 +15,15 @@ public:
 
     QByteArray load(const QString &name) override;
     void save(const QString &name, const QByteArray &bytes) override;
+    // Only files of our own naming are removed, and only from a folder of the user's own.
+    void keepOnly(const QSet<QString> &keep) override;
+    // Makes the folder, or narrows it to 700, to find out.
+    QString problem() override;
 
 private:
     bool privateFolder() const;
     QString folder_;
+    bool told_ = false;
 };
 
 } // namespace lum

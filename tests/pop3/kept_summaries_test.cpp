@@ -1,7 +1,9 @@
 // Kept summaries are read back only by the owner they were written for, and only whole.
+#include "pop3/kept_owners.h"
 #include "pop3/kept_summaries.h"
 #include "pop3/qt/file_kept_store.h"
 #include "support/file_modes.h"
+#include "support/rig.h"
 
 #include <QCryptographicHash>
 #include <QTemporaryDir>
@@ -76,6 +78,19 @@ TEST(KeptSummaries, FilesOnlyTheirOwnerReads)
     test::setMode(folder, 0755); // made by hand, or by an older version
     EXPECT_EQ(store.load("a"), "second");
     EXPECT_EQ(test::modeOf(folder), 0700);
+
+    // The file of a deleted account goes; the remaining account's stay, as does a file not of ours.
+    const QString kept = owner.fileName(), deleted = KeptOwner{"pop.example.jp", 995, "taro"}.fileName();
+    for (const QString &name : {kept, kept + ".capa", deleted, deleted + ".capa"})
+        store.save(name, "x");
+    test::TempStore settings;
+    test::writeTestSettings(settings.store(), {{QStringLiteral("A"), owner.host, owner.port, owner.user}});
+    Options options;
+    loadOptions(settings.store(), options);
+    EXPECT_EQ(tidyKeptFiles(store, settings.store(), options), QString());
+    QStringList left{kept, kept + ".capa", "a"};
+    left.sort();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files), left);
 }
 
 } // namespace
