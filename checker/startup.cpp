@@ -126,10 +126,11 @@ void Checker::resetMailTable()
 {
     listTotal_ = 0;
     table_.reset(opt_.accountno);
-    engine_.forgetListedRows();
     model_.clearRows();
     // What each account had in the list stays, so its messages don't come back as "N".
     model_.resizeAccounts(opt_.accountno);
+    // Last: a check under way starts again over the new table, and may end at once.
+    engine_.forgetListedRows();
 }
 
 // Reads every option and account and applies them to the windows, the icon and the timer.

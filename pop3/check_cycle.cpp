@@ -47,6 +47,8 @@ void Pop3Engine::growTables()
 void Pop3Engine::forgetListedRows()
 {
     listed_.assign(listed_.size(), 0);
+    if (checking_)
+        startCheckCycle();
 }
 
 qint32 Pop3Engine::listedCount(int a) const
@@ -166,6 +168,7 @@ void Pop3Engine::CycleReset()
     index_ = 0;
     log_.clear();
     retrieveOrDeleteRunning_ = false;
+    checking_ = false;
 }
 
 // A retrieve or delete, and the check that follows a delete, visit accounts the last check
@@ -179,6 +182,7 @@ void Pop3Engine::checkmail()
 void Pop3Engine::startCheckCycle()
 {
     CycleReset();
+    checking_ = true;
     newMail_.assign(newMail_.size(), false);
     CheckNext();
 }
@@ -217,6 +221,7 @@ void Pop3Engine::CheckNext()
 
 void Pop3Engine::endCheckCycle()
 {
+    checking_ = false;
     growTables();
     setCaption(captionForTotal(total_));
     const CheckCycleResult result{total_, anyNewMail()};

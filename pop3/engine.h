@@ -131,7 +131,8 @@ public:
     // previous count, or fewer when that check broke off before its last TOP.
     qint32 listedCount(int account) const;
     // The mail table was made anew: the next check fetches every header again, even of a
-    // mailbox that has not changed ("Option6value"), without taking it for new mail.
+    // mailbox that has not changed ("Option6value"), without taking it for new mail. A check
+    // under way starts again from the first account, as the rows it had filed are gone.
     void forgetListedRows();
     bool newMail(int account) const;
     bool anyNewMail() const;
@@ -304,6 +305,7 @@ private:
     bool busy_ = false;
     bool hostlessShown_ = false; // "相手先が指定されていません" shown since checkmail
     bool retrieveOrDeleteRunning_ = false;
+    bool checking_ = false; // a check cycle is under way
     bool checkDue_ = false; // a periodic check waits for the retrieve or delete to end
     std::vector<qint32> prevCount_;
     std::vector<qint64> prevSize_;
