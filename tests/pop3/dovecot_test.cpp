@@ -292,8 +292,10 @@ TEST_F(Dovecot, KeptSummariesListWhatAPlainCheckLists)
         bool tops;
     };
     QStringList cold;
+    // A run without the fast check removes the kept files: the run after it asks for every
+    // header again.
     for (const Step &step : {Step{"1", false, 3, true}, Step{"1", false, 3, false}, Step{"0", false, 3, true},
-                             Step{"1", true, 2, false}}) {
+                             Step{"1", false, 3, true}, Step{"1", true, 2, false}}) {
         SCOPED_TRACE(step.fast);
         if (step.removeSecond) {
             ASSERT_TRUE(server.removeMessage(QStringLiteral("taro"), files[1]));
