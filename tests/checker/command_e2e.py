@@ -82,8 +82,7 @@ try:
     story()
     print("command_e2e: ok")
 except Failure as e:
-    print("command_e2e: FAIL: %s" % e, file=sys.stderr)
-    sys.exit(1)
+    sys.exit("command_e2e: FAIL: %s" % e)  # to stderr, status 1
 finally:
     for proc in RUNNING:
         proc.kill()
