@@ -215,10 +215,11 @@ TEST(FastCheck, ListsAMailboxOfLongIdsWhatEverItsSize)
 {
     constexpr int count = 220000;
     Rig rig({{QStringLiteral("Home")}}, {{"Option15value", QStringLiteral("1")}});
-    rig.box(1).messages = QList<QByteArray>(count, mail(1));
+    Mailbox &box = rig.box(1);
+    box.messages = QList<QByteArray>(count, mail(1));
     for (int n = 1; n <= count; ++n)
-        rig.box(1).uidls.append(QByteArray::number(n).rightJustified(70, 'x'));
-    rig.box(1).capa = "PIPELINING\r\nUIDL\r\n";
+        box.uidls.append(QByteArray::number(n).rightJustified(70, 'x'));
+    box.capa = "PIPELINING\r\nUIDL\r\n";
     rig.engine->checkmail();
     rig.settle();
     EXPECT_EQ(rig.engine->listedCount(1), count);
