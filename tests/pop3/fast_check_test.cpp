@@ -49,7 +49,6 @@ struct Row {
     bool restart = false;      // the program starts anew before the second check
     bool corruptFile = false;  // what is on disk at first is damaged
     QByteArray laterCapa = {}; // the second check's CAPA, from a server that no longer lists ids
-    bool handOff = false;      // what follows an accepted PASS in a write is lost
     SslMode ssl = SslMode::None;
     Ids ids = Ids::OfMessages;
 };
@@ -60,6 +59,8 @@ const QStringList tops5{"TOP 1 5", "TOP 2 5", "TOP 3 5", "TOP 4 5", "TOP 5 5"};
 const QStringList quit{"QUIT"};
 const QStringList stat{"STAT"};
 const QStringList statUidl{"STAT", "UIDL", "LIST"};
+
+const KeptOwner owner{QStringLiteral("pop.example.jp"), 110, QStringLiteral("user")};
 
 class FastCheck : public testing::TestWithParam<Row> {};
 
@@ -85,14 +86,14 @@ TEST_P(FastCheck, AsksWhatChangedAndFilesTheSameRows)
     const TestAccount account{.name = QStringLiteral("Home"), .sslmode = row.ssl};
     Rig fast({account}, TestSettings{{"Option15value", QStringLiteral("1")}} + settings);
     Rig plain({account}, settings);
-    const QString file = KeptOwner{QStringLiteral("pop.example.jp"), 110, QStringLiteral("user")}.fileName();
+    const QString file = owner.fileName();
     if (row.corruptFile)
         fast.kept.files[file] = QByteArray("LKS1").append(200, 'x');
     fill(fast.box(1), {1, 2, 3, 4, 5}, row.uidl, row.ids);
     fill(plain.box(1), {1, 2, 3, 4, 5}, false);
     fast.box(1).capa = row.capa;
     fast.box(1).chunk = row.chunk;
-    fast.box(1).handOff = row.handOff;
+    fast.box(1).handOff = true; // as Courier: what follows an accepted PASS in a write is lost
     const QStringList login =
         (row.ssl == SslMode::Stls ? QStringList{"STLS"} : QStringList()) + QStringList{"CAPA", "USER user", "PASS pass"};
     for (int check = 0; check < 2; ++check) {
@@ -120,15 +121,10 @@ TEST_P(FastCheck, AsksWhatChangedAndFilesTheSameRows)
         const QList<QByteArray> writes = fast.server->conns.value(check).writes;
         EXPECT_EQ(writes.value(row.ssl == SslMode::Stls ? 1 : 0).startsWith("CAPA\r\nUSER user\r\n"), withCapa)
             << "check " << check;
-        // Nothing goes out behind PASS before its answer.
-        for (const QByteArray &write : writes)
-            EXPECT_TRUE(!write.contains("PASS ") || write.endsWith("PASS pass\r\n")) << write.constData();
         expectSameRows(fast, plain);
     }
     EXPECT_EQ(fast.server->maxInFlight, row.inFlight);
-    EXPECT_EQ(KeptSummaries::fromBytes(fast.kept.files.value(file), KeptOwner{QStringLiteral("pop.example.jp"), 110,
-                                                                              QStringLiteral("user")})
-                  .size(),
+    EXPECT_EQ(KeptSummaries::fromBytes(fast.kept.files.value(file), owner).size(),
               row.uidl && row.capa.contains("UIDL") && row.ids != Ids::Positions
                   ? (row.brokenTop.isEmpty() && row.laterCapa.isEmpty() ? fast.box(1).messages.size() : 5)
                   : 0);
@@ -162,12 +158,9 @@ INSTANTIATE_TEST_SUITE_P(
             statUidl + QStringList{"TOP 6 5"} + quit, 6, 0, {}, true, true},
         Row{"pipelining_and_uidl_withdrawn", "PIPELINING\r\nUIDL\r\n", true, gain, statUidl + tops5 + quit,
             stat + tops5 + QStringList{"TOP 6 5"} + quit, 6, 0, {}, true, false, "TOP\r\n"},
-        Row{.name = "login_hands_off_to_the_mailbox", .capa = "PIPELINING\r\nUIDL\r\n", .uidl = true, .change = gain,
-            .first = statUidl + tops5 + quit, .second = statUidl + QStringList{"TOP 6 5"} + quit, .inFlight = 6,
-            .handOff = true},
         Row{.name = "hand_off_after_stls", .capa = "PIPELINING\r\nUIDL\r\nSTLS\r\n", .uidl = true, .change = gain,
             .first = statUidl + tops5 + quit, .second = statUidl + QStringList{"TOP 6 5"} + quit, .inFlight = 6,
-            .handOff = true, .ssl = SslMode::Stls},
+            .ssl = SslMode::Stls},
         Row{"emptied", "PIPELINING\r\nUIDL\r\n", true, {}, statUidl + tops5 + quit, stat + quit, 6},
         // Message 9 reads as message 1 and has its size.
         Row{.name = "ids_are_positions", .capa = "PIPELINING\r\nUIDL\r\n", .uidl = true, .change = {9, 2, 3, 4, 5, 6},
@@ -178,18 +171,22 @@ INSTANTIATE_TEST_SUITE_P(
             .second = statUidl + QStringList{"TOP 1 5", "TOP 6 5"} + quit, .inFlight = 6, .ids = Ids::FirstReused}),
     [](const auto &info) { return std::string(info.param.name); });
 
+// One check of a mailbox that takes pipelined commands and lists ids.
+void checkPipelined(Rig &rig, const Change &messages, Ids ids = Ids::OfMessages)
+{
+    rig.box(1).capa = "PIPELINING\r\nUIDL\r\n";
+    fill(rig.box(1), messages, true, ids);
+    rig.engine->checkmail();
+    rig.settle();
+}
+
 // A freed id given to a message of the same size shows the kept row, but the delete reads
 // the message itself and leaves it alone.
 TEST(FastCheck, DeleteLeavesAMessageUnderAReusedIdAlone)
 {
     Rig rig({{QStringLiteral("Home")}}, {{"Option15value", QStringLiteral("1")}, {"Option3value", QStringLiteral("0")}});
-    rig.box(1).capa = "PIPELINING\r\nUIDL\r\n";
-    fill(rig.box(1), {1, 2}, true);
-    rig.engine->checkmail();
-    rig.settle();
-    fill(rig.box(1), {9, 2, 3}, true, Ids::FirstReused);
-    rig.engine->checkmail();
-    rig.settle();
+    checkPipelined(rig, {1, 2});
+    checkPipelined(rig, {9, 2, 3}, Ids::FirstReused);
     rig.rec(1, 1).mark = true;
     rig.engine->deleteMarked();
     rig.settle();
@@ -203,19 +200,12 @@ TEST(FastCheck, SwallowedLoginBatchLogsInAgainInTheSameCheck)
 {
     Rig rig({{QStringLiteral("Home")}}, {{"Option15value", QStringLiteral("1")}, {"Option3value", QStringLiteral("0")},
                                          {"Timeupval", QStringLiteral("1")}});
-    rig.box(1).capa = "PIPELINING\r\nUIDL\r\n";
-    fill(rig.box(1), {1, 2}, true);
-    rig.engine->checkmail();
-    rig.settle();
+    checkPipelined(rig, {1, 2});
     rig.box(1).oneAtATime = true;
-    fill(rig.box(1), {1, 2, 3}, true);
-    rig.server->conns.clear();
-    rig.engine->checkmail();
-    rig.settle();
+    checkPipelined(rig, {1, 2, 3});
     rig.timers.advance(60000);
     rig.settle();
-    ASSERT_EQ(rig.server->conns.size(), 2);
-    EXPECT_EQ(rig.server->commands(1).mid(0, 5), (QStringList{"CAPA", "USER user", "PASS pass", "STAT", "UIDL"}));
+    EXPECT_EQ(rig.server->commands(2).mid(0, 5), (QStringList{"CAPA", "USER user", "PASS pass", "STAT", "UIDL"}));
     EXPECT_EQ(rig.engine->listedCount(1), 3);
     EXPECT_TRUE(rig.view.messages.isEmpty()) << rig.view.messages.join(u'|').toStdString();
 }
@@ -225,27 +215,15 @@ TEST(FastCheck, ListsAMailboxOfLongIdsWhatEverItsSize)
 {
     constexpr int count = 220000;
     Rig rig({{QStringLiteral("Home")}}, {{"Option15value", QStringLiteral("1")}});
-    rig.box(1).capa = "PIPELINING\r\nUIDL\r\n";
-    const QByteArray message = mail(1);
-    const auto list = [&](const auto &item) {
-        QByteArray reply = "+OK\r\n";
-        for (int n = 1; n <= count; ++n)
-            reply += QByteArray::number(n) + ' ' + item(n) + "\r\n";
-        return reply + ".\r\n";
-    };
-    rig.box(1).override = [&](const QByteArray &cmd) -> QByteArray {
-        if (cmd == "STAT")
-            return "+OK " + QByteArray::number(count) + ' ' + QByteArray::number(qint64(count) * message.size()) + "\r\n";
-        if (cmd == "UIDL")
-            return list([](int n) { return QByteArray::number(n).rightJustified(70, 'x'); });
-        if (cmd == "LIST")
-            return list([&](int) { return QByteArray::number(message.size()); });
-        return cmd.startsWith("TOP ") ? "+OK\r\n" + message + ".\r\n" : QByteArray();
-    };
+    Mailbox &box = rig.box(1);
+    box.messages = QList<QByteArray>(count, mail(1));
+    for (int n = 1; n <= count; ++n)
+        box.uidls.append(QByteArray::number(n).rightJustified(70, 'x'));
+    box.capa = "PIPELINING\r\nUIDL\r\n";
     rig.engine->checkmail();
     rig.settle();
     EXPECT_EQ(rig.engine->listedCount(1), count);
-    EXPECT_TRUE(rig.view.messages.isEmpty()) << rig.view.messages.join(u'|').toStdString();
+    EXPECT_EQ(KeptSummaries::fromBytes(rig.kept.files.value(owner.fileName()), owner).size(), count); // not the plain listing
 }
 
 } // namespace

@@ -88,9 +88,8 @@ TEST(KeptSummaries, FilesOnlyTheirOwnerReads)
     Options options;
     loadOptions(settings.store(), options);
     EXPECT_EQ(tidyKeptFiles(store, settings.store(), options), QString());
-    QStringList left{kept, kept + ".capa", "a"};
-    left.sort();
-    EXPECT_EQ(QDir(folder).entryList(QDir::Files), left);
+    const QStringList left = QDir(folder).entryList(QDir::Files);
+    EXPECT_EQ(QSet<QString>(left.begin(), left.end()), (QSet<QString>{kept, kept + ".capa", "a"}));
 }
 
 } // namespace

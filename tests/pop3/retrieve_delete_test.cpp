@@ -319,10 +319,9 @@ TEST(Sessions, KeepTheirOwnCredentialsWhenOptionsAreReloaded)
     }
 }
 
-// A message is confirmed by its own header, TOP n 0 or what RETR brings, even where the
-// check listed unique ids: servers reuse ids. "UIDL n" decides only for a row without any
-// identity. Message 2 is changed behind the checker's back, and neither retrieved into nor
-// deleted.
+// A message is confirmed by its own header (TOP n 0, or what RETR brings) even where the check
+// listed unique ids, which servers reuse; "UIDL n" decides only for a row without identity.
+// Message 2, changed behind the checker's back, is neither retrieved into nor deleted.
 TEST(Sessions, ConfirmTheMessageItselfWhereTheCheckListedUniqueIds)
 {
     enum class Change { None, IdOfACopy, MessageUnderTheSameId };
@@ -345,10 +344,8 @@ TEST(Sessions, ConfirmTheMessageItselfWhereTheCheckListedUniqueIds)
         SCOPED_TRACE(int(row.kind) * 100 + row.identity * 10 + int(row.change));
         Rig rig({{QStringLiteral("A")}}, {{"Option15value", QStringLiteral("1")}, {"Option3value", QStringLiteral("0")}});
         rig.box(1).messages = messages(5, "m");
-        if (!row.identity) {
-            for (int n = 1; n <= 5; ++n)
-                rig.box(1).messages[n - 1] = "X-Mailer: m\r\n\r\nbody " + QByteArray::number(n) + "\r\n";
-        }
+        for (QByteArray &m : rig.box(1).messages)
+            m = row.identity ? m : QByteArray("X-Mailer: m\r\n\r\nbody\r\n");
         rig.box(1).uidls = {"u1", "u2", "u3", "u4", "u5"};
         rig.box(1).capa = "UIDL\r\n";
         rig.engine->checkmail();

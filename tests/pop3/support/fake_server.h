@@ -335,7 +335,7 @@ private:
             queue_.push_back({c.id, Ev::Closed, {}, 0});
         } else if (cmd == "CAPA" && !mb.capa.isEmpty()) {
             reply(c.id, "+OK\r\n" + mb.capa + ".\r\n");
-        } else if (cmd == "UIDL" && mb.uidls.size() == mb.messages.size()) {
+        } else if ((cmd == "UIDL" && mb.uidls.size() == mb.messages.size()) || (cmd == "LIST" && w.size() == 1)) {
             if (w.size() > 1) {
                 const int n = number(1);
                 reply(c.id, exists(n) ? "+OK " + QByteArray::number(n) + ' ' + mb.uidls[n - 1] + "\r\n"
@@ -345,14 +345,8 @@ private:
             QByteArray list = "+OK\r\n";
             for (int n = 1; n <= mb.messages.size(); ++n) {
                 if (exists(n))
-                    list += QByteArray::number(n) + ' ' + mb.uidls[n - 1] + "\r\n";
-            }
-            reply(c.id, list + ".\r\n");
-        } else if (cmd == "LIST" && w.size() == 1) {
-            QByteArray list = "+OK\r\n";
-            for (int n = 1; n <= mb.messages.size(); ++n) {
-                if (exists(n))
-                    list += QByteArray::number(n) + ' ' + QByteArray::number(mb.messages[n - 1].size()) + "\r\n";
+                    list += QByteArray::number(n) + ' '
+                        + (cmd == "UIDL" ? mb.uidls[n - 1] : QByteArray::number(mb.messages[n - 1].size())) + "\r\n";
             }
             reply(c.id, list + ".\r\n");
         } else if (cmd == "NOOP") {

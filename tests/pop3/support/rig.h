@@ -111,10 +111,7 @@ struct MemoryKeptStore : KeptStore {
     QMap<QString, QByteArray> files;
     QByteArray load(const QString &name) override { return files.value(name); }
     void save(const QString &name, const QByteArray &bytes) override { files[name] = bytes; }
-    void keepOnly(const QSet<QString> &keep) override
-    {
-        files.removeIf([&](auto it) { return !keep.contains(it.key()); });
-    }
+    void keepOnly(const QSet<QString> &keep) override { files.removeIf([&](auto it) { return !keep.contains(it.key()); }); }
     QString problem() override { return {}; }
 };
 
