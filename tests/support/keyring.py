@@ -3,6 +3,7 @@ unlocked by a password on stdin, in the throwaway HOME given. The daemon leaves 
 import json
 import os
 import subprocess
+import time
 
 
 class PrivateKeyring:
@@ -15,6 +16,19 @@ class PrivateKeyring:
         self.vars = {"DBUS_SESSION_BUS_ADDRESS": address, "HOME": home}
         subprocess.run(["gnome-keyring-daemon", "--unlock", "--components=secrets"], input="story-keyring",
                        text=True, env=self.env(os.environ), check=True, timeout=30, stdout=subprocess.DEVNULL)
+        # The daemon takes its name on the bus after the command above returns; a client that
+        # came first would have the bus start a second daemon, without the unlocked keyring.
+        deadline = time.monotonic() + 30
+        while not self.serving():
+            if time.monotonic() > deadline:
+                raise RuntimeError("gnome-keyring-daemon did not take org.freedesktop.secrets")
+            time.sleep(0.05)
+
+    def serving(self):
+        ask = ["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+               "org.freedesktop.DBus.NameHasOwner", "string:org.freedesktop.secrets"]
+        return "boolean true" in subprocess.run(ask, env=self.env(os.environ), capture_output=True, text=True,
+                                                timeout=30).stdout
 
     def env(self, base):
         return dict(base, **self.vars)
