@@ -8,24 +8,17 @@
 namespace lum {
 namespace {
 
-class SignInTest : public TestProvider {
-protected:
-    int get(const QString &url)
-    {
-        QNetworkReply *reply = network.get(QNetworkRequest(QUrl(url)));
-        EXPECT_TRUE(QTest::qWaitFor([reply] { return reply->isFinished(); }, 10000));
-        reply->deleteLater();
-        return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    }
-};
+class SignInTest : public TestProvider {};
 
 // Only the redirect path with the sign-in's own state ends it; any other request is answered
 // 400 and the sign-in goes on to the provider's good answer.
 TEST_F(SignInTest, OnlyItsOwnAnswerEndsTheSignIn)
 {
+    const auto get = [this](const QString &url) {
+        QNetworkReply *reply = finished(network.get(QNetworkRequest(QUrl(url))));
+        return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    };
     control(QStringLiteral("/control/mode?authorize=ok&token=ok"));
-    const OAuthClient client{base + QStringLiteral("/authorize"), base + QStringLiteral("/token"), QStringLiteral("pop"),
-                             QStringLiteral("lumora-test"), {}};
     QUrl opened;
     SignIn signIn(client, network, [&opened](const QUrl &url) { opened = url; });
     std::optional<SignInResult> result;
