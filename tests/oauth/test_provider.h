@@ -2,6 +2,8 @@
 // The test provider (tests/support/oauth_server.py) run as a process for the tests of one
 // suite, steered over HTTP; renewal locks in a folder of the suite's own.
 
+#include "oauth/providers.h"
+
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -37,20 +39,27 @@ protected:
         delete server;
         delete runtime;
     }
-    QJsonObject control(const QString &path)
+    // The reply once it has finished; it is deleted on the next return to the event loop.
+    QNetworkReply *finished(QNetworkReply *reply)
     {
-        QNetworkReply *reply = path.startsWith(QLatin1String("/control/counts"))
-            ? network.get(QNetworkRequest(QUrl(base + path)))
-            : network.post(QNetworkRequest(QUrl(base + path)), QByteArray());
         EXPECT_TRUE(QTest::qWaitFor([reply] { return reply->isFinished(); }, 10000));
         reply->deleteLater();
-        return QJsonDocument::fromJson(reply->readAll()).object();
+        return reply;
+    }
+    QJsonObject control(const QString &path)
+    {
+        const QNetworkRequest request(QUrl(base + path));
+        const bool get = path.startsWith(QLatin1String("/control/counts"));
+        return QJsonDocument::fromJson(finished(get ? network.get(request) : network.post(request, QByteArray()))->readAll())
+            .object();
     }
 
     static inline QProcess *server = nullptr;
     static inline QTemporaryDir *runtime = nullptr;
     static inline QString base;
     QNetworkAccessManager network;
+    const OAuthClient client{base + QStringLiteral("/authorize"), base + QStringLiteral("/token"), QStringLiteral("pop"),
+                             QStringLiteral("lumora-test"), {}};
 };
 
 } // namespace lum

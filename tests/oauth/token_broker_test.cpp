@@ -2,13 +2,7 @@
 #include "settings/account_record.h"
 #include "tests/oauth/test_provider.h"
 
-#include <QCoreApplication>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QNetworkReply>
-#include <QProcess>
 #include <QTimer>
-#include <QtTest/QTest>
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -47,26 +41,27 @@ struct BrokerCase {
 
 void PrintTo(const BrokerCase &c, std::ostream *os) { *os << c.name; }
 
-class TokenBrokerTable : public TestProvider, public testing::WithParamInterface<BrokerCase> {};
+class TokenBrokerTable : public TestProvider, public testing::WithParamInterface<BrokerCase> {
+protected:
+    QString grant() { return control(QStringLiteral("/control/grant"))[QLatin1String("refresh_token")].toString(); }
+
+    MemoryKeyring keyring;
+    const QString key = QStringLiteral("oauth:taro%40example.jp@127.0.0.1:995");
+};
 
 TEST_P(TokenBrokerTable, Answers)
 {
     const BrokerCase &c = GetParam();
     control(QStringLiteral("/control/mode?token=") + QLatin1String(c.tokenMode));
     const int grantsBefore = control(QStringLiteral("/control/counts"))[QLatin1String("token_grants")].toInt();
-    MemoryKeyring keyring;
-    const QString key = QStringLiteral("oauth:taro%40example.jp@127.0.0.1:995");
     if (QByteArray(c.stored) == "former")
-        keyring.items[formerKeyringKey(key)] = control(QStringLiteral("/control/grant"))[QLatin1String("refresh_token")].toString();
+        keyring.items[formerKeyringKey(key)] = grant();
     if (QByteArray(c.stored) == "live")
-        keyring.items[key] = control(QStringLiteral("/control/grant"))[QLatin1String("refresh_token")].toString();
+        keyring.items[key] = grant();
     else if (QByteArray(c.stored) == "dead")
         keyring.items[key] = QStringLiteral("revoked-long-ago");
-    const OAuthClient client{{}, base + QStringLiteral("/token"), QStringLiteral("pop"), QStringLiteral("lumora-test"), {}};
-    if (QByteArray(c.stored) == "elsewhere") {
-        const QString live = control(QStringLiteral("/control/grant"))[QLatin1String("refresh_token")].toString();
-        keyring.items[key] = keyringValue({live, QStringLiteral("https://elsewhere.example/token"), client.clientId});
-    }
+    else if (QByteArray(c.stored) == "elsewhere")
+        keyring.items[key] = keyringValue({grant(), QStringLiteral("https://elsewhere.example/token"), client.clientId});
     TokenBroker broker(keyring, network);
     std::optional<TokenAnswer> first, second;
     const auto ask = [&](bool renew, std::optional<TokenAnswer> &into) {
@@ -99,22 +94,16 @@ TEST_P(TokenBrokerTable, Answers)
 TEST_F(TokenBrokerTable, TwoProgramsRenewInTurn)
 {
     control(QStringLiteral("/control/mode?token=rotate"));
-    MemoryKeyring keyring;
-    const QString key = QStringLiteral("oauth:taro@127.0.0.1:995");
-    const OAuthClient client{{}, base + QStringLiteral("/token"), QStringLiteral("pop"), QStringLiteral("lumora-test"), {}};
-    keyring.items[key] = control(QStringLiteral("/control/grant"))[QLatin1String("refresh_token")].toString();
-    TokenBroker one(keyring, network), other(keyring, network);
-    std::optional<TokenAnswer> first, second;
-    one.accessToken(client, key, true, [&first](const TokenAnswer &a) { first = a; });
-    other.accessToken(client, key, true, [&second](const TokenAnswer &a) { second = a; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return first && second; }, 20000));
-    EXPECT_TRUE(first->ok) << qPrintable(first->reason);
-    EXPECT_TRUE(second->ok) << qPrintable(second->reason);
-    std::optional<TokenAnswer> third;
-    TokenBroker later(keyring, network);
-    later.accessToken(client, key, true, [&third](const TokenAnswer &a) { third = a; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return third.has_value(); }, 20000));
-    EXPECT_TRUE(third->ok) << "the stored token is the one the provider takes";
+    keyring.items[key] = grant();
+    TokenBroker one(keyring, network), other(keyring, network), later(keyring, network);
+    std::optional<TokenAnswer> answers[3];
+    for (int i : {0, 1}) // at once; then, after both, a third renews with the token they left
+        (i ? other : one).accessToken(client, key, true, [&answers, i](const TokenAnswer &a) { answers[i] = a; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers[0] && answers[1]; }, 20000));
+    later.accessToken(client, key, true, [&answers](const TokenAnswer &a) { answers[2] = a; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return answers[2].has_value(); }, 20000));
+    for (const auto &a : answers)
+        EXPECT_TRUE(a->ok) << qPrintable(a->reason);
 }
 
 INSTANTIATE_TEST_SUITE_P(

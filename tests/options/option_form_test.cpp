@@ -496,17 +496,15 @@ TEST_F(OptionFormTest, DeleteTheMiddleOfThreeThenCancel)
 
 TEST_F(OptionFormTest, IdenticalAccountsShareTheirItemUntilTheLastGoes)
 {
-    for (int n = 1; n <= 2; ++n) {
-        storeAccount(n, QStringLiteral("a%1").arg(n), "h", 1);
-        store.store().writeSetting(QStringLiteral("Uname%1").arg(n), "u");
+    for (int n : {1, 2}) {
+        storeAccount(n, "a", "h");
         store.store().writeSetting(QStringLiteral("Pwstore%1").arg(n), "1");
     }
     store.store().writeSetting("accountno", "2");
-    user.keyring->items["password:u@h:110"] = "pw";
+    user.keyring->items["password:ua@h:110"] = "pw";
     auto form = open();
-    auto *list = child<QTableWidget>(form.get(), "accountList");
     for (const int left : {1, 0}) {
-        list->setCurrentCell(0, 0);
+        child<QTableWidget>(form.get(), "accountList")->setCurrentCell(0, 0);
         push(form.get(), "delbutton")->click();
         EXPECT_EQ(user.keyring->items.size(), left);
     }

@@ -79,7 +79,6 @@ class OAuthAccount : public testing::TestWithParam<OAuthRow> {};
 struct SignInServer {
     QByteArray refusal;
     bool challenged = false;
-
     QByteArray operator()(const QByteArray &line)
     {
         const QByteArray sasl = QByteArray::fromBase64(line.split(' ').constLast());

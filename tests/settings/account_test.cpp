@@ -304,9 +304,7 @@ TEST_F(Editor, OutOfRangeNumbersChangeNothing)
 // each gives back the name it had before items were named by kind.
 TEST(KeyringItemName, NamesNoTwoAccountsAlike)
 {
-    const struct {
-        QString key, former;
-    } rows[] = {
+    const std::pair<QString, QString> rows[] = { // the name, the name before items had a kind
         {keyringKey("h", 995, "oauth:x"), ""},
         {oauthKeyringKey("h", 995, "x"), "oauth:x@h:995"},
         {keyringKey("c", 110, "a@b"), "a@b@c:110"},
@@ -314,12 +312,11 @@ TEST(KeyringItemName, NamesNoTwoAccountsAlike)
         {oauthKeyringKey("h", 110, "taro@example.jp"), "oauth:taro@example.jp@h:110"},
     };
     QSet<QString> keys;
-    for (const auto &row : rows) {
-        keys.insert(row.key);
-        EXPECT_EQ(formerKeyringKey(row.key), row.former) << qPrintable(row.key);
+    for (const auto &[key, former] : rows) {
+        keys.insert(key);
+        EXPECT_EQ(formerKeyringKey(key), former) << qPrintable(key);
     }
     EXPECT_EQ(keys.size(), qsizetype(std::size(rows)));
-    EXPECT_EQ(keyringKey("h", 995, "oauth:x"), "password:oauth%3Ax@h:995");
 }
 
 } // namespace

@@ -40,10 +40,7 @@ class PrivateKeyring:
     def refresh_token(self, key):
         """The refresh token kept under key, without the endpoint and client stored with it."""
         value = self.lookup(key)
-        try:
-            return json.loads(value)["refresh_token"]
-        except (ValueError, KeyError, TypeError):
-            return value
+        return json.loads(value)["refresh_token"] if value else value
 
     def stop(self):
         self.bus.terminate()

@@ -34,8 +34,7 @@ def unsigned_jwt(claims):
 class OAuthServer:
     def __init__(self, client_id="lumora-test", client_secret="", user="taro@example.jp"):
         self.client_id, self.client_secret, self.user = client_id, client_secret, user
-        self.authorize_mode, self.token_mode, self.access_lifetime = "ok", "ok", 60
-        self.access_length = 32
+        self.authorize_mode, self.token_mode, self.access_lifetime, self.access_length = "ok", "ok", 60, 32
         self.token_grants = self.introspections = 0
         self.codes = {}  # code -> (challenge, redirect_uri)
         self.access = {}  # access token -> expiry (time.monotonic)
