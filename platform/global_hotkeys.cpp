@@ -81,11 +81,9 @@ public:
         // Only a press our grab took: one in a window of this program has any modifiers.
         if (key->event != root_)
             return false;
-        // Alt, Super, AltGr ... held on top make another combination; only the locks don't.
-        const quint16 locks = XCB_MOD_MASK_LOCK | keymap_.numLockMask();
-        const quint16 mods = key->state & modifierBits & ~locks;
         for (const auto &[index, g] : grabs_) {
-            if (g.modifiers == mods && contains(g.keycodes, key->detail)) {
+            if (sameCombination(key->state, g.modifiers, keymap_.numLockMask())
+                && contains(g.keycodes, key->detail)) {
                 emit pressed(index);
                 return true;
             }
@@ -100,9 +98,6 @@ private:
         std::vector<xcb_keycode_t> keycodes; // grabbed
         std::vector<quint16> locks;          // lock masks each key code was grabbed with
     };
-
-    // Shift, Lock, Control and Mod1..Mod5; the bits above are buttons and the XKB group.
-    static constexpr quint16 modifierBits = 0xFF;
 
     static quint16 modifiersOf(const KeyCombo &combo)
     {
@@ -222,6 +217,13 @@ std::unique_ptr<GlobalHotkeys> makeGlobalHotkeys()
         }
     }
     return std::make_unique<NoHotkeys>();
+}
+
+bool sameCombination(quint16 state, quint16 wanted, quint16 numLock)
+{
+    // Shift, Lock, Control and Mod1..Mod5; the bits above are buttons and the XKB group.
+    constexpr quint16 modifierBits = 0xFF;
+    return (state & modifierBits & ~(XCB_MOD_MASK_LOCK | numLock)) == wanted;
 }
 
 std::unique_ptr<GlobalHotkeys> makeXcbHotkeys(xcb_connection_t *c, quint32 root)

@@ -43,4 +43,9 @@ std::unique_ptr<GlobalHotkeys> makeGlobalHotkeys();
 // through its native event filter.
 std::unique_ptr<GlobalHotkeys> makeXcbHotkeys(xcb_connection_t *c, quint32 root);
 
+// Whether a key press with the X modifier state is one of the combination grabbed with the
+// modifiers wanted: Caps Lock and Num Lock (numLock, the keyboard map's bit for it) aside,
+// Alt, Super, AltGr ... held on top make another combination.
+bool sameCombination(quint16 state, quint16 wanted, quint16 numLock);
+
 } // namespace lum

@@ -6,8 +6,6 @@
 #include "options/hotkey_choices.h"
 #include "settings/hotkey_code.h"
 
-#include <QAbstractNativeEventFilter>
-#include <QProcess>
 #include <X11/keysym.h>
 #include <set>
 #include <xcb/xcb.h>
@@ -166,81 +164,15 @@ TEST_F(HotkeyFixture, CommandsStopTheBlinking)
     }
 }
 
-// The X side of the keys on an Xvfb of the test's own, its events handed to the keys' event
-// filter as Qt would. Keycodes are X's: a 38 and F3 69, under every layout that has them.
-struct XKeysFixture : ::testing::Test {
-    QProcess xvfb;
-    QByteArray display;
-    xcb_connection_t *conn = nullptr;
-    xcb_window_t root = 0;
-    std::unique_ptr<GlobalHotkeys> keys;
-
-    void SetUp() override
-    {
-        // Xvfb picks a free display and writes its number to our end of its output.
-        xvfb.start(QStringLiteral("Xvfb"), {"-displayfd", "1", "-nolisten", "tcp"});
-        while (!xvfb.canReadLine() && xvfb.waitForReadyRead(10000)) {
-        }
-        display = ':' + xvfb.readLine().trimmed();
-        conn = xcb_connect(display.constData(), nullptr);
-        ASSERT_FALSE(xcb_connection_has_error(conn)) << display.constData();
-        root = xcb_setup_roots_iterator(xcb_get_setup(conn)).data->root;
-        keys = makeXcbHotkeys(conn, root);
-    }
-    ~XKeysFixture() override
-    {
-        keys.reset();
-        xcb_disconnect(conn);
-        xvfb.kill();
-        xvfb.waitForFinished();
-    }
-    void filter(void *event)
-    {
-        dynamic_cast<QAbstractNativeEventFilter &>(*keys).nativeEventFilter("xcb_generic_event_t", event, nullptr);
-    }
-    // setxkbmap has ended, so after a round trip its map changes wait in the queue. Returns
-    // whether Ctrl with keycode is then held: another client is refused it.
-    bool layout(const char *name, xcb_keycode_t keycode)
-    {
-        QProcess::execute(QStringLiteral("setxkbmap"), {"-display", display, name});
-        free(xcb_get_input_focus_reply(conn, xcb_get_input_focus(conn), nullptr));
-        while (xcb_generic_event_t *event = xcb_poll_for_event(conn)) {
-            filter(event);
-            free(event);
-        }
-        xcb_connection_t *other = xcb_connect(display.constData(), nullptr);
-        xcb_generic_error_t *e = xcb_request_check(other, xcb_grab_key_checked(
-            other, 0, root, XCB_MOD_MASK_CONTROL, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-        free(e);
-        xcb_disconnect(other);
-        return e != nullptr;
-    }
-};
-
-TEST_F(XKeysFixture, AKeyLostToALayoutIsToldOnceComesBackAndFiresOnlyForItsOwnModifiers)
+// A global key fires only for its own modifiers: the locks aside, nothing held on top.
+TEST(SameCombination, OnlyTheLocksMayBeHeldOnTop)
 {
-    QSignalSpy lost(keys.get(), &GlobalHotkeys::lost);
-    ASSERT_TRUE(keys->grab(0, {XK_a, true, false}) && keys->grab(1, {XK_F3, true, false}));
-    EXPECT_TRUE(layout("ru", 69)); // no Latin a on the Russian map
-    layout("ru", 69); // a second change while it is gone: nothing more to tell
-    EXPECT_TRUE(layout("us", 38));
-    EXPECT_EQ(lost, QList<QList<QVariant>>{{0}});
-    // Ctrl+F3 fires only for its own modifiers (Caps Lock aside), and only through the grab.
-    QSignalSpy pressed(keys.get(), &GlobalHotkeys::pressed);
-    const int ctrl = XCB_MOD_MASK_CONTROL;
-    const std::tuple<int, bool, int> rows[] = {{ctrl, true, 1}, {ctrl | XCB_MOD_MASK_LOCK, true, 1},
-        {ctrl | XCB_MOD_MASK_1, true, 0}, {ctrl | XCB_MOD_MASK_4, true, 0}, {ctrl | XCB_MOD_MASK_5, true, 0},
-        {ctrl, false, 0}}; // Alt, Super, AltGr; a press in a window of the program
-    xcb_key_press_event_t press{};
-    press.response_type = XCB_KEY_PRESS;
-    press.detail = 69;
-    for (const auto &[state, onRoot, fires] : rows) {
-        press.state = quint16(state);
-        press.event = onRoot ? root : root + 1;
-        filter(&press);
-        EXPECT_EQ(pressed.size(), fires) << state << onRoot;
-        pressed.clear();
-    }
+    const quint16 ctrl = XCB_MOD_MASK_CONTROL, numLock = XCB_MOD_MASK_2;
+    const std::pair<int, bool> rows[] = {{ctrl, true}, {ctrl | XCB_MOD_MASK_LOCK | numLock, true},
+        {ctrl | XCB_MOD_MASK_SHIFT, false}, {ctrl | XCB_MOD_MASK_1, false}, {ctrl | XCB_MOD_MASK_4, false},
+        {ctrl | XCB_MOD_MASK_5, false}, {ctrl | 0x2000, true}, {0, false}}; // Alt, Super, AltGr; XKB group 2
+    for (const auto &[state, fires] : rows)
+        EXPECT_EQ(sameCombination(quint16(state), ctrl, numLock), fires) << state;
 }
 
 } // namespace
