@@ -8,11 +8,10 @@ import socket
 import subprocess
 import sys
 import tempfile
-import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from lumstore import account, write_store  # noqa: E402
-from xsession import DEADLINE, Failure  # noqa: E402
+from xsession import DEADLINE, Failure, until  # noqa: E402
 
 LUMWATCHD, HOME = os.path.join(sys.argv[1], "lumwatchd"), tempfile.mkdtemp()
 FILES = (1024, resource.getrlimit(resource.RLIMIT_NOFILE)[1])
@@ -44,11 +43,9 @@ def checker(name, **env):
     proc = subprocess.Popen([LUMWATCHD], env=env, stderr=subprocess.DEVNULL,
                             preexec_fn=lambda: resource.setrlimit(resource.RLIMIT_NOFILE, FILES))
     RUNNING.append(proc)
-    end = time.monotonic() + DEADLINE
-    while command(env, "show")[0] != 0:
-        if proc.poll() is not None or time.monotonic() > end:
-            raise Failure("the checker of %s never answered" % name)
-        time.sleep(0.1)
+    until(lambda: proc.poll() is not None or command(env, "show")[0] == 0, "the checker of %s never answered" % name)
+    if proc.poll() is not None:
+        raise Failure("the checker of %s ended" % name)
     return proc, env
 
 

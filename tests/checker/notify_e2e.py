@@ -31,13 +31,12 @@ import struct
 import subprocess
 import sys
 import tempfile
-import time
 import wave
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from dovecot import Dovecot, jis_word, message, scramble  # noqa: E402
 from dunst import Dunst  # noqa: E402
-from xsession import DEADLINE, Failure, XSession  # noqa: E402
+from xsession import DEADLINE, Failure, XSession, until  # noqa: E402
 
 
 def write_wav(path, seconds):
@@ -48,15 +47,6 @@ def write_wav(path, seconds):
         frames = b"".join(struct.pack("<h", int(8000 * math.sin(2 * math.pi * 440 * i / 22050)))
                           for i in range(int(22050 * seconds)))
         w.writeframes(frames)
-
-
-def until(predicate, what, deadline=DEADLINE):
-    end = time.monotonic() + deadline
-    while time.monotonic() < end:
-        if predicate():
-            return
-        time.sleep(0.1)
-    raise Failure(what)
 
 
 def start_pulse(runtime):
@@ -126,10 +116,7 @@ def story(x, bindir, grab_key, home, server, notices):
                 if "起動キーを設定し直してください" in box_text(x, w):
                     return w
             return None
-        end = time.monotonic() + DEADLINE
-        while not (asked := question()):
-            if time.monotonic() > end:
-                raise Failure("no question to set the keys again")
+        asked = until(question, "no question to set the keys again")
         names = subprocess.run(["xprop", "-id", asked, "_NET_WM_NAME", "WM_NAME"], env=x.env(),
                                capture_output=True, text=True).stdout.splitlines()
         if len(names) != 2 or not all(n.split("=")[-1].strip(' "') == "" for n in names):

@@ -4,9 +4,8 @@ close moves it into the history. start() (re)starts dunst; dbus-monitor records 
 import json
 import os
 import subprocess
-import time
 
-from xsession import DEADLINE, Failure
+from xsession import DEADLINE, until
 
 BUS_CONFIG = """<busconfig><type>session</type><listen>unix:dir={folder}</listen>
 <auth>EXTERNAL</auth><policy context="default"><allow send_destination="*" eavesdrop="true"/>
@@ -38,17 +37,10 @@ class Dunst:
         if self.dunst:
             self.dunst.terminate()
             self.dunst.wait()
-            self._until(lambda ctl: ctl.returncode != 0, "the notification service keeps its owner")
+            until(lambda: self._ctl("is-paused").returncode != 0, "the notification service keeps its owner")
         self.dunst = subprocess.Popen(["dunst", "-config", os.path.join(os.path.dirname(self.record), "dunstrc")],
                                       env=self.env, stderr=subprocess.DEVNULL, start_new_session=True)
-        self._until(lambda ctl: ctl.returncode == 0, "dunst did not start on a private bus")
-
-    def _until(self, predicate, what):
-        end = time.monotonic() + DEADLINE
-        while not predicate(self._ctl("is-paused")):
-            if time.monotonic() > end:
-                raise Failure(what)
-            time.sleep(0.1)
+        until(lambda: self._ctl("is-paused").returncode == 0, "dunst did not start on a private bus")
 
     def _ctl(self, *args):
         return subprocess.run(["dunstctl", *args], env=self.env, capture_output=True, text=True,

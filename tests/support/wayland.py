@@ -14,7 +14,7 @@ import struct
 import subprocess
 import time
 
-from xsession import DEADLINE, Failure
+from xsession import DEADLINE, Failure, until  # noqa: F401 (until: for the stories)
 
 USER = 65534  # nobody
 GROUP = 65534  # nogroup
@@ -41,18 +41,6 @@ width=360
 ignore-timeout=1
 default-timeout=0
 """
-
-def until(predicate, what, deadline=DEADLINE):
-    """predicate's first true value, polled until the deadline; a Failure naming what after."""
-    end = time.monotonic() + deadline
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() > end:
-            raise Failure(what)
-        time.sleep(0.1)
-
 
 class VirtualPointer:
     """A pointer device made by a Wayland client; clicks at absolute output coordinates."""

@@ -14,6 +14,18 @@ class Failure(Exception):
     pass
 
 
+def until(predicate, what, deadline=DEADLINE):
+    """predicate's first true value, polled until the deadline; a Failure naming what after."""
+    end = time.monotonic() + deadline
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() > end:
+            raise Failure(what)
+        time.sleep(0.1)
+
+
 class XSession:
     """The display and the tray host run in sessions of their own, out of reach of a Ctrl+C
     in the terminal: the programs on the display are ended before close() ends them. The
