@@ -343,7 +343,7 @@ TEST(Sessions, ConfirmTheMessageItselfWhereTheCheckListedUniqueIds)
     for (const Row &row : rows) {
         SCOPED_TRACE(int(row.kind) * 100 + row.identity * 10 + int(row.change));
         Rig rig({{QStringLiteral("A")}}, {{"Option15value", QStringLiteral("1")}, {"Option3value", QStringLiteral("0")}});
-        rig.box(1).messages = row.identity ? messages(5, "m") : QList<QByteArray>(5, "X-Mailer: m\r\n\r\nbody\r\n");
+        rig.box(1).messages = row.identity ? messages(5, "m") : QList<QByteArray>(5, "X-Mailer: m\r\n\r\nb\r\n");
         rig.box(1).uidls = {"u1", "u2", "u3", "u4", "u5"};
         rig.box(1).capa = "UIDL\r\n";
         rig.engine->checkmail();
