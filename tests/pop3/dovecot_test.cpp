@@ -292,8 +292,7 @@ TEST_F(Dovecot, KeptSummariesListWhatAPlainCheckLists)
         bool tops;
     };
     QStringList cold;
-    // A run without the fast check removes the kept files: the run after it asks for every
-    // header again.
+    // A run without the fast check removes the kept files: the next one reads every header.
     for (const Step &step : {Step{"1", false, 3, true}, Step{"1", false, 3, false}, Step{"0", false, 3, true},
                              Step{"1", false, 3, true}, Step{"1", true, 2, false}}) {
         SCOPED_TRACE(step.fast);

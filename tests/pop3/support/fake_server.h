@@ -30,9 +30,7 @@ struct Mailbox {
     enum class Mode { Normal, Refuse, Silent, Greeting } mode = Mode::Normal;
     QByteArray greeting = "+OK POP3 ready\r\n";
     int chunk = 0; // reply chunk size; 0 = whole replies
-    // The login and the mailbox are two programs: what a write held after an accepted PASS
-    // is lost with the login program's buffer.
-    bool handOff = false;
+    bool handOff = false;    // login and mailbox are two programs: a write's rest after an accepted PASS is lost
     bool oneAtATime = false; // a write of more than one command is never answered
     // TLS: STLS is answered +OK when offered; a handshake fails with tlsFailure when set.
     bool stls = true;
