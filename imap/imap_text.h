@@ -60,7 +60,8 @@ std::optional<std::vector<quint32>> parseUidSet(QByteArrayView set, qsizetype ma
 constexpr qsizetype defaultMaxSearchUids = 10000000;
 
 // The UIDs of a "* SEARCH 1 5 9" (RFC 3501 §7.2.5; a trailing "(MODSEQ n)" is skipped) or
-// "* ESEARCH (TAG "a") UID ALL 1:5,9" (RFC 4731; COUNT, MIN and MAX alone give no UIDs)
+// "* ESEARCH (TAG "a") UID ALL 1:5,9" (RFC 4731; COUNT, MIN and MAX alone give no UIDs;
+// one without UID holds message numbers and is refused)
 // response, sorted and without repeats. Null when the response is neither, is malformed
 // or names more than maxUids.
 std::optional<std::vector<quint32>> searchUids(const ImapResponse &response,

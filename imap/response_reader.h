@@ -119,6 +119,7 @@ public:
     // Drops everything: a new connection. The limits stay.
     void reset();
 
+    // Bytes held for responses not yet handed out.
     qsizetype bufferedBytes() const;
 
 private:
@@ -139,6 +140,7 @@ private:
     qsizetype literalBytes_ = 0;
     qsizetype literalLeft_ = -1; // bytes of the current literal still to come; -1 when none
     QByteArray literal_;
+    QByteArray raw_;
 };
 
 } // namespace lum
