@@ -241,6 +241,7 @@ Result Parser::statusText(ImapResponse &out)
                     return r;
                 if (r == Result::Malformed) {
                     ImapValue text;
+                    text.kind = ImapValue::Kind::Atom;
                     text.text = l.sliced(nameEnd + 1, close - nameEnd - 1).toByteArray();
                     out.codeArgs.assign(1, text);
                     pos_ = close + 1;
