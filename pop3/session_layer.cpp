@@ -49,6 +49,8 @@ void Pop3Engine::appendLog(QByteArrayView bytes, QByteArrayView tail)
 // is opened, so that a bad record never gets a connection, let alone the credentials.
 QString Pop3Engine::accountProblem(quint16 &port, SslMode &mode) const
 {
+    if (!storedProtocol(store_, index_))
+        return protocolProblem(store_.readSetting(numbered(key::protocol, index_), QString()));
     const std::optional<SslMode> m = storedSslMode(store_, index_);
     if (!m) {
         return QStringLiteral("暗号化の設定が正しくありません:")

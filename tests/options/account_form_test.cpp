@@ -92,21 +92,42 @@ TEST_F(AccountFormTest, OkCopiesEveryFieldIntoTheWorkingRecord)
     EXPECT_EQ(editor.currentAccount, expected);
 }
 
-// The choice of encryption proposes its usual port only over the other usual one.
-TEST_F(AccountFormTest, EncryptionProposesTheUsualPort)
+// The choice of protocol and encryption proposes its usual port only over a usual one.
+TEST_F(AccountFormTest, ProtocolAndEncryptionProposeTheUsualPort)
 {
     auto *choice = child<QComboBox>(&form, "Sslmode");
     EXPECT_EQ(choice->currentText(), "なし");
     const struct {
         const char *before;
-        int mode;
+        int protocol, mode;
         const char *after;
-    } rows[] = {{"110", 1, "995"}, {"995", 2, "110"}, {"110", 1, "995"}, {"995", 0, "110"},
-                {"1110", 1, "1110"}, {"995", 1, "995"}, {"2995", 2, "2995"}};
+    } rows[] = {{"110", 0, 1, "995"},  {"995", 0, 2, "110"},  {"110", 0, 1, "995"},   {"995", 0, 0, "110"},
+                {"1110", 0, 1, "1110"}, {"995", 0, 1, "995"}, {"2995", 0, 2, "2995"}, {"110", 1, 2, "143"},
+                {"143", 1, 1, "993"},  {"995", 1, 0, "143"},  {"993", 0, 1, "995"},   {"143", 0, 0, "110"},
+                {"1143", 1, 1, "1143"}};
     for (const auto &r : rows) {
         edit(&form, "Portbox")->setText(r.before);
+        combo(&form, "Protocol")->setCurrentIndex(r.protocol);
         choice->setCurrentIndex(r.mode);
-        EXPECT_EQ(edit(&form, "Portbox")->text(), r.after) << r.before << " " << r.mode;
+        EXPECT_EQ(edit(&form, "Portbox")->text(), r.after) << r.before << " " << r.protocol << r.mode;
+    }
+    EXPECT_EQ(choice->toolTip(), "SSL/TLSは通常ﾎﾟｰﾄ993、STARTTLSは通常ﾎﾟｰﾄ143です");
+    EXPECT_EQ(edit(&form, "Portbox")->toolTip(), "通常は993のままでいいよ");
+}
+
+// 「フォルダ」 is IMAP's alone; left empty it is INBOX.
+TEST_F(AccountFormTest, FolderShowsForImapOnly)
+{
+    EXPECT_TRUE(edit(&form, "Imapbox")->isHidden());
+    EXPECT_EQ(edit(&form, "Imapbox")->text(), "INBOX");
+    combo(&form, "Protocol")->setCurrentIndex(1);
+    EXPECT_FALSE(edit(&form, "Imapbox")->isHidden());
+    for (const auto &[typed, stored] : {std::pair{" ", "INBOX"}, std::pair{"Lists/lumora", "Lists/lumora"}}) {
+        edit(&form, "Hostname")->setText("imap.example.jp");
+        edit(&form, "Imapbox")->setText(typed);
+        ok()->click();
+        EXPECT_EQ(editor.currentAccount.protocol, MailProtocol::Imap);
+        EXPECT_EQ(editor.currentAccount.imapbox, stored);
     }
 }
 
@@ -116,10 +137,13 @@ TEST_F(AccountFormTest, StoredEncryptionAndPortShowAsStored)
     stored.hname = "h";
     stored.portno = 110;
     stored.sslmode = SslMode::Tls;
+    stored.protocol = MailProtocol::Imap;
     writeAccount(store.store(), 1, stored);
     form.intoform(1);
     EXPECT_EQ(child<QComboBox>(&form, "Sslmode")->currentText(), "SSL/TLS");
+    EXPECT_EQ(combo(&form, "Protocol")->currentText(), "IMAP");
     EXPECT_EQ(edit(&form, "Portbox")->text(), "110");
+    EXPECT_FALSE(edit(&form, "Imapbox")->isHidden());
 }
 
 // The look at the server's certificate: what the dialog says, whether it asks, and the pin
@@ -281,6 +305,7 @@ TEST_F(AccountFormTest, IntoformShowsTheStoredAccount)
     r.passw = "pw";
     r.check = 0;
     r.display = {0x123456, 0x654321, 2, "/w.wav"};
+    r.imapbox = "Archive";
     writeAccount(store.store(), 4, r);
     editor.currentAccount.aname = "stale";
     form.intoform(4);
@@ -293,6 +318,7 @@ TEST_F(AccountFormTest, IntoformShowsTheStoredAccount)
     EXPECT_FALSE(check(&form, "Check1")->isChecked());
     EXPECT_TRUE(mode(2)->isChecked());
     EXPECT_EQ(edit(&form, "Wavbox")->text(), "/w.wav");
+    EXPECT_EQ(edit(&form, "Imapbox")->text(), "Archive");
     EXPECT_EQ(shown("Colorbox"), QColor(0x56, 0x34, 0x12));
     EXPECT_TRUE(ok()->isEnabled());
     ok()->click();
@@ -318,6 +344,51 @@ TEST_F(AccountFormTest, OAuthWithoutEncryptionIsRefused)
     ASSERT_EQ(user.warnings.size(), 1u);
     EXPECT_EQ(user.warnings[0].second, "OAuth 2.0 には暗号化(SSL/TLS か STARTTLS)が必要です (Home)");
 }
+
+struct PresetRow {
+    const char *name;
+    int protocol;     // when the provider is chosen
+    const char *provider, *typedHost; // host typed after the choice when not empty
+    int protocolThen; // chosen afterwards
+    const char *host, *port, *scope;
+};
+
+void PrintTo(const PresetRow &r, std::ostream *os) { *os << r.name; }
+
+class Preset : public AccountFormTest, public testing::WithParamInterface<PresetRow> {};
+
+// A provider's server, port and scope follow the protocol, chosen before or after it; a server
+// the user typed stays.
+TEST_P(Preset, FollowsTheProtocol)
+{
+    const PresetRow &row = GetParam();
+    combo(&form, "Authmode")->setCurrentIndex(int(AuthMode::OAuth));
+    combo(&form, "Protocol")->setCurrentIndex(row.protocol);
+    auto *provider = combo(&form, "Oauthprov");
+    provider->setCurrentIndex(provider->findData(QString::fromLatin1(row.provider)));
+    emit provider->activated(provider->currentIndex());
+    if (*row.typedHost)
+        edit(&form, "Hostname")->setText(row.typedHost);
+    combo(&form, "Protocol")->setCurrentIndex(row.protocolThen);
+    EXPECT_EQ(edit(&form, "Hostname")->text(), row.host);
+    EXPECT_EQ(edit(&form, "Portbox")->text(), row.port);
+    EXPECT_EQ(edit(&form, "Oauthscope")->text(), row.scope);
+}
+
+const char *const msPop = "https://outlook.office.com/POP.AccessAsUser.All offline_access";
+const char *const msImap = "https://outlook.office.com/IMAP.AccessAsUser.All offline_access";
+const char *const google = "https://mail.google.com/";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Preset,
+    testing::Values(PresetRow{"GooglePop3", 0, "google", "", 0, "pop.gmail.com", "995", google},
+                    PresetRow{"GoogleImap", 1, "google", "", 1, "imap.gmail.com", "993", google},
+                    PresetRow{"MicrosoftImap", 1, "microsoft", "", 1, "outlook.office365.com", "993", msImap},
+                    PresetRow{"MicrosoftThenImap", 0, "microsoft", "", 1, "outlook.office365.com", "993", msImap},
+                    PresetRow{"GoogleThenImap", 0, "google", "", 1, "imap.gmail.com", "993", google},
+                    PresetRow{"ImapThenPop3", 1, "microsoft", "", 0, "outlook.office365.com", "995", msPop},
+                    PresetRow{"TypedHostStays", 0, "google", "mx.example.jp", 1, "mx.example.jp", "993", google}),
+    [](const auto &info) { return std::string(info.param.name); });
 
 struct KeyringRow {
     const char *name;

@@ -22,6 +22,8 @@ AccountRecord sample(const QString &name)
     r.display = {0x0000FF, 0x00FF00, 1, "/snd/" + name + ".wav"};
     r.sslmode = name.size() % 2 ? SslMode::Tls : SslMode::Stls;
     r.sslpin = name == "one" ? QString() : QString(64, name.at(0));
+    r.protocol = name.size() % 2 ? MailProtocol::Imap : MailProtocol::Pop3;
+    r.imapbox = u"受信箱/"_qs + name;
     if (name != "one") {
         r.authmode = AuthMode::OAuth;
         r.oauth = {"custom", "https://id." + name + "/auth", "https://id." + name + "/token", "mail offline",
@@ -40,6 +42,8 @@ TEST(Account, MissingKeysGiveDefaults)
     EXPECT_EQ(r.display.scolor2, 0xFFFF80);
     EXPECT_EQ(r.portno, 110);
     EXPECT_EQ(r.sslmode, SslMode::None);
+    EXPECT_EQ(r.protocol, MailProtocol::Pop3);
+    EXPECT_EQ(r.imapbox, "INBOX");
 }
 
 TEST(Account, WriteThenReadRoundTrips)
@@ -170,6 +174,56 @@ INSTANTIATE_TEST_SUITE_P(
                     SslModeRow{"Empty", "", std::nullopt},
                     SslModeRow{"Text", "tls", std::nullopt}),
     [](const auto &info) { return std::string(info.param.name); });
+
+struct ProtocolRow {
+    const char *name;
+    const char *stored; // nullptr: no "Protocol1" key
+    std::optional<MailProtocol> protocol;
+};
+
+void PrintTo(const ProtocolRow &r, std::ostream *os) { *os << r.name; }
+
+class StoredProtocol : public testing::TestWithParam<ProtocolRow> {};
+
+// A store older than IMAP has no "Protocol": POP3. Any other value is no protocol, named as stored.
+TEST_P(StoredProtocol, ReadsOnlyPop3AndImap)
+{
+    TempStore t;
+    if (GetParam().stored)
+        t.store().writeSetting("Protocol1", GetParam().stored);
+    EXPECT_EQ(storedProtocol(t.store(), 1), GetParam().protocol);
+    AccountRecord r;
+    r.protocol = MailProtocol::Imap;
+    readAccount(t.store(), 1, r);
+    EXPECT_EQ(r.protocol, GetParam().protocol.value_or(MailProtocol::Imap));
+    EXPECT_EQ(protocolProblem(GetParam().stored), u"受信方式の設定が正しくありません:"_qs + GetParam().stored);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, StoredProtocol,
+    testing::Values(ProtocolRow{"Missing", nullptr, MailProtocol::Pop3},
+                    ProtocolRow{"Pop3", "0", MailProtocol::Pop3},
+                    ProtocolRow{"Imap", " 1 ", MailProtocol::Imap},
+                    ProtocolRow{"OutOfRange", "2", std::nullopt},
+                    ProtocolRow{"Empty", "", std::nullopt},
+                    ProtocolRow{"Text", "imap", std::nullopt}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(Account, EmptyImapboxReadsAsInboxAndDefaultPortsFollowProtocolAndEncryption)
+{
+    TempStore t;
+    t.store().writeSetting("Imapbox1", "");
+    AccountRecord r;
+    r.imapbox = "Archive";
+    readAccount(t.store(), 1, r);
+    EXPECT_EQ(r.imapbox, "INBOX");
+    const std::tuple<MailProtocol, SslMode, int> rows[] = {
+        {MailProtocol::Pop3, SslMode::None, 110}, {MailProtocol::Pop3, SslMode::Tls, 995},
+        {MailProtocol::Pop3, SslMode::Stls, 110}, {MailProtocol::Imap, SslMode::None, 143},
+        {MailProtocol::Imap, SslMode::Tls, 993},  {MailProtocol::Imap, SslMode::Stls, 143}};
+    for (const auto &[protocol, mode, port] : rows)
+        EXPECT_EQ(defaultPort(protocol, mode), port) << int(protocol) << int(mode);
+}
 
 TEST(Account, EmptyStoredPasswordLeavesField)
 {
