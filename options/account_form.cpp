@@ -196,13 +196,15 @@ void AccountForm::protocolChanged()
 void AccountForm::showProtocol()
 {
     const MailProtocol p = protocol();
-    fields_->setRowVisible(imapbox_, p == MailProtocol::Imap);
+    if (imapbox_->isHidden() == (p == MailProtocol::Imap)) {
+        fields_->setRowVisible(imapbox_, p == MailProtocol::Imap);
+        adjustSize();
+    }
     portBox_->setToolTip(QStringLiteral("通常は%1のままでいいよ")
                              .arg(defaultPort(p, SslMode(sslmode_->currentIndex()))));
     sslmode_->setToolTip(QStringLiteral("SSL/TLSは通常ﾎﾟｰﾄ%1、STARTTLSは通常ﾎﾟｰﾄ%2です")
                              .arg(defaultPort(p, SslMode::Tls))
                              .arg(defaultPort(p, SslMode::Stls)));
-    adjustSize();
 }
 
 // The usual port of the chosen protocol and encryption, when the port still holds one of
