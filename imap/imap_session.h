@@ -34,12 +34,16 @@
 // UID SEARCH (a large mailbox's UIDs fill one long line) and the literal bound to the host's
 // message limit for BODY.PEEK[].
 
+#include "imap/imap_text.h"
 #include "imap/response_reader.h"
 
 #include <QByteArray>
 #include <QString>
 
+#include <deque>
+#include <map>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace lum {
@@ -71,7 +75,8 @@ class ImapSessionHost {
 public:
     virtual ~ImapSessionHost() = default;
     // Bytes for the server. logged is what the protocol log shows of them: the same, with
-    // the password, token or SASL response masked.
+    // the password, token or SASL response masked ("A2 LOGIN ******..."); empty for the
+    // parts of a LOGIN that follow the server's "+" (the masked line stands for them all).
     virtual void send(const QByteArray &bytes, const QByteArray &logged) = 0;
     // A response as the server sent it, for the protocol log.
     virtual void logResponse(const QByteArray &raw) = 0;
@@ -98,6 +103,7 @@ public:
 
     // The server refused an OAuth 2.0 token (AUTHENTICATE answered NO with
     // [AUTHENTICATIONFAILED] or no code): the host may renew it and try a new connection.
+    // finished() follows at once with the same text, for the host that does not renew.
     virtual void tokenRefused(const QString &serverText) = 0;
     // The session is over: error empty after a normal LOGOUT (or the server closing after
     // it), else the message to show.
@@ -119,6 +125,89 @@ public:
     // Whether the session saw the server do anything since the last call (for the host's
     // time-out): a response, or part of one.
     bool progressed();
+
+private:
+    // What a tag was sent for: its tagged answer is read by that.
+    enum class Command {
+        Capability, StartTls, Login, Authenticate, Open, Search, Fetch, Store, UidExpunge,
+        SearchDeleted, Expunge, Logout
+    };
+    // AUTHENTICATE: what the next "+" asks for.
+    enum class Sasl { None, Response, Challenge, Over };
+    struct Pending {
+        QByteArray tag;
+        Command command;
+    };
+    struct Part {
+        QByteArray bytes;
+        QByteArray logged;
+    };
+    struct PartialHeader {
+        std::optional<qint64> size;
+        std::optional<QByteArray> header;
+    };
+
+    // The wire: tags, writes, continuations, the one way out (imap_session.cpp).
+    void handle(const ImapResponse &r);
+    void tagged(const ImapResponse &r);
+    void refused(Command command, const ImapResponse &r);
+    void untagged(const ImapResponse &r);
+    void continued();
+    void send(Command command, std::vector<QByteArray> parts, const QByteArray &logged);
+    void sendLine(Command command, const QByteArray &args);
+    void flush();
+    void logout();
+    bool onlyLogoutLeft() const;
+    void end(const QString &error);
+    // Greeting, capabilities, STARTTLS and the login (imap_login.cpp).
+    void greeted(const ImapResponse &r);
+    void takeCapabilities(const std::vector<ImapValue> &names);
+    bool listed(QByteArrayView capability) const;
+    LiteralMode literalMode() const;
+    void beforeLogin();
+    void startTlsAnswered();
+    void login();
+    void authenticate();
+    void authenticateRefused(const ImapResponse &r);
+    // The mailbox and the three tasks (imap_tasks.cpp).
+    void openMailbox();
+    void mailboxOpened();
+    bool sameMailbox();
+    void searched();
+    void fetchedData(const ImapValue &items);
+    void fetchNext();
+    void fetchAnswered();
+    void stored();
+    void deletedSearched();
+    void expunged();
+
+    ImapSessionHost &host_;
+    ImapLogin login_;
+    ImapJob job_;
+    ImapReader reader_;
+    std::deque<Pending> pending_;
+    std::deque<Part> waiting_; // parts held for the server's "+", each after the one before
+    Part out_; // what the response being read made the session write
+    int tagNo_ = 0;
+    bool greeted_ = false;
+    bool handshaking_ = false;
+    bool tlsDone_ = false;
+    bool loggedIn_ = false;
+    bool logoutSent_ = false;
+    bool over_ = false;
+    bool progressed_ = false;
+    std::vector<QByteArray> caps_; // upper-cased
+    bool capsFresh_ = false; // caps_ are what the server says in its current state
+    Sasl sasl_ = Sasl::None;
+    bool oauthBearer_ = false;
+    quint64 exists_ = 0;
+    std::optional<quint32> uidValidity_;
+    std::vector<quint32> searchUids_;
+    std::set<quint32> wanted_; // check: headers asked for and not yet handed over
+    std::map<quint32, PartialHeader> partial_;
+    size_t nextUid_ = 0; // retrieve: the next of job_.uids to fetch
+    std::optional<quint32> fetching_;
+    bool fetchedCurrent_ = false;
 };
 
 } // namespace lum
