@@ -43,6 +43,7 @@ public:
     int messageCount(const QString &user) const;
     QList<QByteArray> messages(const QString &user) const;
     QString log() const;
+    QString mailDir(const QString &user) const { return path(QStringLiteral("mail/") + user); }
 
 private:
     QString path(const QString &rel) const { return dir_.filePath(rel); }
