@@ -6,6 +6,7 @@
 #include "support/lumcheck_run.h"
 
 #include <QDir>
+#include <QFile>
 #include <gtest/gtest.h>
 
 namespace lum::test {
@@ -57,19 +58,54 @@ protected:
 
 TEST_F(DovecotImap, ListsRetrievesAndDeletesTheUnseenWithoutReadingThem)
 {
+    // Flagged for deletion by another client: neither listed nor expunged with ours.
+    server.deliver(user, jpMessage(wBill, wTest, "i4@example.jp", "theirs\r\n"), QStringLiteral("T"));
     const LumcheckRun listed = lumcheck({});
     EXPECT_EQ(listed.exitCode, 0) << listed.err.toStdString() << server.log().toStdString();
     EXPECT_EQ(listed.out, QStringLiteral("1\t1\t0\t山田太郎 <a@example.jp>\tテスト\n"
                                          "1\t2\t0\t山田太郎 <a@example.jp>\tこんにちは\n"));
     const LumcheckRun retrieved = lumcheck({QStringLiteral("--retrieve"), QStringLiteral("1:1")});
-    EXPECT_TRUE(retrieved.out.contains(QStringLiteral("一通目の本文"))) << retrieved.out.toStdString()
-                                                                       << retrieved.err.toStdString();
-    EXPECT_FALSE(flags().join(QString()).count(QLatin1Char('S')) > 1) << flags().join(u' ').toStdString();
+    EXPECT_TRUE(retrieved.out.contains(QStringLiteral("一通目の本文"))) << retrieved.out.toStdString();
+    EXPECT_EQ(flags(), (QStringList{QString(), QString(), QStringLiteral("S"), QStringLiteral("T")}));
     const LumcheckRun deleted = lumcheck({QStringLiteral("--delete"), QStringLiteral("1:2")});
     EXPECT_EQ(deleted.exitCode, 0) << deleted.err.toStdString();
+    EXPECT_EQ(deleted.out.count(QLatin1Char('\n')), 3); // the list before, and the one after
     const QList<QByteArray> left = server.messages(user);
-    ASSERT_EQ(left.size(), 2);
-    EXPECT_FALSE(left[0].contains("i3@example.jp") || left[1].contains("i3@example.jp"));
+    EXPECT_EQ(left.size(), 3);
+    for (const QByteArray &m : left)
+        EXPECT_FALSE(m.contains("i3@example.jp"));
+}
+
+// Another UIDVALIDITY: the UIDs of the listing name nothing any more, so the marked rows
+// are neither retrieved nor deleted, and the user is told.
+TEST_F(DovecotImap, AnotherUidValidityRetrievesAndDeletesNothing)
+{
+    LiveRig rig({account()}, {{"Option3value", QStringLiteral("0")}});
+    ASSERT_TRUE(rig.runCheckCycle());
+    ASSERT_EQ(rig.engine->previousCount(1), 2);
+    // As when the mailbox is made anew: Dovecot's list of UIDs starts over under another value.
+    QFile uidlist(server.mailDir(user) + QStringLiteral("/dovecot-uidlist"));
+    ASSERT_TRUE(uidlist.open(QIODevice::ReadOnly));
+    QByteArray text = uidlist.readAll();
+    uidlist.close();
+    text.replace(text.indexOf(" V") + 2, 1, text.mid(text.indexOf(" V") + 2, 1) == "9" ? "8" : "9");
+    ASSERT_TRUE(uidlist.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    uidlist.write(text);
+    uidlist.close();
+    for (const QString &index : QDir(server.mailDir(user)).entryList({QStringLiteral("dovecot.index*")}))
+        QFile::remove(server.mailDir(user) + QLatin1Char('/') + index);
+    rig.rec(1, 1).mark = true;
+    rig.engine->retrieveMarked();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.view.retrieveEnds == 1; }));
+    EXPECT_TRUE(rig.rec(1, 1).body.isEmpty());
+    rig.rec(1, 1).mark = false; // as the list clears the marks after a retrieve
+    rig.rec(1, 2).mark = true;
+    rig.engine->deleteMarked();
+    ASSERT_TRUE(rig.runUntil([&] { return rig.view.checkEnds.size() == 2; }));
+    EXPECT_EQ(server.messageCount(user), 3);
+    ASSERT_EQ(rig.view.messages.size(), 2) << rig.view.messages.join(u'\n').toStdString();
+    EXPECT_TRUE(rig.view.messages[0].endsWith(QStringLiteral("取得しませんでした")));
+    EXPECT_TRUE(rig.view.messages[1].endsWith(QStringLiteral("削除しませんでした")));
 }
 
 } // namespace
