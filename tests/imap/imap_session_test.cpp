@@ -10,7 +10,7 @@ namespace {
 // A dialogue, one line per step: "S text" the server sends text and CR LF ("⏎" is a CR LF
 // inside it), "! tls" or "! close" the connection's events; then what follows from it: "C"
 // one write of the session (CR LF shown as "⏎", the last left out), "L" what the protocol
-// log shows of that write when it is not the same, "=" a call to the host.
+// log shows of that write when it is not the same (a mask as "******"), "=" a host call.
 struct Row {
     const char *name;
     QByteArray steps;
@@ -20,11 +20,6 @@ struct Row {
     bool splitToo = true; // also fed a byte at a time, with the same outcome
 };
 
-void PrintTo(const Row &row, std::ostream *os)
-{
-    *os << row.name;
-}
-
 QString shown(QByteArray bytes)
 {
     if (bytes.endsWith("\r\n"))
@@ -32,13 +27,12 @@ QString shown(QByteArray bytes)
     return QString::fromUtf8(bytes.replace("\r\n", "⏎").replace("******************************", "******"));
 }
 
-QString numbers(const std::vector<quint32> &uids)
-{
-    return QString::fromLatin1(uidSet(uids));
-}
+using Uids = std::vector<quint32>;
 
 struct FakeHost : ImapSessionHost {
     QStringList trace;
+    static QString n(quint64 number) { return QString::number(number); }
+    template <typename... P> void add(const P &...parts) { trace << QStringList{"=", QString(parts)...}.join(' '); }
     void send(const QByteArray &bytes, const QByteArray &logged) override
     {
         trace << ("C " + shown(bytes)).trimmed();
@@ -46,42 +40,30 @@ struct FakeHost : ImapSessionHost {
             trace << ("L " + shown(logged)).trimmed();
     }
     void logResponse(const QByteArray &) override {}
-    void startTls() override { trace << "= starttls"; }
+    void startTls() override { add("starttls"); }
     // Summaries of UID 1 are kept: the others are asked for.
     std::vector<quint32> listed(quint32 uidValidity, const std::vector<quint32> &uids) override
     {
-        trace << QStringLiteral("= listed %1 %2").arg(uidValidity).arg(numbers(uids));
-        std::vector<quint32> wanted;
-        std::copy_if(uids.begin(), uids.end(), std::back_inserter(wanted), [](quint32 uid) { return uid != 1; });
+        add("listed", n(uidValidity), uidSet(uids));
+        std::vector<quint32> wanted = uids;
+        std::erase(wanted, 1u);
         return wanted;
     }
-    void headerFetched(quint32 uid, qint64 size, const QByteArray &header) override
-    {
-        trace << QStringLiteral("= header %1 %2 ").arg(uid).arg(size) + shown(header);
-    }
-    void messageFetched(quint32 uid, const QByteArray &message) override
-    {
-        trace << QStringLiteral("= message %1 ").arg(uid) + shown(message);
-    }
-    void messageGone(quint32 uid) override { trace << QStringLiteral("= gone %1").arg(uid); }
-    void deleted(const std::vector<quint32> &uids, bool expunged) override
-    {
-        trace << "= deleted " + numbers(uids) + (expunged ? " expunged" : " flagged");
-    }
-    void mailboxChanged() override { trace << "= changed"; }
-    void tokenRefused(const QString &text) override { trace << "= token refused: " + text; }
-    void finished(const QString &error) override { trace << ("= finished" + (error.isEmpty() ? "" : ": " + error)); }
+    void headerFetched(quint32 u, qint64 size, const QByteArray &h) override { add("header", n(u), n(size), shown(h)); }
+    void messageFetched(quint32 uid, const QByteArray &m) override { add("message", n(uid), shown(m)); }
+    void messageGone(quint32 uid) override { add("gone", n(uid)); }
+    void deleted(const Uids &u, bool all) override { add("deleted", uidSet(u), all ? "expunged" : "flagged"); }
+    void mailboxChanged() override { add("changed"); }
+    void tokenRefused(const QString &text) override { add("token refused:", text); }
+    void finished(const QString &error) override { add(error.isEmpty() ? "finished" : "finished: " + error); }
 };
 
+// The trace of the dialogue: its "S" and "!" lines, and what the session did after each.
 QString run(const Row &row, bool split)
 {
     FakeHost host;
-    ImapJob job;
-    job.task = row.task;
-    job.startTls = row.startTls;
-    job.uidValidity = 7;
-    job.uids = {3, 5};
-    ImapSession session(host, {row.user, row.password, row.bearer, row.xoauth2}, job);
+    ImapSession session(host, {row.user, row.password, row.bearer, row.xoauth2},
+                        {row.task, "INBOX", row.startTls, 7, {3, 5}});
     for (const QByteArray &step : row.steps.split('\n')) {
         if (step.startsWith("S ")) {
             host.trace << QString::fromUtf8(step);
@@ -98,26 +80,17 @@ QString run(const Row &row, bool split)
     return host.trace.join('\n');
 }
 
-QString expected(const Row &row)
-{
-    QStringList lines = QString::fromUtf8(row.steps).split('\n');
-    lines.removeAll(QString());
-    return lines.join('\n');
-}
-
 class ImapSessionTest : public ::testing::TestWithParam<Row> {};
 
 TEST_P(ImapSessionTest, Dialogue)
 {
-    EXPECT_EQ(run(GetParam(), false), expected(GetParam()));
-    if (GetParam().splitToo) {
-        EXPECT_EQ(run(GetParam(), true), expected(GetParam()));
-    }
+    for (const bool split : {false, GetParam().splitToo})
+        EXPECT_EQ(run(GetParam(), split), QString::fromUtf8(GetParam().steps));
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, ImapSessionTest, ::testing::ValuesIn(std::vector<Row>{
 {"dovecot_check", R"(S * OK [CAPABILITY IMAP4rev1 SASL-IR ID ENABLE IDLE LITERAL+ AUTH=PLAIN] Dovecot ready.
-C A1 LOGIN "u" "p"
+C A1 LOGIN {3+}⏎a"b {6+}⏎パス
 L A1 LOGIN ******
 S A1 OK [CAPABILITY IMAP4rev1 SASL-IR ID ENABLE IDLE SORT UIDPLUS LITERAL+] Logged in
 C A2 EXAMINE "INBOX"⏎A3 UID SEARCH UNSEEN UNDELETED
@@ -130,7 +103,7 @@ S * 2 FETCH (UID 3 RFC822.SIZE 120 BODY[HEADER] {14}⏎Subject: a⏎⏎)
 S * 3 FETCH (UID 4 RFC822.SIZE 99 BODY[HEADER] {14}⏎Subject: b⏎⏎)⏎A4 OK Fetch completed
 = header 4 99 Subject: b⏎
 S * BYE Logging out⏎A5 OK Logout completed.
-= finished)"},
+= finished)", ImapTask::Check, false, "a\"b", "パス"},
 {"starttls_not_listed", R"(S * OK [CAPABILITY IMAP4rev1 LOGINDISABLED] ready
 = finished: ｻｰﾊﾞｰが暗号化(STARTTLS)に対応していません)", ImapTask::Check, true},
 {"starttls_then_capabilities_again", R"(S * OK ready
@@ -167,16 +140,14 @@ C パス
 L
 S A1 NO [AUTHENTICATIONFAILED] Authentication failed.
 = finished: Authentication failed.)", ImapTask::Check, false, "a\"b", "パス"},
-{"literal_plus_login", R"(S * OK [CAPABILITY IMAP4rev1 LITERAL+] ready
-C A1 LOGIN {3+}⏎a"b {6+}⏎パス
-L A1 LOGIN ******)", ImapTask::Check, false, "a\"b", "パス"},
-{"oauthbearer_with_sasl_ir", R"(S * OK [CAPABILITY IMAP4rev1 SASL-IR AUTH=OAUTHBEARER AUTH=XOAUTH2] ready
+{"oauthbearer_with_sasl_ir_challenge_then_unavailable", R"(S * OK [CAPABILITY IMAP4rev1 SASL-IR AUTH=OAUTHBEARER] ready
 C A1 AUTHENTICATE OAUTHBEARER QkVBUkVS
 L A1 AUTHENTICATE OAUTHBEARER ******
-S A1 OK done
-C A2 EXAMINE "INBOX"⏎A3 UID SEARCH UNSEEN UNDELETED
-S A2 NO [NONEXISTENT] Mailbox doesn't exist: INBOX
-= finished: ﾌｫﾙﾀﾞを開けません:Mailbox doesn't exist: INBOX)", ImapTask::Check, false, "u", "", "QkVBUkVS", "WE9BVVRI"},
+S + eyJzdGF0dXMiOiI0MDEifQ==
+C AQ==
+L ******
+S A1 NO [UNAVAILABLE] Try later
+= finished: Try later)", ImapTask::Check, false, "u", "", "QkVBUkVS", "WE9BVVRI"},
 {"xoauth2_after_continuation_token_refused", R"(S * OK [CAPABILITY IMAP4rev1 AUTH=XOAUTH2] ready
 C A1 AUTHENTICATE XOAUTH2
 S +
@@ -188,17 +159,8 @@ L ******
 S A1 NO [AUTHENTICATIONFAILED] Invalid credentials
 = token refused: Invalid credentials
 = finished: Invalid credentials)", ImapTask::Check, false, "u", "", "QkVBUkVS", "WE9BVVRI"},
-{"oauthbearer_challenge_then_unavailable", R"(S * OK [CAPABILITY IMAP4rev1 SASL-IR AUTH=OAUTHBEARER] ready
-C A1 AUTHENTICATE OAUTHBEARER QkVBUkVS
-L A1 AUTHENTICATE OAUTHBEARER ******
-S + eyJzdGF0dXMiOiI0MDEifQ==
-C AQ==
-L ******
-S A1 NO [UNAVAILABLE] Try later
-= finished: Try later)", ImapTask::Check, false, "u", "", "QkVBUkVS", "WE9BVVRI"},
-{"bye_in_the_middle", R"(S * OK [CAPABILITY IMAP4rev1] ready
-C A1 LOGIN "u" "p"
-L A1 LOGIN ******
+{"bye_in_the_middle", R"(S * PREAUTH hi
+C A1 EXAMINE "INBOX"⏎A2 UID SEARCH UNSEEN UNDELETED
 S * BYE Server shutting down⏎A1 OK fine
 = finished: Server shutting down)"},
 {"delete_with_uidplus", R"(S * PREAUTH [CAPABILITY IMAP4rev1 UIDPLUS] hi
@@ -226,9 +188,7 @@ S * SEARCH 3 5⏎A5 OK done
 C A6 EXPUNGE
 S * 2 EXPUNGE⏎A6 OK done
 = deleted 3,5 expunged
-C A7 LOGOUT
-S A7 OK bye
-= finished)", ImapTask::Delete},
+C A7 LOGOUT)", ImapTask::Delete},
 {"delete_without_uidplus_another_flagged", R"(S * PREAUTH [CAPABILITY IMAP4rev1] hi
 C A1 SELECT "INBOX"
 S * OK [UIDVALIDITY 7] ok⏎A1 OK done
@@ -243,6 +203,10 @@ C A1 SELECT "INBOX"
 S * OK [UIDVALIDITY 8] ok⏎A1 OK done
 = changed
 C A2 LOGOUT)", ImapTask::Delete},
+{"folder_not_opened", R"(S * PREAUTH hi
+C A1 EXAMINE "INBOX"⏎A2 UID SEARCH UNSEEN UNDELETED
+S A1 NO [NONEXISTENT] Mailbox doesn't exist: INBOX
+= finished: ﾌｫﾙﾀﾞを開けません:Mailbox doesn't exist: INBOX)"},
 {"retrieve_without_uidvalidity", R"(S * PREAUTH hi
 C A1 EXAMINE "INBOX"
 S A1 OK done
@@ -268,9 +232,8 @@ S * 1 FETCH (FLAGS (\Seen) UID 1)⏎* 4 FETCH (FLAGS (\Seen))⏎* 2 FETCH (BODY[
 S * 3 FETCH (UID 3 RFC822.SIZE 60)⏎* 3 FETCH (UID 3 BODY[HEADER] "Y: b")⏎* 9 FETCH (UID 9 RFC822.SIZE 1 BODY[HEADER] "Z: c")⏎A3 OK done⏎A4 OK bye
 = header 3 60 Y: b
 = finished)"},
-{"unknown_tag", R"(S * OK [CAPABILITY IMAP4rev1] ready
-C A1 LOGIN "u" "p"
-L A1 LOGIN ******
+{"unknown_tag", R"(S * PREAUTH hi
+C A1 EXAMINE "INBOX"⏎A2 UID SEARCH UNSEEN UNDELETED
 S A7 OK what
 = finished: ｻｰﾊﾞｰの応答が正しくありません)"},
 {"literal_beyond_its_bound", R"(S * PREAUTH hi
@@ -281,11 +244,6 @@ S * 1 FETCH (UID 1 BODY[HEADER] {99999999999}
 C A1 EXAMINE "INBOX"⏎A2 UID SEARCH UNSEEN UNDELETED
 S * 1 FETCH ((((((((((((((((((((((((((((((((((((((((((((((((
 = finished: ｻｰﾊﾞｰからの応答が大きすぎます)"},
-{"continuation_nobody_asked_for", R"(S * OK [CAPABILITY IMAP4rev1] ready
-C A1 LOGIN "u" "p"
-L A1 LOGIN ******
-S + more
-= finished: ｻｰﾊﾞｰの応答が正しくありません)"},
 }), [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
