@@ -141,6 +141,7 @@ private:
     struct Part {
         QByteArray bytes;
         QByteArray logged;
+        std::vector<QByteArray> tags; // of the commands with bytes in it
     };
     struct PartialHeader {
         std::optional<qint64> size;
@@ -153,7 +154,7 @@ private:
     void refused(Command command, const ImapResponse &r);
     void untagged(const ImapResponse &r);
     void continued();
-    void send(Command command, std::vector<QByteArray> parts, const QByteArray &logged);
+    void send(Command command, std::vector<QByteArray> parts, const QByteArray &masked);
     void sendLine(Command command, const QByteArray &args);
     void flush();
     void logout();

@@ -18,6 +18,7 @@ struct Row {
     bool startTls = false;
     QByteArray user = "u", password = "p", bearer = {}, xoauth2 = {};
     bool splitToo = true; // also fed a byte at a time, with the same outcome
+    QByteArray mailbox = "INBOX";
 };
 
 QString shown(QByteArray bytes)
@@ -63,7 +64,7 @@ QString run(const Row &row, bool split)
 {
     FakeHost host;
     ImapSession session(host, {row.user, row.password, row.bearer, row.xoauth2},
-                        {row.task, "INBOX", row.startTls, 7, {3, 5}});
+                        {row.task, row.mailbox, row.startTls, 7, {3, 5}});
     for (const QByteArray &step : row.steps.split('\n')) {
         if (step.startsWith("S ")) {
             host.trace << QString::fromUtf8(step);
@@ -179,8 +180,11 @@ S * BYE bye
 C A1 LOGIN "u" "p"
 L A1 LOGIN ******
 S A1 OK logged in
-C A2 CAPABILITY⏎A3 SELECT "INBOX"
-S * CAPABILITY IMAP4rev1⏎A2 OK done⏎* OK [UIDVALIDITY 7] ok⏎A3 OK done
+C A2 CAPABILITY⏎A3 SELECT {3}
+S * CAPABILITY IMAP4rev1⏎A2 OK done
+S + go on
+C Q"1
+S * OK [UIDVALIDITY 7] ok⏎A3 OK done
 C A4 UID STORE 3,5 +FLAGS.SILENT (\Deleted)
 S A4 OK stored
 C A5 UID SEARCH DELETED
@@ -188,7 +192,7 @@ S * SEARCH 3 5⏎A5 OK done
 C A6 EXPUNGE
 S * 2 EXPUNGE⏎A6 OK done
 = deleted 3,5 expunged
-C A7 LOGOUT)", ImapTask::Delete},
+C A7 LOGOUT)", ImapTask::Delete, false, "u", "p", {}, {}, true, "Q\"1"},
 {"delete_without_uidplus_another_flagged", R"(S * PREAUTH [CAPABILITY IMAP4rev1] hi
 C A1 SELECT "INBOX"
 S * OK [UIDVALIDITY 7] ok⏎A1 OK done
