@@ -232,7 +232,7 @@ std::optional<std::vector<quint32>> parseUidSet(QByteArrayView set, qsizetype ma
 {
     std::vector<quint32> uids;
     qsizetype named = 0;
-    for (QByteArrayView item : QByteArray(set.toByteArray()).split(',')) {
+    for (QByteArrayView item : set.toByteArray().split(',')) {
         const qsizetype colon = item.indexOf(':');
         const std::optional<quint32> a = uidNumber(colon < 0 ? item : item.first(colon));
         const std::optional<quint32> b = colon < 0 ? a : uidNumber(item.sliced(colon + 1));
