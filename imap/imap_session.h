@@ -16,10 +16,12 @@
 //                  OAUTHBEARER / XOAUTH2 with the initial response on the command line when
 //                  the server lists SASL-IR, else after its "+ "
 //   EXAMINE box    the check and the retrieve (read-only: nothing is marked \Seen, \Recent
-//                  stays for other clients); SELECT box for the delete. "[UIDVALIDITY n]"
+//                  stays for other clients); SELECT box for the delete, after CAPABILITY
+//                  in the same write when the login's OK did not list them. "[UIDVALIDITY n]"
 //   then, by task:
-//   check          UID SEARCH UNSEEN UNDELETED; then one UID FETCH uid-set (UID RFC822.SIZE
-//                  BODY.PEEK[HEADER]) for the UIDs the host has no summary of
+//   check          UID SEARCH UNSEEN UNDELETED in the same write as the EXAMINE; then one
+//                  UID FETCH uid-set (UID RFC822.SIZE BODY.PEEK[HEADER]) for the UIDs the
+//                  host has no summary of, with the LOGOUT
 //   retrieve       UID FETCH uid (UID BODY.PEEK[]) for each UID, one at a time
 //   delete         UID STORE uid-set +FLAGS.SILENT (\Deleted); then UID EXPUNGE uid-set when
 //                  the server lists UIDPLUS or IMAP4rev2, else UID SEARCH DELETED, and a
