@@ -175,6 +175,7 @@ private:
     // The mailbox and the three tasks (imap_tasks.cpp).
     void openMailbox();
     void mailboxOpened();
+    void raiseSearchBounds();
     bool sameMailbox();
     void searched();
     void fetchedData(const ImapValue &items);
