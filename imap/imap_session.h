@@ -72,7 +72,8 @@ struct ImapJob {
 };
 
 // What the session asks of the engine that owns the connection. Every call comes from
-// within ImapSession::received() or encrypted().
+// within ImapSession::received(), encrypted() or closed(), so the host does not destroy the
+// session from within one (after finished(), later: the session does nothing more).
 class ImapSessionHost {
 public:
     virtual ~ImapSessionHost() = default;
