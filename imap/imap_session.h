@@ -92,7 +92,7 @@ public:
     // under this UIDVALIDITY and UID), a subset in the same order.
     virtual std::vector<quint32> listed(quint32 uidValidity, const std::vector<quint32> &uids) = 0;
     // Check: the header block (field lines and the blank line after them, CR LF line ends)
-    // and size of one message asked for.
+    // and size of one message asked for (0 when the server named none).
     virtual void headerFetched(quint32 uid, qint64 size, const QByteArray &header) = 0;
     // Retrieve: the whole message as the server sent it.
     virtual void messageFetched(quint32 uid, const QByteArray &message) = 0;

@@ -159,8 +159,17 @@ void ImapSession::fetchNext()
 
 void ImapSession::fetchAnswered()
 {
+    if (job_.task == ImapTask::Check) {
+        // A header whose size the server never named is still a message of the list.
+        for (const auto &[uid, got] : partial_) {
+            if (got.header)
+                host_.headerFetched(uid, 0, *got.header);
+        }
+        partial_.clear();
+        return; // the LOGOUT is on its way
+    }
     if (job_.task != ImapTask::Retrieve || !fetching_)
-        return; // the check's headers: the LOGOUT is on its way
+        return;
     if (!fetchedCurrent_)
         host_.messageGone(*fetching_); // expunged since the listing
     fetchNext();
