@@ -24,8 +24,7 @@ struct Row {
 
 QString shown(QByteArray bytes)
 {
-    if (bytes.endsWith("\r\n"))
-        bytes.chop(2);
+    bytes.chop(bytes.endsWith("\r\n") ? 2 : 0);
     return QString::fromUtf8(bytes.replace("\r\n", "⏎").replace("******************************", "******"));
 }
 
@@ -44,12 +43,10 @@ struct FakeHost : ImapSessionHost {
     void logResponse(const QByteArray &) override {}
     void startTls() override { add("starttls"); }
     // Summaries of UID 1 are kept: the others are asked for.
-    std::vector<quint32> listed(quint32 uidValidity, const std::vector<quint32> &uids) override
+    Uids listed(quint32 uidValidity, const Uids &uids) override
     {
         add("listed", n(uidValidity), uidSet(uids));
-        std::vector<quint32> wanted = uids;
-        std::erase(wanted, 1u);
-        return wanted;
+        return Uids(std::upper_bound(uids.begin(), uids.end(), 1u), uids.end());
     }
     void headerFetched(quint32 u, qint64 size, const QByteArray &h) override { add("header", n(u), n(size), shown(h)); }
     void messageFetched(quint32 uid, const QByteArray &m) override { add("message", n(uid), shown(m)); }

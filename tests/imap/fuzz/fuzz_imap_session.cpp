@@ -5,7 +5,6 @@
 
 #include "imap/imap_session.h"
 
-#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -39,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     ImapSession session(host, {"u", "p\"\xe3\x81\x82", {}, mode & 8 ? "eA==" : ""},
                         {ImapTask(mode % 3), "INBOX", (mode & 4) != 0, 1, {1, 2, 3}, 4096});
     session.received("* OK [CAPABILITY IMAP4rev1 STARTTLS SASL-IR AUTH=OAUTHBEARER] ready\r\n");
-    const qsizetype cut = std::min<qsizetype>((mode >> 4) * 16, input.size());
+    const qsizetype cut = qMin<qsizetype>((mode >> 4) * 16, input.size());
     session.received(input.first(cut));
     session.encrypted(); // nothing unless STARTTLS was accepted
     session.received(input.sliced(cut));
