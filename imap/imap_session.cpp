@@ -122,7 +122,9 @@ void ImapSession::tagged(const ImapResponse &r)
         refused(command, r);
         return;
     }
-    if (!waiting_.empty()) {
+    if (std::any_of(waiting_.begin(), waiting_.end(), [&](const Part &part) {
+            return std::find(part.tags.begin(), part.tags.end(), r.tag) != part.tags.end();
+        })) {
         end(malformed()); // done before the server had asked for the rest of it
         return;
     }
@@ -251,19 +253,20 @@ void ImapSession::continued()
     }
 }
 
-// A command: the tag goes before the first part; every later part waits for a "+".
-void ImapSession::send(Command command, std::vector<QByteArray> parts, const QByteArray &logged)
+// A command: the tag goes before the first part; every later part waits for a "+". With a
+// masked line to log, that line stands for the whole command.
+void ImapSession::send(Command command, std::vector<QByteArray> parts, const QByteArray &masked)
 {
     const QByteArray tag = 'A' + QByteArray::number(++tagNo_);
     pending_.push_back({tag, command});
     if (command == Command::Logout)
         logoutSent_ = true;
-    Part first{tag + ' ' + parts[0], logged.isEmpty() ? tag + ' ' + parts[0] : tag + ' ' + logged};
     Part &into = waiting_.empty() ? out_ : waiting_.back();
-    into.bytes += first.bytes;
-    into.logged += first.logged;
+    into.bytes += tag + ' ' + parts[0];
+    into.logged += tag + ' ' + (masked.isEmpty() ? parts[0] : masked);
+    into.tags.push_back(tag);
     for (size_t i = 1; i < parts.size(); ++i)
-        waiting_.push_back({std::move(parts[i]), QByteArray()});
+        waiting_.push_back({parts[i], masked.isEmpty() ? parts[i] : QByteArray(), {tag}});
 }
 
 void ImapSession::sendLine(Command command, const QByteArray &args)
@@ -274,9 +277,12 @@ void ImapSession::sendLine(Command command, const QByteArray &args)
 // Everything one response made the session write goes out in one write.
 void ImapSession::flush()
 {
-    if (over_ || out_.bytes.isEmpty())
+    if (over_ || out_.bytes.isEmpty()) {
+        out_ = {};
         return;
-    host_.send(std::exchange(out_.bytes, {}), std::exchange(out_.logged, {}));
+    }
+    const Part part = std::exchange(out_, {});
+    host_.send(part.bytes, part.logged);
 }
 
 void ImapSession::logout()

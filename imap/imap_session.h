@@ -16,10 +16,12 @@
 //                  OAUTHBEARER / XOAUTH2 with the initial response on the command line when
 //                  the server lists SASL-IR, else after its "+ "
 //   EXAMINE box    the check and the retrieve (read-only: nothing is marked \Seen, \Recent
-//                  stays for other clients); SELECT box for the delete. "[UIDVALIDITY n]"
+//                  stays for other clients); SELECT box for the delete, after CAPABILITY
+//                  in the same write when the login's OK did not list them. "[UIDVALIDITY n]"
 //   then, by task:
-//   check          UID SEARCH UNSEEN UNDELETED; then one UID FETCH uid-set (UID RFC822.SIZE
-//                  BODY.PEEK[HEADER]) for the UIDs the host has no summary of
+//   check          UID SEARCH UNSEEN UNDELETED in the same write as the EXAMINE; then one
+//                  UID FETCH uid-set (UID RFC822.SIZE BODY.PEEK[HEADER]) for the UIDs the
+//                  host has no summary of, with the LOGOUT
 //   retrieve       UID FETCH uid (UID BODY.PEEK[]) for each UID, one at a time
 //   delete         UID STORE uid-set +FLAGS.SILENT (\Deleted); then UID EXPUNGE uid-set when
 //                  the server lists UIDPLUS or IMAP4rev2, else UID SEARCH DELETED, and a
@@ -70,7 +72,8 @@ struct ImapJob {
 };
 
 // What the session asks of the engine that owns the connection. Every call comes from
-// within ImapSession::received() or encrypted().
+// within ImapSession::received(), encrypted() or closed(), so the host does not destroy the
+// session from within one (after finished(), later: the session does nothing more).
 class ImapSessionHost {
 public:
     virtual ~ImapSessionHost() = default;
@@ -89,7 +92,7 @@ public:
     // under this UIDVALIDITY and UID), a subset in the same order.
     virtual std::vector<quint32> listed(quint32 uidValidity, const std::vector<quint32> &uids) = 0;
     // Check: the header block (field lines and the blank line after them, CR LF line ends)
-    // and size of one message asked for.
+    // and size of one message asked for (0 when the server named none).
     virtual void headerFetched(quint32 uid, qint64 size, const QByteArray &header) = 0;
     // Retrieve: the whole message as the server sent it.
     virtual void messageFetched(quint32 uid, const QByteArray &message) = 0;
@@ -141,6 +144,7 @@ private:
     struct Part {
         QByteArray bytes;
         QByteArray logged;
+        std::vector<QByteArray> tags; // of the commands with bytes in it
     };
     struct PartialHeader {
         std::optional<qint64> size;
@@ -153,7 +157,7 @@ private:
     void refused(Command command, const ImapResponse &r);
     void untagged(const ImapResponse &r);
     void continued();
-    void send(Command command, std::vector<QByteArray> parts, const QByteArray &logged);
+    void send(Command command, std::vector<QByteArray> parts, const QByteArray &masked);
     void sendLine(Command command, const QByteArray &args);
     void flush();
     void logout();
@@ -172,6 +176,7 @@ private:
     // The mailbox and the three tasks (imap_tasks.cpp).
     void openMailbox();
     void mailboxOpened();
+    void raiseSearchBounds();
     bool sameMailbox();
     void searched();
     void fetchedData(const ImapValue &items);

@@ -13,9 +13,12 @@ using namespace imaptext;
 namespace {
 
 // The answer to UID SEARCH is one line of every matching UID: room for the longest UID and
-// its space per message the mailbox holds, beyond the usual bounds.
+// its space per message the mailbox holds, beyond the usual bounds. The count is the
+// server's word, so it counts up to what the largest real mailboxes hold (some hundred
+// thousand messages) many times over, and no further.
 constexpr qsizetype searchLineBase = 16 * 1024 * 1024;
 constexpr qsizetype searchLinePerMessage = 16;
+constexpr quint64 searchMessagesCounted = 2000000;
 
 } // namespace
 
@@ -48,14 +51,9 @@ void ImapSession::openMailbox()
 void ImapSession::mailboxOpened()
 {
     switch (job_.task) {
-    case ImapTask::Check: {
-        const qsizetype messages = qsizetype(std::min<quint64>(exists_, 0xffffffffu));
-        ImapReader::Limits limits = reader_.limits();
-        limits.line = std::max(limits.line, searchLineBase + searchLinePerMessage * messages);
-        limits.values = std::max(limits.values, messages + 16);
-        reader_.setLimits(limits);
+    case ImapTask::Check:
+        raiseSearchBounds();
         break;
-    }
     case ImapTask::Retrieve:
         if (sameMailbox()) {
             reader_.setLiteralLimit(job_.messageLimit);
@@ -72,6 +70,15 @@ void ImapSession::mailboxOpened()
         sendLine(Command::Store, "UID STORE " + uidSet(job_.uids) + " +FLAGS.SILENT (\\Deleted)");
         break;
     }
+}
+
+void ImapSession::raiseSearchBounds()
+{
+    const qsizetype messages = qsizetype(std::min(exists_, searchMessagesCounted));
+    ImapReader::Limits limits = reader_.limits();
+    limits.line = std::max(limits.line, searchLineBase + searchLinePerMessage * messages);
+    limits.values = std::max(limits.values, messages + 16);
+    reader_.setLimits(limits);
 }
 
 // The UIDs of the job belong to the listing's UIDVALIDITY: under another (or none) they may
@@ -152,8 +159,17 @@ void ImapSession::fetchNext()
 
 void ImapSession::fetchAnswered()
 {
+    if (job_.task == ImapTask::Check) {
+        // A header whose size the server never named is still a message of the list.
+        for (const auto &[uid, got] : partial_) {
+            if (got.header)
+                host_.headerFetched(uid, 0, *got.header);
+        }
+        partial_.clear();
+        return; // the LOGOUT is on its way
+    }
     if (job_.task != ImapTask::Retrieve || !fetching_)
-        return; // the check's headers: the LOGOUT is on its way
+        return;
     if (!fetchedCurrent_)
         host_.messageGone(*fetching_); // expunged since the listing
     fetchNext();
@@ -163,11 +179,13 @@ void ImapSession::fetchAnswered()
 // it is sent only when the flagged messages are all ours (RFC 4315 §1).
 void ImapSession::stored()
 {
-    searchUids_.clear();
-    if (listed("UIDPLUS") || listed("IMAP4REV2"))
+    if (listed("UIDPLUS") || listed("IMAP4REV2")) {
         sendLine(Command::UidExpunge, "UID EXPUNGE " + uidSet(job_.uids));
-    else
-        sendLine(Command::SearchDeleted, "UID SEARCH DELETED");
+        return;
+    }
+    searchUids_.clear();
+    raiseSearchBounds();
+    sendLine(Command::SearchDeleted, "UID SEARCH DELETED");
 }
 
 void ImapSession::deletedSearched()
