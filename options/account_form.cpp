@@ -227,7 +227,7 @@ std::optional<CertificateQuery> AccountForm::server() const
     const auto port = portValue(portBox_->text());
     if (mode == SslMode::None || hostName_->text().isEmpty() || !port)
         return std::nullopt;
-    return CertificateQuery{hostName_->text(), *port, mode, {}};
+    return CertificateQuery{hostName_->text(), *port, mode, {}, protocol()};
 }
 
 void AccountForm::createColorGroup(QBoxLayout *groups)
