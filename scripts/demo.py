@@ -126,7 +126,10 @@ def take_lock():
     """One demo at a time per user: an exclusive lock held while this process lives."""
     folder = os.environ.get("XDG_RUNTIME_DIR") or tempfile.gettempdir()
     path = os.path.join(folder, "lumora-demo-%d.lock" % os.getuid())
-    lock = open(path, "a+")
+    try:
+        lock = open(path, "a+")
+    except OSError as e:
+        raise Refused("デモのロックファイルを作れません (%s): %s" % (path, e.strerror or e))
     try:
         fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
     except OSError:

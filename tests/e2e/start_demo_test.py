@@ -2,9 +2,10 @@
 """The run command of the README on a machine without a display and without accounts:
 scripts/demo.py (what scripts/start.sh ends in) starts the private demo on Xvfb, prints what
 lumcheck sees (two POP3 mailboxes, and an IMAP one without its read message), saves the
-main window, and leaves nothing behind when it ends, by --once or by Ctrl+C. Refusals with a clear message and no stray process: the port taken, no Dovecot, no
-Xvfb, an unreadable settings store, a second demo while the first runs. With accounts
-configured it becomes lumwatchd on them.
+main window, and leaves nothing behind when it ends, by --once or by Ctrl+C. Refusals with
+a clear message and no stray process: the port taken, no Dovecot, no Xvfb, no runtime
+folder for the lock, an unreadable settings store, a second demo while the first runs. With
+accounts configured it becomes lumwatchd on them.
 
 Every run gets its own TMPDIR; a process still carrying it in its arguments or environment
 after the run is a stray.
@@ -167,6 +168,8 @@ def refusals(base, bindir):
     refused(Run(base, "nodovecot", bindir, "--dovecot", "/nonexistent/dovecot"),
             "Dovecot がありません")
     refused(Run(base, "noxvfb", bindir, "--xvfb", "/nonexistent/Xvfb"), "Xvfb もありません")
+    refused(Run(base, "norun", bindir, env={"XDG_RUNTIME_DIR": "/nonexistent/run"}),
+            "デモのロックファイルを作れません")
     run = Run(base, "store", bindir)
     os.makedirs(os.path.join(run.config, "lumwatch", "lumwatch.ini"))  # a folder, not a file
     refused(run, "設定ファイルを読み込めません")
