@@ -1,4 +1,4 @@
-"""A private Dovecot POP3 server on 127.0.0.1 for tests and demos.
+"""A private Dovecot POP3 and IMAP server on 127.0.0.1 for tests and demos.
 
 Configuration, passwd file and maildirs live in a temporary folder that stop() removes.
 Run as root: the login processes run as dovenull and the mail as nobody.
@@ -128,11 +128,15 @@ class Dovecot:
             os.makedirs(path, exist_ok=True)
             os.chown(path, MAIL_UID, MAIL_GID)
 
-    def deliver(self, user, message):
-        """message: bytes with CR LF line ends. Mail is numbered in delivery order."""
+    def deliver(self, user, message, flags=None):
+        """message: bytes with CR LF line ends. Mail is numbered in delivery order. With flags
+        (maildir letters, "S" for read) it is mail a client has seen: in cur, flags after ":2,"."""
         self.delivered += 1
         name = "%d.M%dP1.lumtest" % (1700000000 + self.delivered, self.delivered)
-        path = os.path.join(self.dir, "mail", user, "new", name)
+        if flags is None:
+            path = os.path.join(self.dir, "mail", user, "new", name)
+        else:
+            path = os.path.join(self.dir, "mail", user, "cur", name + ":2," + flags)
         with open(path, "wb") as f:
             f.write(message)
         os.chown(path, MAIL_UID, MAIL_GID)
