@@ -279,9 +279,9 @@ def main():
     os.makedirs(shots, exist_ok=True)
     server = Dovecot()
     server.add_user(USER, PASSWORD)
-    for user, data in demo_messages():
+    for user, data, flags in demo_messages():
         if user == USER:
-            server.deliver(user, data)
+            server.deliver(user, data, flags)
     run_story("users_day", server,
               lambda x, home: Day(x, bindir, shots, home, server).run())
 
