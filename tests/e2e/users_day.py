@@ -142,9 +142,9 @@ class Day:
         self.x.keys("Right", "Tab", "Tab", "space")
         dialog = self.x.wait_for_window("ｱｶｳﾝﾄ")
         self.x.focus(dialog)
-        # Name, server, port, user, password; Return is OK.
+        # Name, protocol (POP3 stays), server, port, user, password; Return is OK.
         self.x.type_text("Work")
-        self.x.keys("Tab")
+        self.x.keys("Tab", "Tab")
         self.x.type_text("127.0.0.1")
         self.x.keys("Tab", "ctrl+a")
         self.x.type_text(str(self.server.port))
