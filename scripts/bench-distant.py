@@ -291,8 +291,10 @@ def raw_imap_check(port, user, floor=False):
         data = read_until(s, data, tagged(b"a3"))
         if any(b"\r\n%s OK" % tag not in data for tag in (b"a1", b"a2", b"a3")):
             raise RuntimeError(f"raw IMAP client: {data[-300:]!r}")
-        found = next(line for line in data.split(b"\r\n") if line.startswith(b"* SEARCH"))
-        uids = [int(uid) for uid in found.split()[2:]]
+        found = [line for line in data.split(b"\r\n") if line.startswith(b"* SEARCH")]
+        if len(found) != 1:
+            raise RuntimeError(f"raw IMAP client: {len(found)} search results")
+        uids = [int(uid) for uid in found[0].split()[2:]]
         uids = uids[-1:] if floor else uids
         s.sendall(b"a4 UID FETCH %s (UID RFC822.SIZE BODY.PEEK[HEADER])\r\na5 LOGOUT\r\n" % uid_set(uids))
         fetched, seen = 0, b""
