@@ -46,8 +46,11 @@ void MailListModel::buildList(int accountCount, const std::function<int(int)> &c
         if (n < shown)
             shown = 0; // messages went away on the server: every one left counts as new
         const size_t start = rows_.size();
-        for (int m = 1; m <= n; ++m)
-            rows_.push_back({a, m, m > shown && !suppress});
+        for (int m = 1; m <= n; ++m) {
+            const MailRecord *r = table_.record(a, m);
+            const bool arrived = r && r->arrived ? *r->arrived : m > shown;
+            rows_.push_back({a, m, arrived && !suppress});
+        }
         if (newestFirst)
             std::reverse(rows_.begin() + std::ptrdiff_t(start), rows_.end());
         shown = n;

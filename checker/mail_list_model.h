@@ -30,7 +30,8 @@ public:
     // Rebuilds every row: for each account 1..accountCount its messages 1..count(a),
     // newest first within the account when newestFirst. A message beyond the account's
     // count at the previous build gets "N" unless suppressed; an account whose count fell
-    // below that has all of its messages counted as new.
+    // below that has all of its messages counted as new. A row whose record tells its
+    // arrival (an IMAP check's) is new by that instead.
     void buildList(int accountCount, const std::function<int(int)> &count, bool newestFirst,
                    bool suppress);
     // Clears every row's mark in the table and redraws the rows (bold, picture).

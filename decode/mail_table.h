@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
 #include <vector>
 
 namespace lum {
@@ -41,7 +42,10 @@ struct MailRecord {
     // with the body.
     bool retrieved = false;
     MessageIdentity identity; // of the message the check filed here
-    QByteArray uidl;          // its unique id, when the server listed them (UIDL)
+    QByteArray uidl;          // its unique id, when the server listed them (UIDL); IMAP: its UID
+    // IMAP: whether the message came since the last check (its UID above that check's
+    // highest). Unset for POP3, whose list takes the messages beyond its last count as new.
+    std::optional<bool> arrived;
 };
 
 // Accounts 1..accountCount, each with message numbers 1..messageSlots(account) (at least

@@ -28,7 +28,7 @@ void SignInRun::start()
     const auto port = storedPort(store_, account_);
     if (!port)
         return fail(QStringLiteral("ﾎﾟｰﾄ番号が正しくありません"));
-    const OAuthClient client = clientOf(a.oauth);
+    const OAuthClient client = clientOf(a.oauth, a.protocol);
     if (client.clientId.isEmpty())
         return fail(QStringLiteral("OAuth 2.0 のクライアント ID が設定されていません"));
     if (const QString why = keyring_.unavailableReason(); !why.isEmpty())

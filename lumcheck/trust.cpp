@@ -30,7 +30,7 @@ void TrustRun::start()
         return end(2);
     }
     out_ << name_ << ": " << visibleText(a.hname) << ':' << *port << " のｻｰﾊﾞｰ証明書を確認しています" << Qt::endl;
-    probe_.start(a.hname, *port, *mode, a.sslpin.toLatin1());
+    probe_.start(a.hname, *port, *mode, a.sslpin.toLatin1(), a.protocol);
 }
 
 void TrustRun::finish(const ProbeOutcome &o)

@@ -6,7 +6,7 @@
 
 namespace lum {
 
-// Endpoints and scope left empty take the provider's preset.
-OAuthClient clientOf(const OAuthSettings &settings);
+// Endpoints and scope left empty take the provider's preset for the account's protocol.
+OAuthClient clientOf(const OAuthSettings &settings, MailProtocol protocol = MailProtocol::Pop3);
 
 } // namespace lum

@@ -1,6 +1,8 @@
 #pragma once
-// The OAuth 2.0 providers an account can pick, with their POP3 server and endpoints.
-// No client id is shipped: each user registers an application with the provider.
+// The OAuth 2.0 providers an account can pick, with their POP3 and IMAP servers, endpoints
+// and scopes. No client id is shipped: each user registers an application with the provider.
+
+#include "settings/account_record.h"
 
 #include <QString>
 #include <QStringList>
@@ -22,11 +24,11 @@ struct OAuthPreset {
     QString id;               // "microsoft", "google", "custom"
     QString server;           // empty for custom
     quint16 port = 0;         // 0 for custom
-    bool tlsFromStart = false; // TLS from the first byte (POP3S)
+    bool tlsFromStart = false; // TLS from the first byte (POP3S, IMAPS)
     OAuthClient client;       // without clientId and clientSecret
 };
 
-// The preset of id, nothing for an unknown id.
-std::optional<OAuthPreset> oauthPreset(const QString &id);
+// The preset of id for an account of protocol, nothing for an unknown id.
+std::optional<OAuthPreset> oauthPreset(const QString &id, MailProtocol protocol = MailProtocol::Pop3);
 
 } // namespace lum

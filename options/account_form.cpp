@@ -50,19 +50,27 @@ AccountForm::AccountForm(AccountEditor &editor, const DialogHooks &hooks, QWidge
     setWindowTitle(QStringLiteral("ｱｶｳﾝﾄ"));
     layout_ = new QVBoxLayout(this);
     createFields();
-    createColorGroup();
-    createSoundGroup();
+    // Side by side, so that the dialog with OAuth 2.0 still fits a screen 768 pixels high.
+    auto *groups = new QHBoxLayout;
+    createColorGroup(groups);
+    createSoundGroup(groups);
+    layout_->addLayout(groups);
     createButtons();
     updateOk();
 }
 
 void AccountForm::createFields()
 {
-    auto *form = new QFormLayout;
+    auto *form = fields_ = new QFormLayout;
     accountName_ = lineEdit(this, "Accountname",
                             QStringLiteral("好きな名前を付けて下さい、省略すると「ﾕｰｻﾞｰ名@ﾒｰﾙｻｰﾊﾞ」になります"));
+    protocol_ = new QComboBox(this);
+    protocol_->setObjectName(QStringLiteral("Protocol"));
+    protocol_->addItems({QStringLiteral("POP3"), QStringLiteral("IMAP")});
+    imapbox_ = lineEdit(this, "Imapbox", QStringLiteral("ﾁｪｯｸするﾌｫﾙﾀﾞです、通常はINBOXのままでいいよ"));
+    imapbox_->setText(inboxName);
     hostName_ = lineEdit(this, "Hostname", QStringLiteral("ﾒｰﾙｻｰﾊﾞの名前を入れてください"));
-    portBox_ = lineEdit(this, "Portbox", QStringLiteral("通常は110のままでいいよ"));
+    portBox_ = lineEdit(this, "Portbox", QString());
     portBox_->setText(QStringLiteral("110"));
     portHint_ = new QLabel(portHint, this);
     portHint_->setObjectName(QStringLiteral("PortHint"));
@@ -76,6 +84,8 @@ void AccountForm::createFields()
     portRow->addWidget(portBox_);
     portRow->addWidget(portHint_);
     form->addRow(QStringLiteral("名前:"), accountName_);
+    form->addRow(QStringLiteral("受信方式:"), protocol_);
+    form->addRow(QStringLiteral("フォルダ:"), imapbox_);
     form->addRow(QStringLiteral("ﾒｰﾙｻｰﾊﾞ:"), hostName_);
     form->addRow(QStringLiteral("ﾎﾟｰﾄ番号:"), portRow);
     form->addRow(QStringLiteral("ﾕｰｻﾞｰ名:"), userName_);
@@ -85,7 +95,6 @@ void AccountForm::createFields()
     sslmode_ = new QComboBox(this);
     sslmode_->setObjectName(QStringLiteral("Sslmode"));
     sslmode_->addItems({QStringLiteral("なし"), QStringLiteral("SSL/TLS"), QStringLiteral("STARTTLS")});
-    sslmode_->setToolTip(QStringLiteral("SSL/TLSは通常ﾎﾟｰﾄ995、STARTTLSは通常ﾎﾟｰﾄ110です"));
     form->addRow(QStringLiteral("暗号化:"), sslmode_);
     certificate_ = new CertificateRow(hooks_, [this] { return server(); }, this);
     form->addRow(QStringLiteral("証明書:"), certificate_);
@@ -99,12 +108,15 @@ void AccountForm::createFields()
     layout_->addLayout(form);
     layout_->addWidget(signIn_);
     showAuthMode();
+    showProtocol();
 
     connect(hostName_, &QLineEdit::textChanged, this, &AccountForm::updateOk);
     connect(portBox_, &QLineEdit::textChanged, this, &AccountForm::updateOk);
     for (QLineEdit *field : {hostName_, portBox_})
         connect(field, &QLineEdit::textChanged, certificate_, &CertificateRow::serverChanged);
+    connect(protocol_, &QComboBox::currentIndexChanged, this, &AccountForm::protocolChanged);
     connect(sslmode_, &QComboBox::currentIndexChanged, this, &AccountForm::proposePort);
+    connect(sslmode_, &QComboBox::currentIndexChanged, this, &AccountForm::showProtocol);
     connect(sslmode_, &QComboBox::currentIndexChanged, certificate_, &CertificateRow::serverChanged);
 }
 
@@ -161,13 +173,52 @@ void AccountForm::takePreset(const OAuthPreset &preset)
     portBox_->setText(QString::number(preset.port));
 }
 
-// The usual port of the chosen encryption, when the port still holds the other usual one;
-// a port the user chose stays.
-void AccountForm::proposePort(int sslmode)
+MailProtocol AccountForm::protocol() const
 {
-    const bool tls = SslMode(sslmode) == SslMode::Tls;
-    if (portBox_->text() == (tls ? u"110" : u"995"))
-        portBox_->setText(tls ? QStringLiteral("995") : QStringLiteral("110"));
+    return MailProtocol(protocol_->currentIndex());
+}
+
+// A server the chosen provider's preset filled in for the other protocol follows the
+// protocol, as does its scope; a server the user typed stays.
+void AccountForm::protocolChanged()
+{
+    const QString provider = signIn_->settings().provider;
+    const auto was = oauthPreset(provider, signIn_->protocol());
+    const auto now = oauthPreset(provider, protocol());
+    if (was && now && !was->server.isEmpty() && hostName_->text() == was->server)
+        hostName_->setText(now->server);
+    signIn_->setProtocol(protocol());
+    proposePort();
+    showProtocol();
+}
+
+// The folder is IMAP's own; the tips name the usual ports of the protocol.
+void AccountForm::showProtocol()
+{
+    const MailProtocol p = protocol();
+    if (imapbox_->isHidden() == (p == MailProtocol::Imap)) {
+        fields_->setRowVisible(imapbox_, p == MailProtocol::Imap);
+        adjustSize();
+    }
+    portBox_->setToolTip(QStringLiteral("通常は%1のままでいいよ")
+                             .arg(defaultPort(p, SslMode(sslmode_->currentIndex()))));
+    sslmode_->setToolTip(QStringLiteral("SSL/TLSは通常ﾎﾟｰﾄ%1、STARTTLSは通常ﾎﾟｰﾄ%2です")
+                             .arg(defaultPort(p, SslMode::Tls))
+                             .arg(defaultPort(p, SslMode::Stls)));
+}
+
+// The usual port of the chosen protocol and encryption, when the port still holds one of
+// the usual ones; a port the user chose stays.
+void AccountForm::proposePort()
+{
+    for (const MailProtocol p : {MailProtocol::Pop3, MailProtocol::Imap}) {
+        for (const SslMode m : {SslMode::None, SslMode::Tls}) {
+            if (portBox_->text() == QString::number(defaultPort(p, m))) {
+                portBox_->setText(QString::number(defaultPort(protocol(), SslMode(sslmode_->currentIndex()))));
+                return;
+            }
+        }
+    }
 }
 
 std::optional<CertificateQuery> AccountForm::server() const
@@ -176,13 +227,13 @@ std::optional<CertificateQuery> AccountForm::server() const
     const auto port = portValue(portBox_->text());
     if (mode == SslMode::None || hostName_->text().isEmpty() || !port)
         return std::nullopt;
-    return CertificateQuery{hostName_->text(), *port, mode, {}};
+    return CertificateQuery{hostName_->text(), *port, mode, {}, protocol()};
 }
 
-void AccountForm::createColorGroup()
+void AccountForm::createColorGroup(QBoxLayout *groups)
 {
     auto *group = new QGroupBox(QStringLiteral("ﾎﾟｯﾌﾟｱｯﾌﾟの表示色"), this);
-    auto *row = new QHBoxLayout(group);
+    auto *rows = new QFormLayout(group); // one above the other, leaving the sound's path room
     const std::array<QString, 2> labels{QStringLiteral("文字:"), QStringLiteral("背景:")};
     const std::array<const char *, 2> names{"Colorbox", "Colorbox2"};
     for (int i = 0; i < 2; ++i) {
@@ -191,16 +242,14 @@ void AccountForm::createColorGroup()
         box->setToolTip(QStringLiteral("ｸﾘｯｸすると色を選択できます"));
         box->setFixedSize(48, 20);
         colorBox_[i] = box;
-        row->addWidget(new QLabel(labels[i], group));
-        row->addWidget(box);
+        rows->addRow(labels[i], box);
         showColor(i);
         connect(box, &QToolButton::clicked, this, [this, i] { chooseColor(i); });
     }
-    row->addStretch();
-    layout_->addWidget(group);
+    groups->addWidget(group);
 }
 
-void AccountForm::createSoundGroup()
+void AccountForm::createSoundGroup(QBoxLayout *groups)
 {
     auto *group = new QGroupBox(QStringLiteral("ｻｳﾝﾄﾞの設定"), this);
     auto *column = new QVBoxLayout(group);
@@ -230,7 +279,7 @@ void AccountForm::createSoundGroup()
     pathRow->addWidget(wavBox_);
     pathRow->addWidget(browse_);
     column->addLayout(pathRow);
-    layout_->addWidget(group);
+    groups->addWidget(group, 1);
 
     connect(browse_, &QPushButton::clicked, this, &AccountForm::chooseWav);
 }
@@ -276,9 +325,14 @@ void AccountForm::intoform(int n)
     accountName_->setText(a.aname);
     hostName_->setText(a.hname);
     {
-        const QSignalBlocker stored(sslmode_); // the stored port is shown as stored
+        // The stored port and server are shown as stored.
+        const QSignalBlocker storedMode(sslmode_), storedProtocol(protocol_);
         sslmode_->setCurrentIndex(int(a.sslmode));
+        protocol_->setCurrentIndex(int(a.protocol));
     }
+    imapbox_->setText(a.imapbox);
+    signIn_->setProtocol(a.protocol);
+    showProtocol();
     portBox_->setText(QString::number(a.portno));
     userName_->setText(a.uname);
     password_->setText(a.passw);
@@ -336,6 +390,8 @@ void AccountForm::commit()
     a.check = check1_->isChecked() ? 1 : 0;
     a.sslmode = SslMode(sslmode_->currentIndex());
     a.sslpin = certificate_->pin();
+    a.protocol = protocol();
+    a.imapbox = imapbox_->text().trimmed().isEmpty() ? inboxName : imapbox_->text().trimmed();
     a.display.scolor1 = colors_[0];
     a.display.scolor2 = colors_[1];
     a.display.wavmode = wavMode_[0]->isChecked() ? 0 : wavMode_[1]->isChecked() ? 1 : 2;

@@ -1,7 +1,9 @@
 #pragma once
-// The account dialog "ｱｶｳﾝﾄ": edits one POP3 account. It starts empty (port 110, no
+// The account dialog "ｱｶｳﾝﾄ": edits one mail account, read over POP3 or IMAP (「受信方式」;
+// an IMAP account names its mailbox in 「フォルダ」). It starts empty (POP3, port 110, no
 // encryption, no trusted certificate, checked, black on light cyan, common sound) or filled
-// from a stored account by intoform(). On OK it leaves the fields in the editor's
+// from a stored account by intoform(). The port follows the protocol and the encryption
+// while it holds one of their usual ports; one the user typed stays. On OK it leaves the fields in the editor's
 // currentAccount and accepts; the options window then stores the record and updates its
 // list. Cancel leaves currentAccount as it was.
 //
@@ -23,6 +25,7 @@
 #include <array>
 #include <optional>
 
+class QBoxLayout;
 class QCheckBox;
 class QFormLayout;
 class QComboBox;
@@ -54,12 +57,15 @@ public:
 
 private:
     void createFields();
-    void createColorGroup();
-    void createSoundGroup();
+    void createColorGroup(QBoxLayout *groups);
+    void createSoundGroup(QBoxLayout *groups);
     void createButtons();
     void showColor(int which);
     void updateOk();
-    void proposePort(int sslmode);
+    MailProtocol protocol() const;
+    void protocolChanged();
+    void showProtocol();
+    void proposePort();
     std::optional<CertificateQuery> server() const;
     void chooseColor(int which);
     void chooseWav();
@@ -74,8 +80,11 @@ private:
     AccountEditor &editor_;
     DialogHooks hooks_;
     QVBoxLayout *layout_ = nullptr;
+    QFormLayout *fields_ = nullptr;
 
     QLineEdit *accountName_ = nullptr;
+    QComboBox *protocol_ = nullptr; // index = MailProtocol
+    QLineEdit *imapbox_ = nullptr;
     QLineEdit *hostName_ = nullptr;
     QLineEdit *portBox_ = nullptr;
     QLabel *portHint_ = nullptr;

@@ -30,7 +30,7 @@ DialogHooks standardDialogHooks()
             probe->deleteLater();
             done(outcome);
         });
-        probe->start(q.host, q.port, q.mode, q.pin);
+        probe->start(q.host, q.port, q.mode, q.pin, q.protocol);
     };
     hooks.runAccountDialog = [](AccountForm &form) { return form.exec(); };
     hooks.keyring = std::make_shared<SecretServiceKeyring>();

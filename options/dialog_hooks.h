@@ -22,6 +22,7 @@ struct CertificateQuery {
     quint16 port = 0;
     SslMode mode = SslMode::Tls;
     QByteArray pin;
+    MailProtocol protocol = MailProtocol::Pop3;
 };
 
 struct DialogHooks {

@@ -97,9 +97,18 @@ OAuthSettings SignInGroup::settings() const
             scope_->text().trimmed(), clientId_->text().trimmed(), clientSecret_->text()};
 }
 
+void SignInGroup::setProtocol(MailProtocol protocol)
+{
+    const auto was = oauthPreset(provider_->currentData().toString(), protocol_);
+    const auto now = oauthPreset(provider_->currentData().toString(), protocol);
+    protocol_ = protocol;
+    if (was && now && scope_->text() == was->client.scope)
+        scope_->setText(now->client.scope);
+}
+
 void SignInGroup::choosePreset(int index)
 {
-    const auto preset = oauthPreset(provider_->itemData(index).toString());
+    const auto preset = oauthPreset(provider_->itemData(index).toString(), protocol_);
     if (!preset)
         return;
     authUrl_->setText(preset->client.authUrl);
@@ -115,7 +124,7 @@ void SignInGroup::startOrCancel()
         running_->cancel();
         return;
     }
-    const OAuthClient client = clientOf(settings());
+    const OAuthClient client = clientOf(settings(), protocol_);
     if (client.clientId.isEmpty()) {
         setState(QStringLiteral("ｸﾗｲｱﾝﾄIDを入れてください"));
         return;

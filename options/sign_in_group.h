@@ -32,9 +32,14 @@ public:
     OAuthSettings settings() const;
     // The keyring value of a refresh token from a sign-in since showSettings, else empty.
     QString freshToken() const { return freshToken_; }
+    // The account's protocol, which the presets follow: a scope the chosen provider's preset
+    // filled in for the other protocol changes with it; one the user typed stays.
+    MailProtocol protocol() const { return protocol_; }
+    void setProtocol(MailProtocol protocol);
 
 signals:
-    // The user picked a provider: the dialog takes its server, port and encryption.
+    // The user picked a provider: the dialog takes its server, port and encryption for the
+    // account's protocol.
     void presetChosen(const lum::OAuthPreset &preset);
     // A sign-in succeeded; userName is the mail address the provider named, if any.
     void signedIn(const QString &userName);
@@ -58,6 +63,7 @@ private:
     QPointer<SignIn> running_;
     OAuthClient signingIn_;
     QString freshToken_; // the keyring value of a sign-in's refresh token
+    MailProtocol protocol_ = MailProtocol::Pop3;
 };
 
 } // namespace lum

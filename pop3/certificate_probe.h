@@ -1,12 +1,14 @@
 #pragma once
 // Looks at an account's server certificate without logging in: connects as the account
-// would (POP3S, or the greeting and STLS), lets the transport check the certificate, and
-// says whether it was accepted or, if not, why and which certificate it was. Nothing but
-// STLS and QUIT is ever sent, so no user name or password goes anywhere.
+// would (POP3S or IMAPS; or the greeting and STLS, or for IMAP STARTTLS), lets the
+// transport check the certificate, and says whether it was accepted or, if not, why and
+// which certificate it was. Nothing but STLS and QUIT (STARTTLS and LOGOUT) is ever sent,
+// so no user name or password goes anywhere.
 //
 // Sans-IO like the engine: it drives a Transport and takes its events; the caller owns the
 // time limit and calls timeUp() when it runs out.
 
+#include "imap/response_reader.h"
 #include "pop3/ports.h"
 #include "pop3/reply_reader.h"
 #include "settings/account_record.h"
@@ -31,7 +33,8 @@ public:
     CertificateProbe(Transport &transport, Done done);
 
     // mode must be Tls or Stls; pin as in the account's "Sslpin" (may be empty).
-    void start(const QString &host, quint16 port, SslMode mode, const QByteArray &pin);
+    void start(const QString &host, quint16 port, SslMode mode, const QByteArray &pin,
+               MailProtocol protocol = MailProtocol::Pop3);
     bool running() const { return step_ != Step::Idle; }
     void timeUp();
 
@@ -46,12 +49,16 @@ private:
     enum class Step { Idle, Greeting, StlsSent, Handshake };
     bool current(ConnId id) const { return step_ != Step::Idle && id == conn_; }
     void reply(const ReplyReader::Reply &r);
+    void imapResponse(const ImapResponse &r);
+    void handshake();
     void finish(ProbeOutcome outcome, bool quit = false);
     void fail(const QString &message) { finish({ProbeOutcome::Kind::Failed, message, {}}); }
 
     Transport &transport_;
     Done done_;
     ReplyReader reader_;
+    ImapReader imapReader_;
+    bool imap_ = false;
     Step step_ = Step::Idle;
     ConnId conn_ = 0;
     QByteArray pin_;

@@ -41,6 +41,7 @@ void Pop3Engine::growTables()
         listed_.resize(n, 0);
         newMail_.resize(n, false);
         kept_.resize(n);
+        imapBoxes_.resize(n);
     }
 }
 

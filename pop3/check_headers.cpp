@@ -191,8 +191,10 @@ void Pop3Engine::fileRow(int message, Summary summary)
         record->retrieved = false;
     }
     fileSummary(std::move(summary), table_, index_, message);
-    if (record)
+    if (record) {
         record->uidl = uidl;
+        record->arrived.reset(); // the list tells the new ones by their numbers
+    }
     // Rows filed so far are listed even when the check breaks off before the last one.
     listed_[size_t(index_)] = message;
 }

@@ -53,13 +53,13 @@ std::optional<Stat> parseStat(QByteArrayView line)
     return Stat{qint32(*c), *s};
 }
 
+} // namespace
+
 qint32 saturatingAdd(qint32 a, qint32 b)
 {
     const qint64 sum = qint64(a) + qint64(b);
     return qint32(std::min(sum, qint64(std::numeric_limits<qint32>::max())));
 }
-
-} // namespace
 
 void Pop3Engine::checkReply(const ReplyReader::Reply &reply)
 {

@@ -50,6 +50,7 @@
 #include "settings/options.h"
 
 #include <deque>
+#include <memory>
 #include <vector>
 
 namespace lum {
@@ -68,6 +69,9 @@ inline constexpr int authSent = 12;      // AUTH with an OAuth 2.0 token, in pla
 inline constexpr int listSent = 13;      // check: the sizes of the messages
 } // namespace dialogue
 
+// a + b, held at the largest count when it would overflow.
+qint32 saturatingAdd(qint32 a, qint32 b);
+
 class Pop3Engine : public TransportEvents {
 public:
     // All references must outlive the engine. options.current is overwritten with each
@@ -76,6 +80,7 @@ public:
     // runs change nothing for it.
     Pop3Engine(Options &options, const SettingsStore &store, MailTable &table,
                Transport &transport, Timers &timers, EngineView &view);
+    ~Pop3Engine() override;
 
     // Cycles.
     void checkmail();
@@ -181,6 +186,7 @@ private:
     void moveOn(const QString &message);
     void closeSession();
     void dropConnection(); // closes the socket and ignores its later events
+    void forgetRetiredLinks();
     bool current(ConnId id) const { return open_ && id == conn_; }
     void dispatch(const ReplyReader::Reply &reply);
     void appendLog(QByteArrayView bytes, QByteArrayView tail = {});
@@ -252,6 +258,16 @@ private:
     bool marked(int account, int message) const;
     int nextMessage(int account, int after, bool (Pop3Engine::*want)(int, int) const) const;
     void growTables();
+
+    // IMAP accounts ("Protocol" 1): the session on the connection speaks IMAP, and its link
+    // files what it learns (imap_link.cpp).
+    class ImapLink;
+    void openImapSession();
+    struct ImapBox {
+        quint32 validity = 0;   // UIDVALIDITY at the last check
+        quint32 highestUid = 0; // of the messages that check listed
+        bool known = false;
+    };
 
     Options &opt_;
     const SettingsStore &store_;
@@ -328,6 +344,10 @@ private:
     SaslMechanism mechanism_ = SaslMechanism::XOAuth2;
     int afterAuth_ = 0;           // the step USER would have left the session at
     QByteArray authResponse_;     // the SASL response awaiting the server's "+ ", if any
+
+    std::unique_ptr<ImapLink> imap_;        // the session of an IMAP account's connection
+    std::vector<std::unique_ptr<ImapLink>> retiredImap_; // dropped during one of their own calls
+    std::vector<ImapBox> imapBoxes_;        // by account
 
     bool pauseAtEnd_ = true;
     bool reportAll_ = false;

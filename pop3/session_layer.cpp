@@ -1,6 +1,7 @@
 // The connection under the three sessions: opening it, sending command lines, framing the
 // replies, the shared error path and the normal close.
 #include "pop3/engine.h"
+#include "pop3/imap_link.h"
 
 #include "platform/codepage.h"
 #include "pop3/sock_err_msg.h"
@@ -49,6 +50,8 @@ void Pop3Engine::appendLog(QByteArrayView bytes, QByteArrayView tail)
 // is opened, so that a bad record never gets a connection, let alone the credentials.
 QString Pop3Engine::accountProblem(quint16 &port, SslMode &mode) const
 {
+    if (!storedProtocol(store_, index_))
+        return protocolProblem(store_.readSetting(numbered(key::protocol, index_), QString()));
     const std::optional<SslMode> m = storedSslMode(store_, index_);
     if (!m) {
         return QStringLiteral("暗号化の設定が正しくありません:")
@@ -171,6 +174,8 @@ void Pop3Engine::openConnection()
     loginPipelined_ = false;
     uidlPipelined_ = false;
     quitQueued_ = false;
+    if (account_.protocol == MailProtocol::Imap)
+        openImapSession();
     if (sslmode_ == SslMode::Tls) {
         tls_ = TlsStep::Handshake;
         transport_.openTls(conn_, host_, port_, pin());
@@ -185,7 +190,7 @@ void Pop3Engine::openConnection()
 
 void Pop3Engine::subSend(const QString &command, ReplyReader::Framing framing, qsizetype maxReply)
 {
-    if (!open_ || tls_ == TlsStep::Handshake)
+    if (!open_ || tls_ == TlsStep::Handshake || imap_)
         return; // not sent, so not logged either; nothing goes out during a handshake
     if (command.startsWith(QLatin1String("AUTH ")))
         appendLog(encodeCp932(command.section(u' ', 0, 1).trimmed()),
@@ -256,6 +261,14 @@ void Pop3Engine::dropConnection()
     awaitedToken_ = 0;
     account_.passw.clear();
     authResponse_.clear();
+    if (imap_)
+        retiredImap_.push_back(std::move(imap_));
+}
+
+// A link dropped while its session was calling out is deleted once that call has returned.
+void Pop3Engine::forgetRetiredLinks()
+{
+    retiredImap_.clear();
 }
 
 // A session's end stops its time-out before anything else happens: a message shown next
@@ -307,6 +320,12 @@ void Pop3Engine::encrypted(ConnId id)
         return;
     tls_ = TlsStep::Encrypted;
     restartTimeup();
+    if (imap_) {
+        if (sslmode_ == SslMode::Stls)
+            imap_->session().encrypted();
+        forgetRetiredLinks();
+        return;
+    }
     // After STLS the session goes on as after the greeting; POP3S still awaits its greeting.
     if (sslmode_ == SslMode::Stls) {
         ReplyReader::Reply greeting;
@@ -354,6 +373,11 @@ void Pop3Engine::closed(ConnId id)
 {
     if (!current(id))
         return;
+    if (imap_) {
+        imap_->session().closed();
+        forgetRetiredLinks();
+        return;
+    }
     if (step_ == 6) {
         // The server went away after our QUIT: the normal end without its reply.
         closeSession();
@@ -371,6 +395,14 @@ void Pop3Engine::received(ConnId id, QByteArrayView bytes)
         // Plain text where the transport should be doing TLS.
         dropConnection();
         sessionError(TlsErrMsg(TlsError::Handshake));
+        return;
+    }
+    if (imap_) {
+        ImapSession &session = imap_->session();
+        session.received(bytes);
+        if (session.progressed() && current(id))
+            restartTimeup();
+        forgetRetiredLinks();
         return;
     }
     reader_.feed(bytes);

@@ -22,13 +22,20 @@ Subject).
    the session, which for Dovecot grows with the mailbox (its STAT of 20,000 messages takes
    about half a second on this machine); turns are what the client's dialogue costs.
    Target: <= 10 for both mailboxes.
+3. The same two over IMAP (an account with "Protocol" 1, the mailbox of 2,000 messages, all
+   unseen): the cold check against a pipelined client that sends what lumcheck sends: LOGIN,
+   after its OK EXAMINE and UID SEARCH UNSEEN UNDELETED in one write, after the search one UID
+   FETCH of every UID with LOGOUT in one more, the answers counted (not decoded). Target ratio:
+   <= 1.5. The check after one new message, beside a raw client that sends LOGIN, EXAMINE and
+   the search in one write, then the FETCH of the new UID. Target: <= 6.
 
 Times are medians of a few rounds (fewer for 20,000). A lockstep check of 20,000 messages
 takes 20,000 round trips (400 s at 20 ms), so no client runs longer than --limit S (60 s):
 such a run is stopped, not repeated, and its time is a lower bound (">").
 lumcheck's times include starting the program.
 
-Run as root from the repository after a build:  python3 scripts/bench-distant.py [build] [--rtt MS] [--limit S]
+Run as root from the repository after a build:
+  python3 scripts/bench-distant.py [build] [--rtt MS] [--limit S] [--only pop3|imap]
 """
 import argparse
 import asyncio
@@ -50,9 +57,11 @@ sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
 from dovecot import MAIL_GID, MAIL_UID, Dovecot, free_port  # noqa: E402
 from bench_mail import BODY, message, poplib_check, write_settings  # noqa: E402
 
-SIZES = {2000: 3, 20000: 3}  # messages: rounds
+SIZES = {2000: 3, 20000: 3}  # messages: rounds, over POP3
 TARGET_LIMIT_RATIO = 1.5
 TARGET_NEW_MAIL_TRIPS = 10
+IMAP_SIZES = {2000: 3}  # the same mailboxes over IMAP
+TARGET_IMAP_NEW_MAIL_TRIPS = 6
 
 
 # The proxy ------------------------------------------------------------------------------
@@ -227,17 +236,20 @@ def pipelined_check(port, user):
     return time.perf_counter() - t, count
 
 
+def read_until(s, data, done):
+    """data and what s reads after it, until done(all of it)."""
+    while not done(data):
+        chunk = s.recv(1 << 20)
+        if not chunk:
+            raise RuntimeError(f"raw client: closed after {data[-200:]!r}")
+        data += chunk
+    return data
+
+
 def raw_new_mail_check(port, user):
     """The floor of a check after new mail: a client that knows the server already (no CAPA,
     no program to start, nothing decoded) sends USER/PASS/STAT/UIDL in one write, then TOP
     of the last message and QUIT in one more. Returns seconds."""
-    def read_until(s, data, done):
-        while not done(data):
-            chunk = s.recv(1 << 20)
-            if not chunk:
-                raise RuntimeError(f"raw client: closed after {data[-200:]!r}")
-            data += chunk
-        return data
     t = time.perf_counter()
     with socket.create_connection(("127.0.0.1", port)) as s:
         s.sendall(f"USER {user}\r\nPASS pass\r\nSTAT\r\nUIDL\r\n".encode())
@@ -246,6 +258,55 @@ def raw_new_mail_check(port, user):
         s.sendall(b"TOP %d 5\r\nQUIT\r\n" % count)
         read_until(s, b"", lambda d: b"\r\n.\r\n+OK" in d and d.endswith(b"\r\n"))
     return time.perf_counter() - t
+
+
+def uid_set(uids):
+    """UIDs as an IMAP set, runs as ranges: 1:2000,2002."""
+    runs = []
+    for uid in sorted(uids):
+        if runs and uid == runs[-1][1] + 1:
+            runs[-1][1] = uid
+        else:
+            runs.append([uid, uid])
+    return b",".join(b"%d" % a if a == b else b"%d:%d" % (a, b) for a, b in runs)
+
+
+def raw_imap_check(port, user, floor=False):
+    """The IMAP limit: the dialogue of lumcheck's check without a program to start or anything
+    decoded. LOGIN; after its OK, EXAMINE and UID SEARCH UNSEEN UNDELETED in one write; after the
+    search, one UID FETCH of every UID found with LOGOUT in one more; the FETCH responses are
+    only counted. floor: the check after new mail of a client that knows the server already:
+    LOGIN, EXAMINE and the search in one write, then the FETCH of the highest UID only.
+    Returns (seconds, messages fetched)."""
+    def tagged(tag):
+        return lambda d: b"\r\n" + tag + b" " in d and d.endswith(b"\r\n")
+    t = time.perf_counter()
+    with socket.create_connection(("127.0.0.1", port)) as s:
+        login = f"a1 LOGIN {user} pass\r\n".encode()
+        search = b'a2 EXAMINE "INBOX"\r\na3 UID SEARCH UNSEEN UNDELETED\r\n'
+        s.sendall(login + search if floor else login)
+        data = read_until(s, b"", tagged(b"a1"))
+        if not floor:
+            s.sendall(search)
+        data = read_until(s, data, tagged(b"a3"))
+        if any(b"\r\n%s OK" % tag not in data for tag in (b"a1", b"a2", b"a3")):
+            raise RuntimeError(f"raw IMAP client: {data[-300:]!r}")
+        found = [line for line in data.split(b"\r\n") if line.startswith(b"* SEARCH")]
+        if len(found) != 1:
+            raise RuntimeError(f"raw IMAP client: {len(found)} search results")
+        uids = [int(uid) for uid in found[0].split()[2:]]
+        uids = uids[-1:] if floor else uids
+        s.sendall(b"a4 UID FETCH %s (UID RFC822.SIZE BODY.PEEK[HEADER])\r\na5 LOGOUT\r\n" % uid_set(uids))
+        fetched, seen = 0, b""
+        while b"\r\na5 OK" not in seen:
+            chunk = s.recv(1 << 20)
+            if not chunk:
+                raise RuntimeError(f"raw IMAP client: closed after {fetched} of {len(uids)} messages")
+            seen = seen[-7:] + chunk
+            fetched += seen.count(b" FETCH (")
+        if fetched != len(uids):
+            raise RuntimeError(f"raw IMAP client: {fetched} of {len(uids)} messages")
+    return time.perf_counter() - t, fetched
 
 
 # Measuring -----------------------------------------------------------------------------
@@ -273,22 +334,23 @@ def verdict(value, bound, target):
     return "unknown" if bound else "ok"
 
 
-def measure(lumcheck, server, port, turns, direct_port, user, count, rounds, rtt, limit, work):
-    pipelined_check(direct_port, user)  # Dovecot indexes the new maildir once, untimed
-    limit_s = statistics.median(pipelined_check(port, user)[0] for _ in range(rounds))
+def median_of(runs):
+    """runs: (seconds, stopped at the limit); returns (median, whether it is a lower bound)."""
+    return statistics.median(s for s, _ in runs), any(b for _, b in runs)
 
-    def poplib_run():
-        seconds, rows, total = poplib_check(port, user, limit=limit)
-        return seconds, len(rows) == total
-    pop_s, pop_bound, pop_rounds = rounds_of(poplib_run, rounds, limit)
 
+def lumcheck_rounds(lumcheck, server, port, turns, user, count, rounds, limit, work, floor_check, extra=""):
+    """Per round: floor_check(port, user) -> seconds, with one new message in the mailbox; a cold
+    lumcheck with a settings store (extra: its further keys) and an XDG_CACHE_HOME of its own;
+    then one new message and lumcheck again with both. Returns (cold, fresh, turns of each fresh
+    check, floor), the runs of lumcheck as (seconds, stopped at the limit)."""
     cold, fresh, fresh_turns, floor = [], [], [], []
     for r in range(rounds):
         remove = deliver_one(server, user, 1000 + r)
-        floor.append(raw_new_mail_check(port, user))
+        floor.append(floor_check(port, user))
         remove()
         cfg, cache = tempfile.mkdtemp(dir=work), tempfile.mkdtemp(dir=work)
-        write_settings(cfg, port, user)
+        write_settings(cfg, port, user, extra)
         seconds, lines = run_lumcheck(lumcheck, cfg, cache, limit)
         cold.append((seconds, lines is None))
         if lines is not None and lines != count:
@@ -303,11 +365,36 @@ def measure(lumcheck, server, port, turns, direct_port, user, count, rounds, rtt
             sys.exit(f"lumcheck listed {lines} of {count + 1} messages")
         if cold[-1][1] or fresh[-1][1]:
             break
-    lum_s = statistics.median(s for s, _ in cold)
-    lum_bound = any(b for _, b in cold)
-    new_s = statistics.median(s for s, _ in fresh)
-    new_bound = any(b for _, b in fresh)
+    return cold, fresh, fresh_turns, floor
+
+
+def new_mail_lines(protocol, n, fresh, fresh_turns, floor, cold_bound, rtt, target):
+    """Prints the check after one new message beside its floor; returns its targets."""
+    new_s, new_bound = median_of(fresh)
     floor_s = statistics.median(floor)
+    trips = new_s / rtt
+    exchanged = max(fresh_turns)
+    print(f"{protocol}check of {n} messages after one new message: lumcheck {shown(new_s, new_bound, 3)} s"
+          f" = {shown(trips, new_bound, 1)} round trips (time / RTT, with the server's own work),"
+          f" {exchanged} turns on the wire{' (the check before it was stopped)' if cold_bound else ''}")
+    print(f"  the same by a raw client that knows the server (its floor): {floor_s:.3f} s"
+          f" = {floor_s / rtt:.1f} round trips; lumcheck's own part: {(new_s - floor_s) / rtt:.1f}")
+    return [(f"{protocol}check of {n} after one new message, round trips (time / RTT)", trips, new_bound, 1, target),
+            (f"{protocol}check of {n} after one new message, turns on the wire", exchanged, new_bound, 0, target)]
+
+
+def measure(lumcheck, server, port, turns, direct_port, user, count, rounds, rtt, limit, work):
+    pipelined_check(direct_port, user)  # Dovecot indexes the new maildir once, untimed
+    limit_s = statistics.median(pipelined_check(port, user)[0] for _ in range(rounds))
+
+    def poplib_run():
+        seconds, rows, total = poplib_check(port, user, limit=limit)
+        return seconds, len(rows) == total
+    pop_s, pop_bound, pop_rounds = rounds_of(poplib_run, rounds, limit)
+
+    cold, fresh, fresh_turns, floor = lumcheck_rounds(lumcheck, server, port, turns, user, count, rounds, limit,
+                                                      work, raw_new_mail_check)
+    lum_s, lum_bound = median_of(cold)
 
     n = f"{count:,}"
     print(f"cold check of {n} messages: lumcheck {shown(lum_s, lum_bound, 3)} s, "
@@ -319,18 +406,24 @@ def measure(lumcheck, server, port, turns, direct_port, user, count, rounds, rtt
         print("  lumcheck / poplib: unknown (both stopped at the limit)")
     else:
         print(f"  lumcheck / poplib: {'>' if lum_bound else '<' if pop_bound else ''}{lum_s / pop_s:.2f}")
-    trips = new_s / rtt
-    exchanged = max(fresh_turns)
-    print(f"check of {n} messages after one new message: lumcheck {shown(new_s, new_bound, 3)} s"
-          f" = {shown(trips, new_bound, 1)} round trips (time / RTT, with the server's own work),"
-          f" {exchanged} turns on the wire{' (the check before it was stopped)' if lum_bound else ''}")
-    print(f"  the same by a raw client that knows the server (its floor): {floor_s:.3f} s"
-          f" = {floor_s / rtt:.1f} round trips; lumcheck's own part: {(new_s - floor_s) / rtt:.1f}")
-    return [(f"cold check of {n}, lumcheck / pipelined limit", to_limit, lum_bound, 2, TARGET_LIMIT_RATIO),
-            (f"check of {n} after one new message, round trips (time / RTT)", trips, new_bound, 1,
-             TARGET_NEW_MAIL_TRIPS),
-            (f"check of {n} after one new message, turns on the wire", exchanged, new_bound, 0,
-             TARGET_NEW_MAIL_TRIPS)]
+    return ([(f"cold check of {n}, lumcheck / pipelined limit", to_limit, lum_bound, 2, TARGET_LIMIT_RATIO)]
+            + new_mail_lines("", n, fresh, fresh_turns, floor, lum_bound, rtt, TARGET_NEW_MAIL_TRIPS))
+
+
+def measure_imap(lumcheck, server, port, turns, user, count, rounds, rtt, limit, work):
+    raw_imap_check(server.imap_port, user)  # Dovecot indexes the maildir once, untimed
+    limit_s = statistics.median(raw_imap_check(port, user)[0] for _ in range(rounds))
+    cold, fresh, fresh_turns, floor = lumcheck_rounds(lumcheck, server, port, turns, user, count, rounds, limit,
+                                                      work, lambda *a: raw_imap_check(*a, floor=True)[0],
+                                                      "Protocol1=1\n")
+    lum_s, lum_bound = median_of(cold)
+    n = f"{count:,}"
+    print(f"IMAP cold check of {n} unseen messages: lumcheck {shown(lum_s, lum_bound, 3)} s, "
+          f"pipelined limit {limit_s:.3f} s (rounds: {len(cold)}, {rounds})")
+    to_limit = lum_s / limit_s
+    print(f"  lumcheck / pipelined limit: {shown(to_limit, lum_bound)}")
+    return ([(f"IMAP cold check of {n}, lumcheck / pipelined limit", to_limit, lum_bound, 2, TARGET_LIMIT_RATIO)]
+            + new_mail_lines("IMAP ", n, fresh, fresh_turns, floor, lum_bound, rtt, TARGET_IMAP_NEW_MAIL_TRIPS))
 
 
 def main():
@@ -338,33 +431,43 @@ def main():
     parser.add_argument("build", nargs="?", default=os.path.join(ROOT, "build"))
     parser.add_argument("--rtt", type=float, default=20, metavar="MS")
     parser.add_argument("--limit", type=float, default=60, metavar="S")
+    parser.add_argument("--only", choices=("pop3", "imap"), help="measure one protocol only")
     args = parser.parse_args()
     lumcheck = os.path.join(args.build, "bin", "lumcheck")
     if not os.path.exists(lumcheck):
         sys.exit(f"{lumcheck} is missing: build first (bash scripts/build.sh build)")
     rtt = args.rtt / 1000
+    pop3 = {} if args.only == "imap" else SIZES
+    imap = {} if args.only == "pop3" else IMAP_SIZES
 
     work = tempfile.mkdtemp(prefix="lumbench-distant-")
     server = Dovecot()
     t = time.perf_counter()
-    for count in SIZES:
+    sizes = sorted(set(pop3) | set(imap))
+    for count in sizes:
         fill(server, f"m{count}", count)
-    print(f"{sum(SIZES):,} messages written in {time.perf_counter() - t:.1f} s; RTT {args.rtt:g} ms, "
+    print(f"{sum(sizes):,} messages written in {time.perf_counter() - t:.1f} s; RTT {args.rtt:g} ms, "
           f"limit {args.limit:g} s per client run")
     server.start()
-    proxy, port, turns = start_proxy(server.port, rtt)
+    # One proxy per protocol: each forwards to one port of the server.
+    proxies = [start_proxy(server.port, rtt), start_proxy(server.imap_port, rtt)]
     try:
         start = statistics.median(run_lumcheck(lumcheck, work, work, None, ["--version"])[0] for _ in range(3))
         print(f"start of lumcheck (--version), included in its times: {start:.3f} s = {start / rtt:.1f} round trips")
         targets = []
-        for count, rounds in SIZES.items():
+        _, port, turns = proxies[0]
+        for count, rounds in pop3.items():
             targets += measure(lumcheck, server, port, turns, server.port, f"m{count}", count, rounds, rtt,
                                args.limit, work)
+        _, port, turns = proxies[1]
+        for count, rounds in imap.items():
+            targets += measure_imap(lumcheck, server, port, turns, f"m{count}", count, rounds, rtt, args.limit, work)
         for name, value, bound, digits, target in targets:
             print(f"target: {name}: {shown(value, bound, digits)} (target <= {target:g}) {verdict(value, bound, target)}")
     finally:
-        proxy.terminate()
-        proxy.join()
+        for proxy, _, _ in proxies:
+            proxy.terminate()
+            proxy.join()
         server.stop()
         shutil.rmtree(work, ignore_errors=True)
 

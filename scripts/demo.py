@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Starts lumwatchd; on a settings store without accounts, on a private demo instead.
 
-The demo: a private Dovecot on 127.0.0.1 with a dozen Japanese messages in two mailboxes,
-a private settings store pointing at it (the user's own store is never touched), and
-lumwatchd checking at once. With a display it is the real tray program; without one it
-runs on Xvfb, prints what lumcheck sees and saves a picture of the main window. Ctrl+C
-or the checker's exit command ends it; the server and its folder go with it.
+The demo: a private Dovecot on 127.0.0.1 with Japanese mail in three mailboxes, two read
+over POP3 and one over IMAP, a private settings store pointing at it (the user's own store
+is never touched), and lumwatchd checking at once. With a display it is the real tray
+program; without one it runs on Xvfb, prints what lumcheck sees and saves a picture of the
+main window. Ctrl+C or the checker's exit command ends it; the server and its folder go
+with it.
 
 usage: demo.py BIN_DIR [--port N] [--headless] [--once] [--shots DIR]
                        [--dovecot PATH] [--xvfb PATH]
@@ -34,6 +35,7 @@ FIRST_CHECK = 60  # seconds until the window with the mail must be up
 # folded over two lines, one encoded word on each.
 WORK = "yamada"
 HOME = "hanako"
+CLOUD = "taro"  # the mailbox read over IMAP
 MAIL = [
     (WORK, "佐藤 部長", "sato@example.co.jp", "来週の定例会議の議題について",
      "山田さん\n\n来週火曜の定例会議の議題をまとめました。\n追加があれば金曜までに連絡ください。\n\n佐藤\n", None),
@@ -61,8 +63,26 @@ MAIL = [
      "ご予約の本が届きました。12月22日までにカウンターでお受け取りください。\n", None),
     (HOME, "みどり書店", "shop@example.com", "ご注文の商品を発送しました",
      "ご注文ありがとうございます。本日、商品を発送いたしました。\n", None),
+    (CLOUD, "山本 さくら", "sakura.yamamoto@example.ne.jp", "同窓会の写真を送ります",
+     "太郎くん\n\n先週の同窓会の写真をまとめました。添付の一覧から選んでね。\n\nさくら\n",
+     ("写真一覧.pdf", b"%PDF-1.4\n% demo album\n")),
+    (CLOUD, "カード会社", "info@card.example.jp", "11月のご利用明細のお知らせ",
+     "11月のご利用明細をWebでご確認いただけます。\n", None),
+    (CLOUD, "旅の予約センター", "booking@example.com", "ご予約の確認：京都 1月10日から2泊",
+     "ご予約ありがとうございます。京都のホテルを1月10日から2泊で承りました。\n", None),
+    (CLOUD, "山田 花子", "hanako@example.jp", "週末の買い物リスト",
+     "土曜日に買うもの: お米、しょうゆ、年賀状。\n", None),
 ]
-PASSWORDS = {WORK: "demo-work", HOME: "demo-home"}
+# Subjects read already in another mail program (flag S): an IMAP account lists unseen mail only.
+READ = {"11月のご利用明細のお知らせ"}
+PASSWORDS = {WORK: "demo-work", HOME: "demo-home", CLOUD: "demo-cloud"}
+POP3, IMAP = 0, 1
+# The accounts in the list's order: (name, mailbox, "Protocol", (text, background) as 0x00BBGGRR).
+ACCOUNTS = [
+    ("仕事", WORK, POP3, (0, 0xFFFF80)),
+    ("個人", HOME, POP3, (0x800000, 0xC0FFC0)),
+    ("クラウド", CLOUD, IMAP, (0x004080, 0xC0E0FF)),
+]
 
 
 class Refused(Exception):
@@ -74,12 +94,14 @@ def say(text):
 
 
 def demo_messages():
+    """(mailbox, message, maildir flags or None) in delivery order."""
     for user, name, address, subject, body, attachment in MAIL:
         if isinstance(subject, tuple):
             header = "\r\n ".join(jis_word(part) for part in subject)
         else:
             header = jis_word(subject)
-        yield user, message(jis_word(name) + " <" + address + ">", header, body, attachment)
+        data = message(jis_word(name) + " <" + address + ">", header, body, attachment)
+        yield user, data, ("S" if subject in READ else None)
 
 
 def user_store():
@@ -104,7 +126,10 @@ def take_lock():
     """One demo at a time per user: an exclusive lock held while this process lives."""
     folder = os.environ.get("XDG_RUNTIME_DIR") or tempfile.gettempdir()
     path = os.path.join(folder, "lumora-demo-%d.lock" % os.getuid())
-    lock = open(path, "a+")
+    try:
+        lock = open(path, "a+")
+    except OSError as e:
+        raise Refused("デモのロックファイルを作れません (%s): %s" % (path, e.strerror or e))
     try:
         fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
     except OSError:
@@ -127,12 +152,26 @@ def check_port(port):
                           "を指定してください。" % port)
 
 
-def demo_store(config, port):
-    return write_store(config, [
-        "accountno=2", "Option1value=1", "Option3value=0", "Option5value=1", "Option8value=1",
-        "Checktimerval=5", "Closetimerval=0", "frmWidth=11400", "frmHeight=5700",
-    ] + account(1, "仕事", port, WORK, PASSWORDS[WORK], (0, 0xFFFF80))
-      + account(2, "個人", port, HOME, PASSWORDS[HOME], (0x800000, 0xC0FFC0)))
+def demo_store(config, server):
+    lines = ["accountno=%d" % len(ACCOUNTS), "Option1value=1", "Option3value=0", "Option5value=1",
+             "Option8value=1", "Checktimerval=5", "Closetimerval=0", "frmWidth=11400", "frmHeight=5700"]
+    for n, (name, user, protocol, colours) in enumerate(ACCOUNTS, 1):
+        port = server.imap_port if protocol == IMAP else server.port
+        lines += account(n, name, port, user, PASSWORDS[user], colours)
+        lines += ["Protocol%d=%d" % (n, protocol)]
+    return write_store(config, lines)
+
+
+def describe_accounts(server):
+    """One line per account for the terminal: what it reads, and over what."""
+    for n, (name, user, protocol, _) in enumerate(ACCOUNTS, 1):
+        unread = sum(1 for m in MAIL if m[0] == user and m[3] not in READ)
+        read = sum(1 for m in MAIL if m[0] == user) - unread
+        if protocol == IMAP:
+            say("  %d %s: IMAP 127.0.0.1:%d (%s の INBOX) 未読 %d通、既読 %d通 (既読は一覧に出ません)"
+                % (n, name, server.imap_port, user, unread, read))
+        else:
+            say("  %d %s: POP3 127.0.0.1:%d (%s) %d通" % (n, name, server.port, user, unread))
 
 
 def stop(proc, seconds=10):
@@ -157,8 +196,8 @@ def run_demo(args):
     if os.geteuid() != 0:
         raise Refused("デモのメールサーバー (Dovecot) は root で動かします。root で実行してください。")
     if not os.access(args.dovecot, os.X_OK):
-        raise Refused("Dovecot がありません (%s)。bash scripts/setup.sh で dovecot-pop3d "
-                      "を入れてください。" % args.dovecot)
+        raise Refused("Dovecot がありません (%s)。bash scripts/setup.sh で dovecot-pop3d と "
+                      "dovecot-imapd を入れてください。" % args.dovecot)
     headless = args.headless or not os.environ.get("DISPLAY")
     if headless and not shutil.which(args.xvfb):
         raise Refused("画面 (DISPLAY) がなく、Xvfb もありません。apt-get install xvfb で入れてください。")
@@ -174,18 +213,21 @@ def run_demo(args):
         server = Dovecot(parent=folder, binary=args.dovecot)
         for user, password in PASSWORDS.items():
             server.add_user(user, password)
-        for user, data in demo_messages():
-            server.deliver(user, data)
+        for user, data, flags in demo_messages():
+            server.deliver(user, data, flags)
         try:
             server.start(port=args.port)
         except RuntimeError as e:
             raise Refused("デモのメールサーバーが起動しません: %s" % e)
         config = os.path.join(folder, "config")
         try:
-            demo_store(config, server.port)
+            demo_store(config, server)
         except OSError as e:
             raise Refused("デモの設定ファイルを書き込めません: %s" % e)
-        say("デモのメールサーバー: 127.0.0.1:%d (フォルダ %s)" % (server.port, folder))
+        say("デモのメールサーバー: 127.0.0.1、POP3 はポート %d、IMAP はポート %d (フォルダ %s)"
+            % (server.port, server.imap_port, folder))
+        say("デモのアカウント:")
+        describe_accounts(server)
         say("デモの設定ファイル: %s (あなたの設定には触れません)" % store_path(config))
 
         if headless:

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # target:folder (its seeds are in tests/<folder>/fuzz/seeds)
-targets=(fuzz_decode_field:decode fuzz_summary:decode fuzz_modern:decode fuzz_pop3_session:pop3)
+targets=(fuzz_decode_field:decode fuzz_summary:decode fuzz_modern:decode fuzz_pop3_session:pop3 fuzz_imap_reader:imap fuzz_imap_session:imap)
 seconds=${FUZZ_SECONDS:-20}
 dir=build-fuzz
 

@@ -8,7 +8,7 @@ packages=(
   libgtest-dev
   libx11-dev libxcb1-dev libxcb-xkb-dev libxcb-keysyms1-dev libxcb-xfixes0-dev libxkbcommon-dev
   clang libclang-rt-14-dev
-  dovecot-pop3d openssl ca-certificates
+  dovecot-pop3d dovecot-imapd openssl ca-certificates
   xvfb xauth xdotool xclip trayer fonts-noto-cjk imagemagick x11-utils
   pulseaudio pulseaudio-utils
   dunst dbus-daemon dbus-bin systemd  # notify_e2e: dunst on a private bus; busctl for dunstctl

@@ -18,6 +18,19 @@ void readInto(const SettingsStore &store, const QString &k, T def, T &field, Con
         field = *v;
 }
 
+// A choice stored as "0".."count - 1" (blanks around it allowed), "0" when the key is missing;
+// anything else is no choice at all.
+template <typename E>
+std::optional<E> storedChoice(const SettingsStore &store, const char *prefix, int n, int count)
+{
+    const QString text = store.readSetting(numbered(prefix, n), QStringLiteral("0")).trimmed();
+    for (int v = 0; v < count; ++v) {
+        if (text == QString::number(v))
+            return E(v);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 void readAccount(const SettingsStore &store, int n, AccountRecord &r)
@@ -53,6 +66,11 @@ void readAccount(const SettingsStore &store, int n, AccountRecord &r)
     r.oauth.clientId = store.readSetting(k(key::oauthclient), QString());
     const QString secret = store.readSetting(k(key::oauthsecret), QString());
     r.oauth.clientSecret = secret.isEmpty() ? QString() : storedPassword(secret);
+    if (const auto protocol = storedProtocol(store, n))
+        r.protocol = *protocol;
+    r.imapbox = store.readSetting(k(key::imapbox), QString());
+    if (r.imapbox.isEmpty())
+        r.imapbox = inboxName;
 }
 
 QString connectionHost(const QString &hname)
@@ -83,24 +101,12 @@ std::optional<quint16> storedPort(const SettingsStore &store, int n)
 
 std::optional<SslMode> storedSslMode(const SettingsStore &store, int n)
 {
-    const QString text = store.readSetting(numbered(key::sslmode, n), QStringLiteral("0")).trimmed();
-    if (text == u"0")
-        return SslMode::None;
-    if (text == u"1")
-        return SslMode::Tls;
-    if (text == u"2")
-        return SslMode::Stls;
-    return std::nullopt;
+    return storedChoice<SslMode>(store, key::sslmode, n, 3);
 }
 
 std::optional<PasswordStore> storedPasswordStore(const SettingsStore &store, int n)
 {
-    const QString text = store.readSetting(numbered(key::pwstore, n), QStringLiteral("0")).trimmed();
-    if (text == u"0")
-        return PasswordStore::File;
-    if (text == u"1")
-        return PasswordStore::Keyring;
-    return std::nullopt;
+    return storedChoice<PasswordStore>(store, key::pwstore, n, 2);
 }
 
 namespace {
@@ -135,12 +141,25 @@ QString formerKeyringKey(const QString &key)
 
 std::optional<AuthMode> storedAuthMode(const SettingsStore &store, int n)
 {
-    const QString text = store.readSetting(numbered(key::authmode, n), QStringLiteral("0")).trimmed();
-    if (text == u"0")
-        return AuthMode::Password;
-    if (text == u"1")
-        return AuthMode::OAuth;
-    return std::nullopt;
+    return storedChoice<AuthMode>(store, key::authmode, n, 2);
+}
+
+std::optional<MailProtocol> storedProtocol(const SettingsStore &store, int n)
+{
+    return storedChoice<MailProtocol>(store, key::protocol, n, 2);
+}
+
+quint16 defaultPort(MailProtocol protocol, SslMode mode)
+{
+    const bool tls = mode == SslMode::Tls;
+    if (protocol == MailProtocol::Imap)
+        return tls ? 993 : 143;
+    return tls ? 995 : 110;
+}
+
+QString protocolProblem(const QString &value)
+{
+    return QStringLiteral("受信方式の設定が正しくありません:") + value;
 }
 
 QString oauthNeedsEncryption(const QString &accountName)
@@ -179,6 +198,8 @@ void writeAccount(SettingsStore &store, int n, const AccountRecord &r)
     store.writeSetting(k(key::oauthclient), r.oauth.clientId);
     store.writeSetting(k(key::oauthsecret),
                        r.oauth.clientSecret.isEmpty() ? QString() : scramblePassword(r.oauth.clientSecret));
+    saveValue(store, k(key::protocol), qint32(r.protocol), QString());
+    store.writeSetting(k(key::imapbox), r.imapbox.isEmpty() ? inboxName : r.imapbox);
 }
 
 } // namespace lum

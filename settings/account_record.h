@@ -1,7 +1,8 @@
 #pragma once
-// One POP3 account as kept in the settings store: ten keys, each a prefix of setting_keys.h
-// followed by the account number, and "Sslmode", "Sslpin", "Pwstore", "Authmode" and the
-// OAuth 2.0 keys beside them. Accounts are numbered 1.."accountno" without gaps.
+// One mail account (a POP3 or IMAP mailbox) as kept in the settings store: ten keys, each a
+// prefix of setting_keys.h followed by the account number, and "Sslmode", "Sslpin", "Pwstore",
+// "Authmode", the OAuth 2.0 keys, "Protocol" and "Imapbox" beside them. Accounts are numbered
+// 1.."accountno" without gaps.
 
 #include "platform/settings_store.h"
 
@@ -41,6 +42,24 @@ enum class AuthMode : qint16 {
     OAuth = 1,    // SASL XOAUTH2 or OAUTHBEARER with an OAuth 2.0 access token
 };
 
+// How the account reads its mailbox ("Protocol"). A store without the key means Pop3: such
+// accounts behave as before the key existed.
+enum class MailProtocol : qint16 {
+    Pop3 = 0,
+    Imap = 1,
+};
+
+// The IMAP mailbox watched when "Imapbox" is missing or empty.
+inline const QString inboxName = QStringLiteral("INBOX");
+
+// The usual port of a protocol with an encryption: 995 and 993 for TLS from the first byte,
+// 110 and 143 for a plain connection and for STLS / STARTTLS.
+quint16 defaultPort(MailProtocol protocol, SslMode mode);
+
+// Why an account with a stored "Protocol" other than 0 or 1 is not visited; value is the
+// stored text as it stands.
+QString protocolProblem(const QString &value);
+
 // Why an OAuth account without encryption ("Sslmode" 0) is neither checked nor signed in:
 // its access token would cross the network in clear. One text for every program.
 QString oauthNeedsEncryption(const QString &accountName);
@@ -71,14 +90,17 @@ struct AccountRecord {
     PasswordStore pwstore = PasswordStore::File;
     AuthMode authmode = AuthMode::Password;
     OAuthSettings oauth;
+    MailProtocol protocol = MailProtocol::Pop3;
+    QString imapbox = inboxName; // "Imapbox": the IMAP mailbox watched, as the server names it
 
     bool operator==(const AccountRecord &) const = default;
 };
 
 // Reads the keys of account n into record. A missing key gives the field's default; a
-// value that is not a number in range leaves that field as it was. The password is taken
-// only when its stored text is not empty (else the field is left as it was), read by
-// storedPassword(). A stored "Wavdir2_" of "0" reads as no file.
+// value that is not a number in range (or not one of the choices) leaves that field as it
+// was. The password is taken only when its stored text is not empty (else the field is left
+// as it was), read by storedPassword(). A stored "Wavdir2_" of "0" reads as no file; an
+// empty "Imapbox" as INBOX.
 void readAccount(const SettingsStore &store, int n, AccountRecord &record);
 
 // The server a connection of the account goes to: the host name without the blanks around
@@ -95,6 +117,10 @@ std::optional<quint16> storedPort(const SettingsStore &store, int n);
 // stored mode when it is 0, 1 or 2, else empty: an account whose stored mode can't be read
 // is never visited in the clear by mistake.
 std::optional<SslMode> storedSslMode(const SettingsStore &store, int n);
+
+// How account n reads its mailbox: Pop3 when "Protocol" is missing, the stored protocol when
+// it is 0 or 1, else empty: such an account is never visited (see protocolProblem).
+std::optional<MailProtocol> storedProtocol(const SettingsStore &store, int n);
 
 // Where account n keeps its password: File when "Pwstore" is missing, the stored choice
 // when it is 0 or 1, else empty: such an account's password is looked for nowhere.

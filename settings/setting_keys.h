@@ -104,6 +104,9 @@ inline constexpr const char *oauthtoken = "Oauthtoken";
 inline constexpr const char *oauthscope = "Oauthscope";
 inline constexpr const char *oauthclient = "Oauthclient";
 inline constexpr const char *oauthsecret = "Oauthsecret"; // scrambled like "Passw"
+// How the account reads its mail, see MailProtocol; for IMAP, the mailbox it watches.
+inline constexpr const char *protocol = "Protocol";
+inline constexpr const char *imapbox = "Imapbox";
 
 } // namespace key
 

@@ -26,7 +26,7 @@ public:
 
     void requestToken(quint64 request, const OAuthSettings &client, const QString &key, bool renew) override
     {
-        broker_.accessToken(clientOf(client), key, renew,
+        broker_.accessToken(clientOf(client, options_.current.protocol), key, renew,
                             [this, request, alive = std::weak_ptr<int>(alive_),
                              account = options_.current.aname](const TokenAnswer &a) {
                                 if (alive.expired())

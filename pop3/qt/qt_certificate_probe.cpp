@@ -18,10 +18,10 @@ QtCertificateProbe::QtCertificateProbe(CertificateProbe::Done done, QObject *par
 }
 
 void QtCertificateProbe::start(const QString &host, quint16 port, SslMode mode, const QByteArray &pin,
-                               int limitMs)
+                               MailProtocol protocol, int limitMs)
 {
     limit_.start(limitMs);
-    probe_.start(host, port, mode, pin);
+    probe_.start(host, port, mode, pin, protocol);
 }
 
 } // namespace lum

@@ -14,7 +14,8 @@ public:
     void setDone(CertificateProbe::Done done) { done_ = std::move(done); }
 
     // done follows within limitMs, once.
-    void start(const QString &host, quint16 port, SslMode mode, const QByteArray &pin, int limitMs = 60000);
+    void start(const QString &host, quint16 port, SslMode mode, const QByteArray &pin,
+               MailProtocol protocol = MailProtocol::Pop3, int limitMs = 60000);
     QtTransport &transport() { return transport_; }
 
 private:

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """The run command of the README on a machine without a display and without accounts:
 scripts/demo.py (what scripts/start.sh ends in) starts the private demo on Xvfb, prints what
-lumcheck sees, saves the main window, and leaves nothing behind when it ends, by --once or by
-Ctrl+C. Refusals with a clear message and no stray process: the port taken, no Dovecot, no
-Xvfb, an unreadable settings store, a second demo while the first runs. With accounts
-configured it becomes lumwatchd on them.
+lumcheck sees (two POP3 mailboxes, and an IMAP one without its read message), saves the
+main window, and leaves nothing behind when it ends, by --once or by Ctrl+C. Refusals with
+a clear message and no stray process: the port taken, no Dovecot, no Xvfb, no runtime
+folder for the lock, an unreadable settings store, a second demo while the first runs. With
+accounts configured it becomes lumwatchd on them.
 
 Every run gets its own TMPDIR; a process still carrying it in its arguments or environment
 after the run is a stray.
@@ -116,13 +117,14 @@ def headless_once(base, bindir):
     if code != 0 or "警告" in err:
         raise Failure("the demo ended with %d:\n%s%s" % (code, out, err))
     lines = [line for line in out.splitlines() if line.count("\t") == 4]
-    if len(lines) != 12:
-        raise Failure("lumcheck printed %d messages, not 12:\n%s%s" % (len(lines), out, err))
+    if len(lines) != 15:  # the read one of the IMAP mailbox is not listed
+        raise Failure("lumcheck printed %d messages, not 15:\n%s%s" % (len(lines), out, err))
     for expected in (
             "1\t2\t1\t経理部 <keiri@example.co.jp>\t12月分の経費精算のお願い",
             "1\t3\t0\t鈴木 一郎 <ichiro.suzuki@example.co.jp>\t【ご確認】年末年始の営業日と"
             "システム保守作業のお知らせ（12月28日から1月4日まで）",
-            "2\t1\t0\t母 <mama@example.ne.jp>\tお正月は帰ってくるの？"):
+            "2\t1\t0\t母 <mama@example.ne.jp>\tお正月は帰ってくるの？",
+            "3\t2\t0\t旅の予約センター <booking@example.com>\tご予約の確認：京都 1月10日から2泊"):
         if expected not in lines:
             raise Failure("lumcheck lacks %r:\n%s" % (expected, out))
     shot = os.path.join(run.shots, "lumwatchd-demo.png")
@@ -166,6 +168,8 @@ def refusals(base, bindir):
     refused(Run(base, "nodovecot", bindir, "--dovecot", "/nonexistent/dovecot"),
             "Dovecot がありません")
     refused(Run(base, "noxvfb", bindir, "--xvfb", "/nonexistent/Xvfb"), "Xvfb もありません")
+    refused(Run(base, "norun", bindir, env={"XDG_RUNTIME_DIR": "/nonexistent/run"}),
+            "デモのロックファイルを作れません")
     run = Run(base, "store", bindir)
     os.makedirs(os.path.join(run.config, "lumwatch", "lumwatch.ini"))  # a folder, not a file
     refused(run, "設定ファイルを読み込めません")

@@ -142,9 +142,9 @@ class Day:
         self.x.keys("Right", "Tab", "Tab", "space")
         dialog = self.x.wait_for_window("ｱｶｳﾝﾄ")
         self.x.focus(dialog)
-        # Name, server, port, user, password; Return is OK.
+        # Name, protocol (POP3 stays), server, port, user, password; Return is OK.
         self.x.type_text("Work")
-        self.x.keys("Tab")
+        self.x.keys("Tab", "Tab")
         self.x.type_text("127.0.0.1")
         self.x.keys("Tab", "ctrl+a")
         self.x.type_text(str(self.server.port))
@@ -279,9 +279,9 @@ def main():
     os.makedirs(shots, exist_ok=True)
     server = Dovecot()
     server.add_user(USER, PASSWORD)
-    for user, data in demo_messages():
+    for user, data, flags in demo_messages():
         if user == USER:
-            server.deliver(user, data)
+            server.deliver(user, data, flags)
     run_story("users_day", server,
               lambda x, home: Day(x, bindir, shots, home, server).run())
 

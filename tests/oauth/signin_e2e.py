@@ -2,7 +2,8 @@
 """lumcheck --signin against the test OAuth provider, with a private keyring and the test
 browser behind xdg-open: one row per outcome. Only a successful sign-in leaves a refresh
 token in the keyring. Then checks against a private Dovecot (needs root) that takes the
-provider's access tokens: account 1 signs in by OAuth over POP3S, account 2 by password.
+provider's access tokens: account 1 signs in by OAuth over POP3S, account 2 by password;
+then account 1 alone over IMAP with STARTTLS.
 An account without encryption is refused before the browser opens.
 
 usage: signin_e2e.py LUMCHECK
@@ -109,6 +110,19 @@ def refresh_revoked(run, server):
                                  else ["ended with %d: %s" % (check.returncode, check.stderr)])
 
 
+def imap_starttls(run, server):
+    """Account 1 over IMAP with STARTTLS: signed in anew (another port, another item), a check
+    lists its mail, and the log shows AUTHENTICATE with the token masked."""
+    signin = run("--signin", "1")
+    check = run("--log")
+    problems = [] if signin.returncode == 0 else ["--signin ended with %d: %s" % (signin.returncode, signin.stderr)]
+    problems += listed(check, [1]) + (["stderr: " + check.stderr] if check.stderr else [])
+    if not re.search(r"^A\d+ AUTHENTICATE (OAUTHBEARER|XOAUTH2) \*+\r?$", check.stdout, re.M) \
+            or any(token in check.stdout for token in server.access):
+        problems.append("no AUTHENTICATE with its token masked in the log")
+    return problems
+
+
 DOVECOT_ROWS = [check_after_signin, token_expired, refresh_revoked]
 
 
@@ -130,6 +144,11 @@ def dovecot_rows(lumcheck, server, keyring, home):
             problems = row(lambda *args: run_lumcheck(lumcheck, keyring, config, *args), server)
             print("%s %s %s" % ("FAIL" if problems else "ok  ", row.__name__, "; ".join(problems)), flush=True)
             failed += bool(problems)
+        imap = os.path.join(home, "config-imap")
+        write_store(imap, ["accountno=1", "Protocol1=1"] + oauth_account(server, mail.imap_port, server.user, pin, 2))
+        problems = imap_starttls(lambda *args: run_lumcheck(lumcheck, keyring, imap, *args), server)
+        print("%s imap_starttls %s" % ("FAIL" if problems else "ok  ", "; ".join(problems)), flush=True)
+        failed += bool(problems)
         if failed:
             print(mail.log()[-4000:])
         return failed

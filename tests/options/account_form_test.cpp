@@ -92,22 +92,40 @@ TEST_F(AccountFormTest, OkCopiesEveryFieldIntoTheWorkingRecord)
     EXPECT_EQ(editor.currentAccount, expected);
 }
 
-// The choice of encryption proposes its usual port only over the other usual one.
-TEST_F(AccountFormTest, EncryptionProposesTheUsualPort)
+// The choice of protocol and encryption proposes its usual port only over a usual one.
+TEST_F(AccountFormTest, ProtocolAndEncryptionProposeTheUsualPort)
 {
     auto *choice = child<QComboBox>(&form, "Sslmode");
     EXPECT_EQ(choice->currentText(), "なし");
     const struct {
         const char *before;
-        int mode;
+        int protocol, mode;
         const char *after;
-    } rows[] = {{"110", 1, "995"}, {"995", 2, "110"}, {"110", 1, "995"}, {"995", 0, "110"},
-                {"1110", 1, "1110"}, {"995", 1, "995"}, {"2995", 2, "2995"}};
+    } rows[] = {{"110", 0, 1, "995"},  {"995", 0, 2, "110"},  {"110", 0, 1, "995"},   {"995", 0, 0, "110"},
+                {"1110", 0, 1, "1110"}, {"995", 0, 1, "995"}, {"2995", 0, 2, "2995"}, {"110", 1, 2, "143"},
+                {"143", 1, 1, "993"},  {"995", 1, 0, "143"},  {"993", 0, 1, "995"},   {"143", 0, 0, "110"},
+                {"1143", 1, 1, "1143"}};
     for (const auto &r : rows) {
         edit(&form, "Portbox")->setText(r.before);
+        combo(&form, "Protocol")->setCurrentIndex(r.protocol);
         choice->setCurrentIndex(r.mode);
         EXPECT_EQ(edit(&form, "Portbox")->text(), r.after) << r.before << " " << r.mode;
     }
+    EXPECT_EQ(choice->toolTip(), "SSL/TLSは通常ﾎﾟｰﾄ993、STARTTLSは通常ﾎﾟｰﾄ143です");
+    EXPECT_EQ(edit(&form, "Portbox")->toolTip(), "通常は993のままでいいよ");
+}
+
+// 「フォルダ」 is IMAP's alone; left empty it is INBOX.
+TEST_F(AccountFormTest, FolderShowsForImapOnly)
+{
+    EXPECT_TRUE(edit(&form, "Imapbox")->isHidden());
+    combo(&form, "Protocol")->setCurrentIndex(1);
+    EXPECT_FALSE(edit(&form, "Imapbox")->isHidden());
+    edit(&form, "Hostname")->setText("h");
+    edit(&form, "Imapbox")->setText(" ");
+    ok()->click();
+    EXPECT_EQ(editor.currentAccount.protocol, MailProtocol::Imap);
+    EXPECT_EQ(editor.currentAccount.imapbox, "INBOX");
 }
 
 TEST_F(AccountFormTest, StoredEncryptionAndPortShowAsStored)
@@ -116,10 +134,13 @@ TEST_F(AccountFormTest, StoredEncryptionAndPortShowAsStored)
     stored.hname = "h";
     stored.portno = 110;
     stored.sslmode = SslMode::Tls;
+    stored.protocol = MailProtocol::Imap;
     writeAccount(store.store(), 1, stored);
     form.intoform(1);
     EXPECT_EQ(child<QComboBox>(&form, "Sslmode")->currentText(), "SSL/TLS");
+    EXPECT_EQ(combo(&form, "Protocol")->currentText(), "IMAP");
     EXPECT_EQ(edit(&form, "Portbox")->text(), "110");
+    EXPECT_FALSE(edit(&form, "Imapbox")->isHidden());
 }
 
 // The look at the server's certificate: what the dialog says, whether it asks, and the pin
@@ -281,6 +302,7 @@ TEST_F(AccountFormTest, IntoformShowsTheStoredAccount)
     r.passw = "pw";
     r.check = 0;
     r.display = {0x123456, 0x654321, 2, "/w.wav"};
+    r.imapbox = "Archive";
     writeAccount(store.store(), 4, r);
     editor.currentAccount.aname = "stale";
     form.intoform(4);
@@ -293,6 +315,7 @@ TEST_F(AccountFormTest, IntoformShowsTheStoredAccount)
     EXPECT_FALSE(check(&form, "Check1")->isChecked());
     EXPECT_TRUE(mode(2)->isChecked());
     EXPECT_EQ(edit(&form, "Wavbox")->text(), "/w.wav");
+    EXPECT_EQ(edit(&form, "Imapbox")->text(), "Archive");
     EXPECT_EQ(shown("Colorbox"), QColor(0x56, 0x34, 0x12));
     EXPECT_TRUE(ok()->isEnabled());
     ok()->click();
@@ -317,6 +340,37 @@ TEST_F(AccountFormTest, OAuthWithoutEncryptionIsRefused)
     EXPECT_NE(form.result(), QDialog::Accepted);
     ASSERT_EQ(user.warnings.size(), 1u);
     EXPECT_EQ(user.warnings[0].second, "OAuth 2.0 には暗号化(SSL/TLS か STARTTLS)が必要です (Home)");
+}
+
+// A provider's server, port and scope follow the protocol, chosen before or after it; a
+// server the user typed stays.
+TEST_F(AccountFormTest, PresetsFollowTheProtocol)
+{
+    const struct {
+        int protocol; // when the provider is chosen; then the one chosen afterwards
+        const char *provider, *typedHost;
+        int then;
+        const char *shown; // server, port, scope
+    } rows[] = {{1, "google", "", 1, "imap.gmail.com 993 https://mail.google.com/"},
+                {0, "google", "", 1, "imap.gmail.com 993 https://mail.google.com/"},
+                {0, "microsoft", "", 1,
+                 "outlook.office365.com 993 https://outlook.office.com/IMAP.AccessAsUser.All offline_access"},
+                {1, "microsoft", "", 0,
+                 "outlook.office365.com 995 https://outlook.office.com/POP.AccessAsUser.All offline_access"},
+                {0, "google", "mx.example.jp", 1, "mx.example.jp 993 https://mail.google.com/"}};
+    for (const auto &r : rows) {
+        AccountForm f{editor, user.hooks()};
+        combo(&f, "Authmode")->setCurrentIndex(int(AuthMode::OAuth));
+        combo(&f, "Protocol")->setCurrentIndex(r.protocol);
+        auto *provider = combo(&f, "Oauthprov");
+        provider->setCurrentIndex(provider->findData(QString::fromLatin1(r.provider)));
+        emit provider->activated(provider->currentIndex());
+        if (*r.typedHost)
+            edit(&f, "Hostname")->setText(r.typedHost);
+        combo(&f, "Protocol")->setCurrentIndex(r.then);
+        EXPECT_EQ(QStringList({edit(&f, "Hostname")->text(), edit(&f, "Portbox")->text(),
+                               edit(&f, "Oauthscope")->text()}).join(' '), r.shown) << r.provider << r.then;
+    }
 }
 
 struct KeyringRow {

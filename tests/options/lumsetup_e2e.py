@@ -131,7 +131,8 @@ def expected_store(port, fingerprint):
         "Aname1": "taro@localhost", "Hname1": "localhost", "Portno1": str(port),
         "Uname1": "taro", "Passw1": "0", "Check1": "1", "Scolor11": "0",
         "Scolor21": "16777088", "Wavmode1": "0", "Wavdir2_1": "", "Sslmode1": "1",
-        "Sslpin1": fingerprint, "Pwstore1": "1", "Authmode1": "0",
+        "Sslpin1": fingerprint, "Pwstore1": "1", "Authmode1": "0", "Protocol1": "0",
+        "Imapbox1": "INBOX",
     }
     for k in ("Oauthprov", "Oauthauth", "Oauthtoken", "Oauthscope", "Oauthclient", "Oauthsecret"):
         account[k + "1"] = ""
@@ -202,8 +203,8 @@ def main():
             dialog = wait_for_window(env, "ｱｶｳﾝﾄ")
             focus(env, dialog)
             def server_fields(host, user):
-                """From the name field (left empty): server, port, user."""
-                keys(env, "Tab")
+                """From the name field (left empty), past 受信方式 POP3: server, port, user."""
+                keys(env, "Tab", "Tab")
                 type_text(env, host)
                 keys(env, "Tab", "ctrl+a")
                 type_text(env, str(port))
@@ -247,11 +248,11 @@ def main():
                            "the keyring item of %s does not read %r" % (user, password))
 
             # The item follows the user name.
-            edit(["Tab"], "Tab", "Tab", "Tab", "ctrl+a", "j", "i", "r", "o")
+            edit(["Tab"], *["Tab"] * 4, "ctrl+a", "j", "i", "r", "o")
             wait_gone(env, "ｱｶｳﾝﾄ", "the account dialog did not close after the rename")
             item_moves("jiro", "abc", ["taro"])
             # Back to the file, once asked.
-            edit([], *["Tab"] * 5, "space")
+            edit([], *["Tab"] * 6, "space")
             question = wait_for_window(env, "Lumora")
             focus(env, question)
             keys(env, "alt+y")
@@ -261,7 +262,7 @@ def main():
             if (back["Passw1"], back["Pwstore1"]) != (scramble("abc"), "0"):
                 fail("the file does not hold the password again: %r %r" % (back["Passw1"], back["Pwstore1"]))
             # Into the keyring again; then the account goes, and its item with it.
-            edit([], *["Tab"] * 5, "space")
+            edit([], *["Tab"] * 6, "space")
             wait_gone(env, "ｱｶｳﾝﾄ", "the account dialog did not close after the keyring box")
             item_moves("jiro", "abc", ["taro"])
             focus(env, window)

@@ -1,5 +1,6 @@
 // The certificate look-up of the account dialog and lumcheck --trust, on a transport that
-// records what it is asked: what it learns, and that nothing but STLS and QUIT goes out.
+// records what it is asked: what it learns, and that nothing but STLS and QUIT (STARTTLS and
+// LOGOUT) goes out.
 #include "pop3/certificate_probe.h"
 
 #include <gtest/gtest.h>
@@ -47,6 +48,7 @@ struct Row {
     QString message;
     QByteArray fingerprint;
     QByteArray sent;
+    MailProtocol protocol = MailProtocol::Pop3;
 };
 
 void PrintTo(const Row &r, std::ostream *os) { *os << r.name; }
@@ -59,7 +61,7 @@ TEST_P(Probe, LearnsTheCertificateWithoutLoggingIn)
     RecordingTransport transport;
     QList<ProbeOutcome> outcomes;
     CertificateProbe probe(transport, [&](const ProbeOutcome &o) { outcomes << o; });
-    probe.start(QStringLiteral("mail.example.jp"), 995, row.mode, "0a1b");
+    probe.start(QStringLiteral("mail.example.jp"), 995, row.mode, "0a1b", row.protocol);
     for (const Script &step : row.server)
         step(probe, 1);
     EXPECT_EQ(transport.calls.first(), row.mode == SslMode::Tls ? u"openTls mail.example.jp:995"
@@ -121,6 +123,15 @@ INSTANTIATE_TEST_SUITE_P(
             K::Failed, handshake, {}, "STLS\r\n"},
         Row{"greeting_refused", SslMode::Stls, {bytes("-ERR busy\r\n")}, K::Failed,
             QStringLiteral("ｻｰﾊﾞｰに拒否されました"), {}, "QUIT\r\n"},
+        Row{"starttls_trusted", SslMode::Stls,
+            {bytes("* OK [CAPABILITY IMAP4rev1 STARTTLS] ready\r\n"), dripped("* CAPABILITY X\r\nA1 OK go\r\n"), encrypted},
+            K::Trusted, {}, {}, "A1 STARTTLS\r\nA2 LOGOUT\r\n", MailProtocol::Imap},
+        Row{"starttls_refused", SslMode::Stls, {bytes("* OK ready\r\n"), bytes("A1 BAD no\r\n")}, K::Failed,
+            QStringLiteral("ｻｰﾊﾞｰが暗号化(STARTTLS)に対応していません"), {}, "A1 STARTTLS\r\nA2 LOGOUT\r\n", MailProtocol::Imap},
+        Row{"starttls_plain_text_after_ok", SslMode::Stls, {bytes("* OK ready\r\n"), bytes("A1 OK go\r\n* OK\r\n")},
+            K::Failed, handshake, {}, "A1 STARTTLS\r\n", MailProtocol::Imap},
+        Row{"imap_preauth", SslMode::Stls, {bytes("* PREAUTH in\r\n")}, K::Failed,
+            QStringLiteral("ｻｰﾊﾞｰが暗号化(STARTTLS)に対応していません"), {}, "A2 LOGOUT\r\n", MailProtocol::Imap},
         Row{"connection_refused", SslMode::Stls,
             {[](CertificateProbe &p, ConnId id) { p.failed(id, 10061); }}, K::Failed,
             QStringLiteral("接続が拒否されました"), {}, ""},

@@ -100,6 +100,7 @@ INSTANTIATE_TEST_SUITE_P(
         StoredCase{"port_text", "Portno1", QStringLiteral("pop"), "", "ﾎﾟｰﾄ番号が正しくありません:pop"},
         StoredCase{"sslmode_text", "Sslmode1", QStringLiteral("tls"), "", "暗号化の設定が正しくありません:tls"},
         StoredCase{"sslmode_3", "Sslmode1", QStringLiteral("3"), "", "暗号化の設定が正しくありません:3"},
+        StoredCase{"protocol_2", "Protocol1", QStringLiteral("2"), "", "受信方式の設定が正しくありません:2"},
         StoredCase{"password_with_crlf", "Passw1", scramblePassword(QStringLiteral("pass\r\nDELE 1")), "",
                    "ﾕｰｻﾞｰ名かﾊﾟｽﾜｰﾄﾞに改行などの使えない文字が含まれています"},
         StoredCase{"user_with_lf", "Uname1", QStringLiteral("user\nDELE 1"), "",

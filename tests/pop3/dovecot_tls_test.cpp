@@ -35,7 +35,7 @@ const TlsRow tlsRows[] = {
     {"other_self_signed_than_pinned", Shown::SelfSignedB, "localhost", true, "ｻｰﾊﾞｰ証明書が自己署名です"},
 };
 
-class DovecotTls : public testing::TestWithParam<std::tuple<TlsRow, SslMode>> {
+class DovecotTls : public testing::TestWithParam<std::tuple<TlsRow, SslMode, MailProtocol>> {
 protected:
     TestPki pki;
     DovecotServer server;
@@ -52,8 +52,11 @@ protected:
     TestAccount account(const QString &name, const QString &host = QStringLiteral("localhost"))
     {
         const SslMode mode = std::get<SslMode>(GetParam());
-        return {name, host, mode == SslMode::Tls ? server.tlsPort() : server.port(),
-                QStringLiteral("taro"), QStringLiteral("secret"), 1, mode};
+        const MailProtocol protocol = std::get<MailProtocol>(GetParam());
+        const bool imap = protocol == MailProtocol::Imap;
+        return {name, host, mode == SslMode::Tls ? (imap ? server.imapTlsPort() : server.tlsPort())
+                                                 : (imap ? server.imapPort() : server.port()),
+                QStringLiteral("taro"), QStringLiteral("secret"), 1, mode, protocol};
     }
 };
 
@@ -97,12 +100,22 @@ TEST_P(DovecotTls, ChecksOnlyWithTheRightCertificate)
     EXPECT_FALSE(server.log().contains(QStringLiteral("Login: user=<taro>"))) << server.log().toStdString();
 }
 
+std::string tlsRowName(const testing::TestParamInfo<DovecotTls::ParamType> &info)
+{
+    const bool imap = std::get<MailProtocol>(info.param) == MailProtocol::Imap;
+    return std::string(std::get<TlsRow>(info.param).name)
+           + (std::get<SslMode>(info.param) == SslMode::Tls ? (imap ? "_imaps" : "_pop3s") : (imap ? "_starttls" : "_stls"));
+}
+
 INSTANTIATE_TEST_SUITE_P(Certificates, DovecotTls,
-                         testing::Combine(testing::ValuesIn(tlsRows), testing::Values(SslMode::Tls, SslMode::Stls)),
-                         [](const auto &info) {
-                             return std::string(std::get<TlsRow>(info.param).name)
-                                    + (std::get<SslMode>(info.param) == SslMode::Tls ? "_pop3s" : "_stls");
-                         });
+                         testing::Combine(testing::ValuesIn(tlsRows), testing::Values(SslMode::Tls, SslMode::Stls),
+                                          testing::Values(MailProtocol::Pop3)),
+                         tlsRowName);
+// IMAP takes the same transport: a trusted certificate, and one refused before the login.
+INSTANTIATE_TEST_SUITE_P(Imap, DovecotTls,
+                         testing::Combine(testing::Values(tlsRows[0], tlsRows[2]), testing::Values(SslMode::Tls, SslMode::Stls),
+                                          testing::Values(MailProtocol::Imap)),
+                         tlsRowName);
 
 // Writing a command over TLS may bring replies that arrived meanwhile: a mailbox beyond the
 // window of pipelined commands is listed whole and in order all the same.
@@ -218,7 +231,8 @@ TEST_P(DovecotTlsLumcheck, TrustRefusesWhatItCannotLookAt)
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, DovecotTlsLumcheck,
-                         testing::Combine(testing::Values(tlsRows[0]), testing::Values(SslMode::Tls, SslMode::Stls)),
+                         testing::Combine(testing::Values(tlsRows[0]), testing::Values(SslMode::Tls, SslMode::Stls),
+                                          testing::Values(MailProtocol::Pop3)),
                          [](const auto &info) { return std::get<SslMode>(info.param) == SslMode::Tls ? "pop3s" : "stls"; });
 
 } // namespace

@@ -22,6 +22,8 @@ AccountRecord sample(const QString &name)
     r.display = {0x0000FF, 0x00FF00, 1, "/snd/" + name + ".wav"};
     r.sslmode = name.size() % 2 ? SslMode::Tls : SslMode::Stls;
     r.sslpin = name == "one" ? QString() : QString(64, name.at(0));
+    r.protocol = name.size() % 2 ? MailProtocol::Imap : MailProtocol::Pop3;
+    r.imapbox = u"受信箱/"_qs + name;
     if (name != "one") {
         r.authmode = AuthMode::OAuth;
         r.oauth = {"custom", "https://id." + name + "/auth", "https://id." + name + "/token", "mail offline",
@@ -54,6 +56,9 @@ TEST(Account, WriteThenReadRoundTrips)
     t.store().writeSetting("Authmode13", "2");
     EXPECT_EQ(storedAuthMode(t.store(), 13), std::nullopt);
     EXPECT_EQ(storedAuthMode(t.store(), 14), AuthMode::Password);
+    t.store().writeSetting("Protocol13", "2");
+    EXPECT_EQ(storedProtocol(t.store(), 13), std::nullopt);
+    EXPECT_EQ(storedProtocol(t.store(), 14), MailProtocol::Pop3);
     AccountRecord r;
     readAccount(t.store(), 12, r);
     EXPECT_EQ(r, sample("x"));
@@ -66,9 +71,12 @@ TEST(Account, EmptyFieldsAreStoredAsZeroAndTheWavPathEmpty)
     for (const char *k : {"Aname1", "Hname1", "Uname1", "Passw1"})
         EXPECT_EQ(t.store().readSetting(k, "missing"), "0") << k;
     EXPECT_EQ(t.store().readSetting("Wavdir2_1", "missing"), "");
+    t.store().writeSetting("Imapbox1", "");
     AccountRecord r;
     r.passw = "kept";
+    r.imapbox = "Archive";
     readAccount(t.store(), 1, r);
+    EXPECT_EQ(r.imapbox, "INBOX");
     EXPECT_EQ(r.passw, "") << "\"0\" decodes to the empty password";
     EXPECT_EQ(r.display.wavdir2, "");
 }

@@ -1,4 +1,4 @@
-"""A private Dovecot POP3 server on 127.0.0.1 for tests and demos.
+"""A private Dovecot POP3 and IMAP server on 127.0.0.1 for tests and demos.
 
 Configuration, passwd file and maildirs live in a temporary folder that stop() removes.
 Run as root: the login processes run as dovenull and the mail as nobody.
@@ -20,7 +20,7 @@ MAIL_GID = 65534  # nogroup
 CONFIG = """base_dir = {dir}/run
 state_dir = {dir}/state
 log_path = {dir}/dovecot.log
-protocols = pop3
+protocols = pop3 imap
 listen = 127.0.0.1
 ssl = no
 disable_plaintext_auth = no
@@ -42,6 +42,12 @@ service pop3-login {{
   chroot =
   inet_listener pop3 {{
     port = {port}
+  }}
+}}
+service imap-login {{
+  chroot =
+  inet_listener imap {{
+    port = {imap_port}
   }}
 }}
 service anvil {{
@@ -109,6 +115,7 @@ class Dovecot:
         open(os.path.join(self.dir, "passwd"), "w").close()
         os.chmod(os.path.join(self.dir, "passwd"), 0o644)
         self.port = 0
+        self.imap_port = 0
         self.proc = None
         self.delivered = 0
 
@@ -121,22 +128,29 @@ class Dovecot:
             os.makedirs(path, exist_ok=True)
             os.chown(path, MAIL_UID, MAIL_GID)
 
-    def deliver(self, user, message):
-        """message: bytes with CR LF line ends. Mail is numbered in delivery order."""
+    def deliver(self, user, message, flags=None):
+        """message: bytes with CR LF line ends. Mail is numbered in delivery order. With flags
+        (maildir letters, "S" for read) it is mail a client has seen: in cur, flags after ":2,"."""
         self.delivered += 1
         name = "%d.M%dP1.lumtest" % (1700000000 + self.delivered, self.delivered)
-        path = os.path.join(self.dir, "mail", user, "new", name)
+        if flags is None:
+            path = os.path.join(self.dir, "mail", user, "new", name)
+        else:
+            path = os.path.join(self.dir, "mail", user, "cur", name + ":2," + flags)
         with open(path, "wb") as f:
             f.write(message)
         os.chown(path, MAIL_UID, MAIL_GID)
 
     def start(self, timeout=20, port=None):
         self.port = port or free_port()
+        self.imap_port = free_port()
+        while self.imap_port == self.port:
+            self.imap_port = free_port()
         conf = os.path.join(self.dir, "dovecot.conf")
-        text = CONFIG.format(dir=self.dir, port=self.port, uid=MAIL_UID, gid=MAIL_GID)
+        text = CONFIG.format(dir=self.dir, port=self.port, imap_port=self.imap_port, uid=MAIL_UID, gid=MAIL_GID)
         if self.tls:
             self.tls_port = free_port()
-            while self.tls_port == self.port:
+            while self.tls_port in (self.port, self.imap_port):
                 self.tls_port = free_port()
             text = text.replace("ssl = no\n", "ssl = yes\nssl_cert = <%s\nssl_key = <%s\n" % self.tls)
             text = text.replace("    port = %d\n  }\n" % self.port,

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -72,7 +73,7 @@ QString DovecotServer::writeConfig()
                 "base_dir = @DIR@/run\n"
                 "state_dir = @DIR@/state\n"
                 "log_path = @DIR@/dovecot.log\n"
-                "protocols = pop3\n"
+                "protocols = pop3 imap\n"
                 "listen = 127.0.0.1\n"
                 "@SSL@"
                 "disable_plaintext_auth = no\n"
@@ -85,6 +86,8 @@ QString DovecotServer::writeConfig()
                 "passdb {\n  driver = passwd-file\n  args = scheme=PLAIN username_format=%u @DIR@/passwd\n}\n"
                 "userdb {\n  driver = static\n  args = uid=@UID@ gid=@GID@ home=@DIR@/mail/%u\n}\n"
                 "service pop3-login {\n  chroot =\n  inet_listener pop3 {\n    port = @PORT@\n  }\n@POP3S@}\n"
+                "service imap-login {\n  chroot =\n  inet_listener imap {\n    port = @IMAPPORT@\n  }\n"
+                "@IMAPS@}\n"
                 "service anvil {\n  chroot =\n}\n");
     const bool tls = !certFile_.isEmpty();
     text.replace(QStringLiteral("@SSL@"), tls ? QStringLiteral("ssl = required\nssl_cert = <%1\nssl_key = <%2\n").arg(certFile_, keyFile_)
@@ -94,6 +97,10 @@ QString DovecotServer::writeConfig()
                      : QString());
     text.replace(QStringLiteral("@DIR@"), t)
         .replace(QStringLiteral("@PORT@"), QString::number(port_))
+        .replace(QStringLiteral("@IMAPPORT@"), QString::number(imapPort_))
+        .replace(QStringLiteral("@IMAPS@"),
+                 tls ? QStringLiteral("  inet_listener imaps {\n    port = %1\n    ssl = yes\n  }\n").arg(imapTlsPort_)
+                     : QString())
         .replace(QStringLiteral("@UID@"), QString::number(mailUid))
         .replace(QStringLiteral("@GID@"), QString::number(mailGid));
     f.write(text.toUtf8());
@@ -105,7 +112,10 @@ bool DovecotServer::start()
     for (int attempt = 0; attempt < 5; ++attempt) {
         port_ = freePort();
         tlsPort_ = certFile_.isEmpty() ? 0 : freePort();
-        if (port_ == 0 || (!certFile_.isEmpty() && (tlsPort_ == 0 || tlsPort_ == port_)))
+        imapPort_ = freePort();
+        imapTlsPort_ = certFile_.isEmpty() ? 0 : freePort();
+        const QSet<quint16> ports{port_, tlsPort_, imapPort_, imapTlsPort_};
+        if (port_ == 0 || imapPort_ == 0 || ports.size() != (certFile_.isEmpty() ? 3 : 4))
             continue;
         const QString conf = writeConfig();
         process_.setProcessChannelMode(QProcess::MergedChannels);
@@ -154,12 +164,14 @@ void DovecotServer::addUser(const QString &user, const QString &password)
     }
 }
 
-QString DovecotServer::deliver(const QString &user, const QByteArray &message)
+QString DovecotServer::deliver(const QString &user, const QByteArray &message, const QString &flags)
 {
     ++delivered_;
-    // Maildir names sort by their time part; Dovecot numbers new mail in that order.
+    // Maildir names sort by their time part; Dovecot numbers new mail in that order. A
+    // message with flags is one a mail client has seen: in cur, its flags after ":2,".
     const QString name = QStringLiteral("%1.M%2P1.lumtest").arg(1700000000 + delivered_).arg(delivered_);
-    const QString file = path(QStringLiteral("mail/%1/new/%2").arg(user, name));
+    const QString file = path(flags.isNull() ? QStringLiteral("mail/%1/new/%2").arg(user, name)
+                                             : QStringLiteral("mail/%1/cur/%2:2,%3").arg(user, name, flags));
     QFile f(file);
     f.open(QIODevice::WriteOnly);
     f.write(message);

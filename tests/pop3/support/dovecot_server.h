@@ -1,5 +1,5 @@
 #pragma once
-// A private Dovecot POP3 server for one test: its own configuration, passwd file and
+// A private Dovecot POP3 and IMAP server for one test: its own configuration, passwd file and
 // maildirs in a temporary folder, listening on 127.0.0.1 at a free port. Needs root (it
 // runs the mail processes as nobody) and /usr/sbin/dovecot.
 
@@ -28,17 +28,22 @@ public:
     // secured, so a plain login from 127.0.0.1 still works.
     void useTls(const QString &certFile, const QString &keyFile);
     quint16 tlsPort() const { return tlsPort_; }
+    // IMAP, plain (and STARTTLS with TLS), and IMAPS with TLS.
+    quint16 imapPort() const { return imapPort_; }
+    quint16 imapTlsPort() const { return imapTlsPort_; }
 
     void addUser(const QString &user, const QString &password);
     // Files one message in the user's maildir ("new"); returns its file name. Messages are
-    // numbered by the server in the order of delivery.
-    QString deliver(const QString &user, const QByteArray &message);
+    // numbered by the server in the order of delivery. With flags (maildir letters: "S" seen,
+    // "T" deleted), as a mail client left it in "cur".
+    QString deliver(const QString &user, const QByteArray &message, const QString &flags = QString());
     // Removes a message file as another mail client would have done.
     bool removeMessage(const QString &user, const QString &fileName);
     // The messages now in the user's maildir (new and cur).
     int messageCount(const QString &user) const;
     QList<QByteArray> messages(const QString &user) const;
     QString log() const;
+    QString mailDir(const QString &user) const { return path(QStringLiteral("mail/") + user); }
 
 private:
     QString path(const QString &rel) const { return dir_.filePath(rel); }
@@ -48,6 +53,8 @@ private:
     QProcess process_;
     quint16 port_ = 0;
     quint16 tlsPort_ = 0;
+    quint16 imapPort_ = 0;
+    quint16 imapTlsPort_ = 0;
     QString certFile_, keyFile_;
     QString error_;
     int delivered_ = 0;

@@ -79,6 +79,7 @@ struct TestAccount {
     QString pass = QStringLiteral("pass");
     int check = 1;
     SslMode sslmode = SslMode::None;
+    MailProtocol protocol = MailProtocol::Pop3;
 };
 
 using TestSettings = QList<std::pair<const char *, QString>>;
@@ -99,6 +100,7 @@ inline void writeTestSettings(SettingsStore &s, const QList<TestAccount> &accoun
         r.passw = a.pass;
         r.check = qint16(a.check);
         r.sslmode = a.sslmode;
+        r.protocol = a.protocol;
         writeAccount(s, n, r);
         // As a number: the ports of test servers go beyond AccountRecord's 16 bits.
         s.writeSetting(numbered(key::portno, n), QString::number(a.port));
