@@ -370,6 +370,14 @@ void Pop3Engine::periodicCheck()
     startCheckTimer();
 }
 
+void Pop3Engine::checkWhenFree()
+{
+    if (checking_ || retrieveOrDeleteRunning_)
+        checkDue_ = true;
+    else
+        periodicCheck();
+}
+
 // At the end of every cycle: a periodic check that came due during a retrieve or delete.
 void Pop3Engine::runDueCheck()
 {

@@ -85,6 +85,9 @@ public:
     // Cycles.
     void checkmail();
     void startupCheck();   // clears the suppress flag, then checkmail
+    // A check as the check timer starts it, for news from outside (the machine woke up, the
+    // network came back): at once, or once the cycle under way has ended.
+    void checkWhenFree();
     void retrieveMarked(); // the retrieve button
     void deleteMarked();   // the delete button, after the user has confirmed
     // Starts the minute timer for "Checktimerval" (again, after the options changed).
