@@ -170,6 +170,7 @@ void Pop3Engine::CycleReset()
     log_.clear();
     retrieveOrDeleteRunning_ = false;
     checking_ = false;
+    onlyAccount_ = 0;
 }
 
 // A retrieve or delete, and the check that follows a delete, visit accounts the last check
@@ -180,9 +181,10 @@ void Pop3Engine::checkmail()
     startCheckCycle();
 }
 
-void Pop3Engine::startCheckCycle()
+void Pop3Engine::startCheckCycle(int onlyAccount)
 {
     CycleReset();
+    onlyAccount_ = onlyAccount;
     checking_ = true;
     newMail_.assign(newMail_.size(), false);
     CheckNext();
@@ -204,6 +206,12 @@ void Pop3Engine::CheckNext()
             return;
         }
         ++index_;
+        if (onlyAccount_ != 0 && index_ != onlyAccount_) {
+            // Its rows stay, and count as they did.
+            growTables();
+            total_ = saturatingAdd(total_, listed_[size_t(index_)]);
+            continue;
+        }
         loadadata(store_, index_, opt_);
         setCaption(QStringLiteral("Lumora -チェック中:") + opt_.current.aname + QLatin1Char('-'));
         if (opt_.trayIcon)
@@ -223,6 +231,7 @@ void Pop3Engine::CheckNext()
 void Pop3Engine::endCheckCycle()
 {
     checking_ = false;
+    onlyAccount_ = 0;
     growTables();
     setCaption(captionForTotal(total_));
     const CheckCycleResult result{total_, anyNewMail()};
@@ -376,6 +385,17 @@ void Pop3Engine::checkWhenFree()
         checkDue_ = true;
     else
         periodicCheck();
+}
+
+void Pop3Engine::checkAccountWhenFree(int account)
+{
+    if (checking_ || retrieveOrDeleteRunning_ || checkDue_) {
+        checkDue_ = true;
+        return;
+    }
+    suppress_ = false;
+    hostlessShown_ = false;
+    startCheckCycle(account);
 }
 
 // At the end of every cycle: a periodic check that came due during a retrieve or delete.

@@ -88,6 +88,9 @@ public:
     // A check as the check timer starts it, for news from outside (the machine woke up, the
     // network came back): at once, or once the cycle under way has ended.
     void checkWhenFree();
+    // The same for one account (its server told of news): its rows are listed anew, the
+    // others stay as the last check left them. A cycle under way makes it a whole check after.
+    void checkAccountWhenFree(int account);
     void retrieveMarked(); // the retrieve button
     void deleteMarked();   // the delete button, after the user has confirmed
     // Starts the minute timer for "Checktimerval" (again, after the options changed).
@@ -241,7 +244,7 @@ private:
 
     // Cycles.
     void CycleReset();
-    void startCheckCycle();
+    void startCheckCycle(int onlyAccount = 0);
     void CheckNext();
     void RetrNext();
     void DelNext();
@@ -326,6 +329,7 @@ private:
     bool retrieveOrDeleteRunning_ = false;
     bool checking_ = false; // a check cycle is under way
     bool checkDue_ = false; // a periodic check waits for the retrieve or delete to end
+    int onlyAccount_ = 0;   // the one account this check visits; 0 for all
     std::vector<qint32> prevCount_;
     std::vector<qint64> prevSize_;
     std::vector<qint32> listed_;

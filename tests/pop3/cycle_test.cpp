@@ -31,6 +31,24 @@ TEST(CheckCycle, SkipsAccountsWithoutCheckFlag)
     EXPECT_EQ(rig.view.checkEnds.size(), 1);
 }
 
+// One account's check (its server pushed news): the others keep their rows and count.
+TEST(CheckCycle, OneAccountsCheckVisitsItAlone)
+{
+    Rig rig(threeAccounts());
+    for (int a = 1; a <= 3; ++a)
+        rig.box(a).messages = {jpMessage(wYamada, wTest, "m@x")};
+    rig.engine->checkmail();
+    rig.settle();
+    rig.box(2).messages.append(jpMessage(wBill, wMeeting, "n@x"));
+    rig.engine->checkAccountWhenFree(2);
+    rig.settle();
+    EXPECT_EQ(hosts(*rig.server), (QStringList{"h1:110", "h2:110", "h3:110", "h2:110"}));
+    ASSERT_EQ(rig.view.checkEnds.size(), 2);
+    EXPECT_EQ(rig.view.checkEnds[1].total, 4);
+    EXPECT_TRUE(rig.view.checkEnds[1].newMail);
+    EXPECT_EQ(rig.engine->listedCount(2), 2);
+}
+
 TEST(CheckCycle, NextAccountStartsOneSecondAfterSessionEnds)
 {
     Rig rig(threeAccounts());
