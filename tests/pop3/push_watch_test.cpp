@@ -1,0 +1,203 @@
+#include "pop3/push_watch.h"
+
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+namespace lum {
+namespace {
+
+// A watch's life, one line per step: "S text" the server sends text and CR LF on the
+// connection opened last ("⏎" a CR LF inside it), "! closed", "! failed", "! encrypted"
+// its events, "! stop" the owner's call, "@ m:ss.mmm" the clock moved on to then; after
+// each, what follows: "O n host:port how" a connection opened, "C" a write (CR LF as "⏎"),
+// "T n" its TLS handshake started, "X n" it closed, "~ m:ss.mmm" a timer that ran out then,
+// "= check", "= no idle", "L" a log line (in rows that show the log).
+struct Row {
+    const char *name;
+    QByteArray steps;
+    SslMode mode = SslMode::None;
+    QByteArray logins = {}; // per request: 'n' no login; 'y' (or none left) one at once
+    bool showLog = false;
+};
+
+QString shown(QByteArray bytes)
+{
+    bytes.chop(bytes.endsWith("\r\n") ? 2 : 0);
+    return QString::fromUtf8(bytes.replace("\r\n", "⏎").replace("******************************", "******"));
+}
+
+QByteArray at(qint64 ms)
+{
+    return QString::asprintf("%lld:%06.3f", ms / 60000, double(ms % 60000) / 1000).toUtf8();
+}
+
+struct Rig : Transport, PushTimers {
+    QStringList trace;
+    std::array<std::optional<qint64>, 3> due;
+    qint64 now = 0;
+    ConnId last = 0;
+    PushWatch *watch = nullptr;
+
+    void opened(ConnId id, const QString &host, quint16 port, const char *how)
+    {
+        last = id;
+        trace << QStringLiteral("O %1 %2:%3 %4").arg(id).arg(host).arg(port).arg(how);
+    }
+    void open(ConnId id, const QString &host, quint16 port) override { opened(id, host, port, "plain"); }
+    void openForStartTls(ConnId id, const QString &host, quint16 port) override { opened(id, host, port, "stls"); }
+    void openTls(ConnId id, const QString &host, quint16 port, const QByteArray &) override { opened(id, host, port, "tls"); }
+    void startTls(ConnId id, const QByteArray &) override { trace << QStringLiteral("T %1").arg(id); }
+    void send(ConnId, const QByteArray &bytes) override { trace << "C " + shown(bytes); }
+    void close(ConnId id) override { trace << QStringLiteral("X %1").arg(id); }
+    void start(PushTimer id, int ms) override { due[size_t(id)] = now + ms; }
+    void stop(PushTimer id) override { due[size_t(id)].reset(); }
+    void advanceTo(qint64 target)
+    {
+        for (auto next = due.end();; next = due.end()) {
+            for (auto it = due.begin(); it != due.end(); ++it) {
+                if (*it && **it <= target && (next == due.end() || **it < **next))
+                    next = it;
+            }
+            if (next == due.end())
+                break;
+            now = **next;
+            next->reset();
+            trace << "~ " + at(now);
+            watch->timerFired(PushTimer(next - due.begin()));
+        }
+        now = target;
+    }
+};
+
+QString run(const Row &row)
+{
+    Rig rig;
+    PushWatch watch(rig, rig, "Work", {[&] { rig.trace << "= check"; }, [&] { rig.trace << "= no idle"; },
+                                       [&](const QByteArray &line) { if (row.showLog) rig.trace << "L " + shown(line); }});
+    rig.watch = &watch;
+    qsizetype asked = 0;
+    const auto login = [&](PushWatch::LoginAnswer answer) {
+        const bool none = asked < row.logins.size() && row.logins[asked] == 'n';
+        ++asked;
+        answer(none ? std::nullopt : std::optional<ImapLogin>(ImapLogin{"u", "p"}));
+    };
+    watch.start(login, ImapJob{}, "mail.example", 143, row.mode, {});
+    for (const QByteArray &step : row.steps.split('\n')) {
+        if (step.startsWith("S ") || step.startsWith("! ") || step.startsWith("@ "))
+            rig.trace << QString::fromUtf8(step);
+        if (step.startsWith("S "))
+            watch.received(rig.last, QByteArray(step.mid(2)).replace("⏎", "\r\n") + "\r\n");
+        else if (step == "! closed")
+            watch.closed(rig.last);
+        else if (step == "! failed")
+            watch.failed(rig.last, 10054);
+        else if (step == "! encrypted")
+            watch.encrypted(rig.last);
+        else if (step == "! stop")
+            watch.stop();
+        else if (const QList<QByteArray> time = step.mid(2).split(':'); step.startsWith("@ "))
+            rig.advanceTo(time[0].toLongLong() * 60000 + qRound64(time[1].toDouble() * 1000));
+    }
+    return rig.trace.join('\n');
+}
+
+// Connection n, from its opening to the server's "+" to IDLE.
+QByteArray idleUp(int n)
+{
+    return "O " + QByteArray::number(n) + " mail.example:143 plain\nS * PREAUTH [CAPABILITY IMAP4rev1 IDLE] hi\n"
+           "C A1 EXAMINE \"INBOX\"\nS A1 OK done\nC A2 IDLE\nS + idling\n";
+}
+
+// Connection 1 idles and gets BYE; the next ten fail, after 1 s, 2 s, ... 5 minutes at
+// most; the twelfth idles, and after its BYE the next comes 1 s later again.
+QByteArray backoff()
+{
+    QByteArray steps = idleUp(1) + "S * BYE Server shutting down\nX 1\n";
+    qint64 t = 0;
+    int n = 1;
+    for (const int seconds : {1, 2, 4, 8, 16, 32, 64, 128, 256, 300, 300}) {
+        t += seconds * 1000;
+        steps += "@ " + at(t) + "\n~ " + at(t) + '\n';
+        const QByteArray id = QByteArray::number(++n);
+        steps += n < 12 ? "O " + id + " mail.example:143 plain\n" + (n % 2 ? "! failed" : "! closed") + "\nX " + id + '\n'
+                        : idleUp(n);
+    }
+    return steps + "S * BYE again\nX 12\n@ " + at(t + 999) + "\n@ " + at(t + 1000) + "\n~ " + at(t + 1000)
+           + "\nO 13 mail.example:143 plain";
+}
+
+class PushWatchTest : public ::testing::TestWithParam<Row> {};
+
+TEST_P(PushWatchTest, Life)
+{
+    EXPECT_EQ(run(GetParam()), QString::fromUtf8(GetParam().steps));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, PushWatchTest, ::testing::ValuesIn(std::vector<Row>{
+{"burst_gives_one_check_and_news_held_one_more", idleUp(1) + R"(S * 1 EXISTS
+S * 2 EXISTS⏎* 1 RECENT
+@ 0:00.499
+S * 3 EXISTS
+@ 0:00.500
+~ 0:00.500
+= check
+@ 0:01.000
+S * 1 EXPUNGE
+@ 0:01.500
+~ 0:01.500
+= check
+@ 0:05.000
+~ 0:02.500
+S * 4 EXISTS
+@ 0:05.500
+~ 0:05.500
+= check)"},
+{"renewed_every_25_minutes", idleUp(1) + R"(@ 24:59.999
+@ 25:00.000
+~ 25:00.000
+C DONE
+S A2 OK done
+C A3 IDLE
+S + idling
+@ 50:00.000
+~ 50:00.000
+C DONE)"},
+{"reopened_with_backoff_that_starts_again_once_idling", backoff()},
+{"no_idle_told_once_never_reopened", R"(O 1 mail.example:143 plain
+S * OK [CAPABILITY IMAP4rev1] hi
+L [Work] * OK [CAPABILITY IMAP4rev1] hi
+L [Work] A1 LOGIN ******
+C A1 LOGIN "u" "p"
+S A1 OK [CAPABILITY IMAP4rev1] in
+L [Work] A1 OK [CAPABILITY IMAP4rev1] in
+L [Work] A2 EXAMINE "INBOX"
+C A2 EXAMINE "INBOX"
+S A2 OK done
+L [Work] A2 OK done
+= no idle
+L [Work] A3 LOGOUT
+C A3 LOGOUT
+! closed
+X 1
+@ 60:00.000)", SslMode::None, {}, true},
+{"stop_ends_without_reopening", idleUp(1) + R"(S * 2 EXISTS
+! stop
+C DONE⏎A3 LOGOUT
+X 1
+@ 60:00.000)"},
+{"no_login_tried_again_then_starttls", R"(@ 0:01.000
+~ 0:01.000
+O 1 mail.example:143 stls
+S * OK [CAPABILITY IMAP4rev1 STARTTLS IDLE] hi
+C A1 STARTTLS
+S A1 OK go
+T 1
+! encrypted
+C A2 CAPABILITY)", SslMode::Stls, "n"},
+}), [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace lum
