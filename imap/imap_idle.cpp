@@ -2,6 +2,8 @@
 // its renewal and its end.
 #include "imap/imap_session.h"
 
+#include "imap/session_text.h"
+
 namespace lum {
 
 void ImapSession::idleOrLogout()
@@ -27,13 +29,18 @@ void ImapSession::idleContinued()
     host_.idling();
 }
 
-// IDLE's tagged OK, after DONE or when the server ended it on its own: idle again unless
-// the LOGOUT is on its way.
+// IDLE's tagged OK: after DONE, idle again unless the LOGOUT is on its way. IDLE ends only
+// by DONE (RFC 2177): a server that answers it at once would have it sent again and again.
 void ImapSession::idleAnswered()
 {
+    const bool afterDone = idle_ == IdleStep::Done;
     idle_ = IdleStep::Off;
     if (stopping_)
         return;
+    if (!afterDone) {
+        end(imaptext::malformed());
+        return;
+    }
     sendLine(Command::Idle, "IDLE");
     idle_ = IdleStep::Asked;
 }

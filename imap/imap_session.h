@@ -31,7 +31,8 @@
 //                  its "+" the session idles (idling). Each untagged EXISTS, EXPUNGE or
 //                  FETCH from then until IDLE's tagged OK is news. renew(): DONE, and IDLE
 //                  again on the tagged OK (a server may drop a client idle for 30 minutes);
-//                  stop(): DONE and LOGOUT in one write
+//                  stop(): DONE and LOGOUT in one write. IDLE answered without DONE ends
+//                  the session
 //   LOGOUT         the session ends with its tagged OK or the server closing
 // A retrieve or delete whose mailbox has another UIDVALIDITY than the listing does nothing
 // to it and says so (mailboxChanged). An untagged BYE, a tagged NO or BAD where no refusal

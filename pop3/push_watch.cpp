@@ -44,6 +44,18 @@ void PushWatch::stop()
     drop();
 }
 
+void PushWatch::reopen()
+{
+    if (!running_ || serverNoIdle_)
+        return;
+    if (session_)
+        session_->stop();
+    drop();
+    timers_.stop(PushTimer::Reopen);
+    backoffMs_ = firstBackoffMs;
+    open();
+}
+
 // The login first: the keyring or the token broker may take their time.
 void PushWatch::open()
 {
@@ -64,6 +76,7 @@ void PushWatch::loginArrived(quint64 attempt, std::optional<ImapLogin> login)
         return;
     }
     conn_ = ++lastConn_;
+    timers_.start(PushTimer::Renew, answerMs);
     session_ = std::make_unique<ImapSession>(static_cast<ImapSessionHost &>(*this), std::move(*login), job_);
     switch (mode_) {
     case SslMode::Tls:
@@ -83,22 +96,26 @@ bool PushWatch::current(ConnId id) const
     return running_ && conn_ != 0 && id == conn_ && session_;
 }
 
-// The session is never destroyed from within its own calls: only once they have returned.
+// The session is never destroyed from within its own calls (a hook may stop the watch):
+// only once they have returned.
 template <typename Call> void PushWatch::toSession(Call call)
 {
     call();
     if (session_ && session_->over())
         drop();
+    spent_.reset();
 }
 
 // The connection goes; while the watch runs and the server can idle, another is opened
 // after the back-off.
 void PushWatch::drop()
 {
+    if (session_ && !session_->over())
+        session_->closed(); // ends it: nothing more of it reaches the transport
     if (conn_ != 0)
         transport_.close(conn_);
     conn_ = 0;
-    session_.reset();
+    spent_ = std::move(session_);
     idling_ = false;
     handshaking_ = false;
     timers_.stop(PushTimer::Renew);
@@ -115,14 +132,25 @@ void PushWatch::timerFired(PushTimer id)
         checkTimer();
         break;
     case PushTimer::Renew:
-        if (session_)
-            toSession([this] { session_->renew(); });
+        renewOrGiveUp();
         break;
     case PushTimer::Reopen:
         if (running_ && conn_ == 0)
             open();
         break;
     }
+}
+
+void PushWatch::renewOrGiveUp()
+{
+    if (!session_)
+        return;
+    if (!std::exchange(idling_, false)) {
+        drop();
+        return;
+    }
+    timers_.start(PushTimer::Renew, answerMs);
+    toSession([this] { session_->renew(); });
 }
 
 // Waiting: the check is asked for 0.5 s after the first news. Holding: news in the second

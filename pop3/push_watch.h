@@ -8,6 +8,8 @@
 //   second after that, news is held: it asks for one more check when the second is over,
 //   so that nothing that came while the check ran is missed.
 // - IDLE is renewed every 25 minutes: servers drop a client that has been idle for 30.
+//   A server that has not got as far as idling a minute after the connection was opened or
+//   the renewal was sent is taken for gone (a connection dead after a suspend looks alive).
 // - A connection that drops, gets BYE, an error or a refused TLS handshake is opened again
 //   after 1 s, 2 s, 4 s, ... up to 5 minutes; once the session idles again the back-off
 //   starts again at 1 s. The same when no login could be had.
@@ -26,6 +28,8 @@
 
 namespace lum {
 
+// Check: the news's check, then its hold. Renew: the renewal while idling, else the time the
+// server has to get the session idling. Reopen: the back-off.
 enum class PushTimer { Check, Renew, Reopen };
 
 // One-shot timers of a PushWatch; the owner calls PushWatch::timerFired when one runs out.
@@ -54,6 +58,7 @@ public:
     static constexpr int checkDelayMs = 500;
     static constexpr int holdMs = 1000;
     static constexpr int renewMs = 25 * 60 * 1000;
+    static constexpr int answerMs = 60 * 1000;
     static constexpr int firstBackoffMs = 1000;
     static constexpr int lastBackoffMs = 5 * 60 * 1000;
 
@@ -66,10 +71,14 @@ public:
                const QByteArray &pin);
     // DONE and LOGOUT, the connection closed; nothing is opened again.
     void stop();
+    // The machine woke or the network came back: the connection may be dead without
+    // knowing it. It is closed and opened again now, the back-off started again.
+    void reopen();
     void timerFired(PushTimer id);
     bool isIdling() const { return idling_; }
 
-    // TransportEvents, for the watch's own transport.
+    // TransportEvents, for the watch's own transport. The hooks are called from within
+    // these and timerFired(): they may call stop() or reopen(), not destroy the watch.
     void connected(ConnId id) override;
     void received(ConnId id, QByteArrayView bytes) override;
     void closed(ConnId id) override;
@@ -102,6 +111,7 @@ private:
     bool current(ConnId id) const;
     template <typename Call> void toSession(Call call);
     void drop();
+    void renewOrGiveUp();
     void log(const QByteArray &bytes);
     void checkTimer();
 
@@ -116,6 +126,7 @@ private:
     SslMode mode_ = SslMode::None;
     QByteArray pin_;
     std::unique_ptr<ImapSession> session_;
+    std::unique_ptr<ImapSession> spent_; // dropped from within one of its own calls
     ConnId conn_ = 0;     // the open connection, 0 when none
     ConnId lastConn_ = 0;
     quint64 attempt_ = 0; // login requests: a late answer to an old one is dropped

@@ -11,7 +11,7 @@ namespace {
 
 // A watch's life, one line per step: "S text" the server sends text and CR LF on the
 // connection opened last ("⏎" a CR LF inside it), "! closed", "! failed" its events,
-// "! stop" the owner's call, "@ m:ss.mmm" the clock moved on to then; after each, what
+// "! stop", "! reopen" the owner's calls, "@ m:ss.mmm" the clock moved on to then; after each, what
 // follows: "O n host:port" a connection opened, "C" a write (CR LF as "⏎"), "X n" it
 // closed, "~ m:ss.mmm" a timer that ran out then, "= check", "= no idle", and in the row
 // that shows the log "L" a log line in place of "C".
@@ -88,6 +88,8 @@ QString run(const Row &row)
             watch.failed(rig.last, 10054);
         else if (step == "! stop")
             watch.stop();
+        else if (step == "! reopen")
+            watch.reopen();
         else if (const QList<QByteArray> time = step.mid(2).split(':'); step.startsWith("@ "))
             rig.advanceTo(time[0].toLongLong() * 60000 + qRound64(time[1].toDouble() * 1000));
     }
@@ -125,7 +127,7 @@ class PushWatchTest : public ::testing::TestWithParam<Row> {};
 
 TEST_P(PushWatchTest, Life)
 {
-    EXPECT_EQ(run(GetParam()), QString::fromUtf8(GetParam().steps));
+    EXPECT_EQ(run(GetParam()).toStdString(), GetParam().steps.toStdString());
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, PushWatchTest, ::testing::ValuesIn(std::vector<Row>{
@@ -150,9 +152,13 @@ C DONE
 S A2 OK done
 C A3 IDLE
 S + idling
-@ 50:00.000
+@ 51:01.000
 ~ 50:00.000
-C DONE)"},
+C DONE
+~ 51:00.000
+X 1
+~ 51:01.000
+O 2 mail.example:143)"},
 {"reopened_with_backoff_that_starts_again_once_idling", backoff(), "yn"},
 {"no_idle_told_once_never_reopened", R"(O 1 mail.example:143
 S * PREAUTH [CAPABILITY IMAP4rev1] hi
@@ -165,10 +171,13 @@ L [Work] A2 LOGOUT
 ! closed
 X 1
 @ 60:00.000)", {}, true},
-{"stop_ends_without_reopening", idleUp(1) + R"(S * 2 EXISTS
-! stop
+{"reopened_at_once_then_stopped_for_good", idleUp(1) + R"(S * 2 EXISTS
+! reopen
 C DONE⏎A3 LOGOUT
 X 1
+O 2 mail.example:143
+! stop
+X 2
 @ 60:00.000)"},
 }), [](const auto &info) { return std::string(info.param.name); });
 
