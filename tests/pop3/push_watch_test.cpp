@@ -10,16 +10,18 @@ namespace lum {
 namespace {
 
 // A watch's life, one line per step: "S text" the server sends text and CR LF on the
-// connection opened last ("⏎" a CR LF inside it), "! closed", "! failed" its events,
-// "! stop", "! reopen" the owner's calls, "@ m:ss.mmm" the clock moved on to then; after each, what
-// follows: "O n host:port" a connection opened, "C" a write (CR LF as "⏎"), "X n" it
-// closed, "~ m:ss.mmm" a timer that ran out then, "= check", "= no idle", and in the row
-// that shows the log "L" a log line in place of "C".
+// connection opened last ("⏎" a CR LF inside it), "! closed", "! failed", "! encrypted"
+// its events, "! stop", "! reopen" the owner's calls, "@ m:ss.mmm" the clock moved on to
+// then; after each, what follows: "O n host:port" a connection opened (plain, or "stls"),
+// "T n" its TLS handshake started, "C" a write (CR LF as "⏎"), "X n" it closed,
+// "~ m:ss.mmm" a timer that ran out then, "= check", "= no idle", and in the row that
+// shows the log "L" a log line in place of "C".
 struct Row {
     const char *name;
     QByteArray steps;
     QByteArray logins = {}; // per request: 'n' no login, else one at once
     bool showLog = false;
+    SslMode mode = SslMode::None;
 };
 
 QString shown(QByteArray bytes)
@@ -45,8 +47,13 @@ struct Rig : Transport, PushTimers {
     {
         trace << QStringLiteral("O %1 %2:%3").arg(last = id).arg(host).arg(port);
     }
+    void openForStartTls(ConnId id, const QString &host, quint16 port) override
+    {
+        open(id, host, port);
+        trace.last() += " stls";
+    }
     void openTls(ConnId, const QString &, quint16, const QByteArray &) override { ADD_FAILURE(); }
-    void startTls(ConnId, const QByteArray &) override { ADD_FAILURE(); }
+    void startTls(ConnId id, const QByteArray &) override { trace << QStringLiteral("T %1").arg(id); }
     void send(ConnId, const QByteArray &bytes) override { trace << (showLog ? QStringList() : QStringList{"C " + shown(bytes)}); }
     void close(ConnId id) override { trace << QStringLiteral("X %1").arg(id); }
     void start(PushTimer id, int ms) override { due[size_t(id)] = now + ms; }
@@ -76,7 +83,7 @@ QString run(const Row &row)
     const auto login = [&](PushWatch::LoginAnswer answer) {
         answer(row.logins.mid(asked++, 1) == "n" ? std::nullopt : std::optional<ImapLogin>(ImapLogin{"u", "p"}));
     };
-    watch.start(login, ImapJob{}, "mail.example", 143, SslMode::None, {});
+    watch.start(login, ImapJob{}, "mail.example", 143, row.mode, {});
     for (const QByteArray &step : row.steps.split('\n')) {
         if (step.startsWith("S ") || step.startsWith("! ") || step.startsWith("@ "))
             rig.trace << QString::fromUtf8(step);
@@ -86,6 +93,8 @@ QString run(const Row &row)
             watch.closed(rig.last);
         else if (step == "! failed")
             watch.failed(rig.last, 10054);
+        else if (step == "! encrypted")
+            watch.encrypted(rig.last);
         else if (step == "! stop")
             watch.stop();
         else if (step == "! reopen")
@@ -179,6 +188,13 @@ O 2 mail.example:143
 ! stop
 X 2
 @ 60:00.000)"},
+{"starttls_first", R"(O 1 mail.example:143 stls
+S * OK [CAPABILITY IMAP4rev1 STARTTLS IDLE] hi
+C A1 STARTTLS
+S A1 OK go
+T 1
+! encrypted
+C A2 CAPABILITY)", {}, false, SslMode::Stls},
 }), [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
