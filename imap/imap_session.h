@@ -15,10 +15,10 @@
 //                  when the server lists LOGINDISABLED), or for OAuth 2.0 AUTHENTICATE
 //                  OAUTHBEARER / XOAUTH2 with the initial response on the command line when
 //                  the server lists SASL-IR, else after its "+ "
-//   EXAMINE box    the check, the retrieve and the push (read-only: nothing is marked \Seen, \Recent
-//                  stays for other clients); SELECT box for the delete, after CAPABILITY
-//                  in the same write when the login's OK did not list them (so also for
-//                  the push, which needs to know of IDLE). "[UIDVALIDITY n]"
+//   EXAMINE box    the check, the retrieve and the push (read-only: nothing is marked
+//                  \Seen, \Recent stays for other clients); SELECT box for the delete. The
+//                  delete and the push send CAPABILITY first, in the same write, when the
+//                  login's OK did not list them (UIDPLUS, IDLE). "[UIDVALIDITY n]"
 //   then, by task:
 //   check          UID SEARCH UNSEEN UNDELETED in the same write as the EXAMINE; then one
 //                  UID FETCH uid-set (UID RFC822.SIZE BODY.PEEK[HEADER]) for the UIDs the

@@ -54,7 +54,11 @@ struct Rig : Transport, PushTimers {
     }
     void openTls(ConnId, const QString &, quint16, const QByteArray &) override { ADD_FAILURE(); }
     void startTls(ConnId id, const QByteArray &) override { trace << QStringLiteral("T %1").arg(id); }
-    void send(ConnId, const QByteArray &bytes) override { trace << (showLog ? QStringList() : QStringList{"C " + shown(bytes)}); }
+    void send(ConnId, const QByteArray &bytes) override
+    {
+        if (!showLog)
+            trace << "C " + shown(bytes);
+    }
     void close(ConnId id) override { trace << QStringLiteral("X %1").arg(id); }
     void start(PushTimer id, int ms) override { due[size_t(id)] = now + ms; }
     void stop(PushTimer id) override { due[size_t(id)].reset(); }
