@@ -1,5 +1,7 @@
 #include "pop3/push_watch.h"
 
+#include "pop3/sock_err_msg.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -102,14 +104,16 @@ template <typename Call> void PushWatch::toSession(Call call)
 {
     call();
     if (session_ && session_->over())
-        drop();
+        drop(sessionError_);
     spent_.reset();
 }
 
 // The connection goes; while the watch runs and the server can idle, another is opened
 // after the back-off.
-void PushWatch::drop()
+void PushWatch::drop(const QString &why)
 {
+    if (!why.isEmpty())
+        log(why.toUtf8());
     if (session_ && !session_->over())
         session_->closed(); // ends it: nothing more of it reaches the transport
     if (conn_ != 0)
@@ -146,7 +150,7 @@ void PushWatch::renewOrGiveUp()
     if (!session_)
         return;
     if (!std::exchange(idling_, false)) {
-        drop();
+        drop(QStringLiteral("ｻｰﾊﾞｰから時間内に応答がありませんでした"));
         return;
     }
     timers_.start(PushTimer::Renew, answerMs);
@@ -185,10 +189,10 @@ void PushWatch::closed(ConnId id)
         toSession([this] { session_->closed(); });
 }
 
-void PushWatch::failed(ConnId id, qint32)
+void PushWatch::failed(ConnId id, qint32 code)
 {
     if (current(id))
-        drop();
+        drop(SockErrMsg(code));
 }
 
 void PushWatch::encrypted(ConnId id)
@@ -197,10 +201,10 @@ void PushWatch::encrypted(ConnId id)
         toSession([this] { session_->encrypted(); });
 }
 
-void PushWatch::tlsFailed(ConnId id, TlsError, const QByteArray &)
+void PushWatch::tlsFailed(ConnId id, TlsError reason, const QByteArray &)
 {
     if (current(id))
-        drop();
+        drop(TlsErrMsg(reason));
 }
 
 void PushWatch::send(const QByteArray &bytes, const QByteArray &logged)
@@ -249,9 +253,10 @@ void PushWatch::noIdle()
         hooks_.noIdle();
 }
 
-void PushWatch::finished(const QString &)
+// The session is dropped by toSession() once its call has returned.
+void PushWatch::finished(const QString &error)
 {
-    // Dropped by toSession() once the session's call has returned.
+    sessionError_ = error;
 }
 
 // Every line of the log gets the account's name: several accounts may idle at once.

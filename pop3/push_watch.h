@@ -12,7 +12,7 @@
 //   the renewal was sent is taken for gone (a connection dead after a suspend looks alive).
 // - A connection that drops, gets BYE, an error or a refused TLS handshake is opened again
 //   after 1 s, 2 s, 4 s, ... up to 5 minutes; once the session idles again the back-off
-//   starts again at 1 s. The same when no login could be had.
+//   starts again at 1 s. The same when no login could be had. Why it went is logged.
 // - A server that does not list IDLE is told once (noIdle) and never opened again: the
 //   interval check covers the account.
 
@@ -110,7 +110,8 @@ private:
     void loginArrived(quint64 attempt, std::optional<ImapLogin> login);
     bool current(ConnId id) const;
     template <typename Call> void toSession(Call call);
-    void drop();
+    // why: the failure's message for the log, empty when nothing failed.
+    void drop(const QString &why = {});
     void renewOrGiveUp();
     void log(const QByteArray &bytes);
     void checkTimer();
@@ -127,6 +128,7 @@ private:
     QByteArray pin_;
     std::unique_ptr<ImapSession> session_;
     std::unique_ptr<ImapSession> spent_; // dropped from within one of its own calls
+    QString sessionError_;
     ConnId conn_ = 0;     // the open connection, 0 when none
     ConnId lastConn_ = 0;
     quint64 attempt_ = 0; // login requests: a late answer to an old one is dropped

@@ -192,6 +192,10 @@ O 2 mail.example:143
 ! stop
 X 2
 @ 60:00.000)"},
+{"why_a_connection_went_is_logged", R"(O 1 mail.example:143
+! failed
+L [Work] ﾘﾓｰﾄﾎｽﾄから切断されました
+X 1)", {}, true},
 {"starttls_first", R"(O 1 mail.example:143 stls
 S * OK [CAPABILITY IMAP4rev1 STARTTLS IDLE] hi
 C A1 STARTTLS
