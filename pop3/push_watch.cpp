@@ -12,7 +12,10 @@ PushWatch::PushWatch(Transport &transport, PushTimers &timers, const QString &ac
 {
 }
 
-PushWatch::~PushWatch() = default;
+PushWatch::~PushWatch()
+{
+    stop();
+}
 
 void PushWatch::start(LoginSource login, ImapJob job, const QString &host, quint16 port, SslMode mode,
                       const QByteArray &pin)

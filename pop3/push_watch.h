@@ -62,6 +62,8 @@ public:
     static constexpr int firstBackoffMs = 1000;
     static constexpr int lastBackoffMs = 5 * 60 * 1000;
 
+    // account names the account in the log. transport and timers outlive the watch, which
+    // stops (DONE, LOGOUT, close) when it is destroyed.
     PushWatch(Transport &transport, PushTimers &timers, const QString &account, Hooks hooks);
     ~PushWatch() override;
 
