@@ -44,6 +44,7 @@ Checker::Checker(SettingsStore &store, QString optionsPath, CheckerPlatform plat
               [this](const QString &message) {
                   showBox(form_.get(), QMessageBox::Warning, QStringLiteral("Lumora"), message);
               }),
+      pushes_(engine_, store_, *platform_.keyring, broker_),
       blinkTimers_([this](BlinkTimer id) { notifier_.tick(id); }),
       notifier_(opt_, blinkTimers_, *platform_.led,
                 {[this](int op) { tray_.tuskicon(op); }, [this] { form_->showNormal(); form_->raise(); },

@@ -18,6 +18,7 @@
 #include "pop3/engine.h"
 #include "pop3/qt/file_kept_store.h"
 #include "pop3/qt/keyring_passwords.h"
+#include "checker/push_watches.h"
 #include "pop3/qt/oauth_tokens.h"
 #include "pop3/qt/qt_timers.h"
 #include "pop3/qt/qt_transport.h"
@@ -167,6 +168,7 @@ private:
     QNetworkAccessManager network_;
     TokenBroker broker_;
     OAuthTokens tokens_;
+    PushWatches pushes_;
     QtBlinkTimers blinkTimers_;
     Notifier notifier_;
     SoundQueue sounds_;

@@ -149,6 +149,7 @@ void Checker::loadoption()
         form_->mailBt(n)->setEnabled(mailerEnabled(path));
     }
     engine_.startCheckTimer();
+    pushes_.restart(opt_);
     if (opt_.desktopNotice != DesktopNotice::Off)
         platform_.notices->start(); // learns early which server shows notifications, and how
     form_->logBt()->setVisible(opt_.keepLog);
