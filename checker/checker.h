@@ -26,6 +26,7 @@
 #include "platform/scroll_led.h"
 #include "platform/sound_player.h"
 #include "platform/tray_watch.h"
+#include "platform/wake_watch.h"
 
 #include <QMessageBox>
 #include <QObject>
@@ -49,6 +50,7 @@ struct CheckerPlatform {
     std::unique_ptr<DesktopNotifications> notices;
     std::unique_ptr<KeptStore> kept; // the summaries the checks keep between runs
     std::unique_ptr<Keyring> keyring; // the passwords of accounts that keep them there
+    std::unique_ptr<WakeWatch> wake;  // the machine woke up, the network came back
 };
 
 // The desktop notification's one action, key and label: a click on it shows the list.
@@ -67,6 +69,9 @@ public:
     // when asked for, the first check.
     void start();
     static constexpr int trayAnswerMs = 2000;
+    // After the machine wakes or the network returns, the network is given this long to settle
+    // before every account is checked; news meanwhile joins the same check.
+    static constexpr int wakeSettleMs = 2000;
 
     // Commands.
     void mnu_pop();
@@ -128,6 +133,7 @@ private:
     void firstRunPass();
     void firstRunOptions();
     void trayAvailabilityChanged(bool available);
+    void cameBack();
     void offerToQuit();
     void finishStartup();
     void optionsEnded(bool started, qint16 accountsBefore);
@@ -168,6 +174,7 @@ private:
     TokenBroker broker_;
     OAuthTokens tokens_;
     QtBlinkTimers blinkTimers_;
+    QTimer wakeSettle_;
     Notifier notifier_;
     SoundQueue sounds_;
     NoticeState notice_;
