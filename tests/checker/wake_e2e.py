@@ -1,9 +1,8 @@
 #!/usr/bin/env python3
-"""A check the moment the machine wakes or the network returns: lumwatchd offscreen with a POP3
-and an IMAP account of a private Dovecot and no timer check; on a private system bus one
-connection owns logind and NetworkManager (State 70 online, 20 not), in Debian's python3 with
-python3-dbus. Each row's news gives one check of both accounts within 5 s, or none, and no second
-one. Without a system bus lumwatchd still checks, and says so in one line at most.
+"""A check when the machine wakes or the network returns: lumwatchd offscreen, a POP3 and an IMAP
+account of a private Dovecot, no timer check; logind and NetworkManager (State 70 online, 20 not)
+faked by one connection on a private system bus. Each row gives one check of both accounts within
+5 s or none, and no second. Without a system bus lumwatchd checks and says so once.
 usage: wake_e2e.py BIN_DIR"""
 import os
 import subprocess
@@ -17,14 +16,14 @@ from lumstore import account, write_store  # noqa: E402
 from private_bus import private_bus  # noqa: E402
 from xsession import Failure, until  # noqa: E402
 
-ROWS = (("resumed", ["resume"], 1), ("online again", ["offline", "online"], 1),
-        ("three in a row", ["resume", "offline", "online", "resume"], 1),
-        ("going to sleep", ["sleep"], 0), ("sent by a program that is not logind", ["impostor"], 0))
+ROWS = (("resumed", "resume", 1), ("online again", "offline online", 1),
+        ("three in a row", "resume offline online resume", 1),
+        ("going to sleep", "sleep", 0), ("sent by a program that is not logind", "impostor", 0))
 QUIET = 4  # seconds after a row's check in which a second one would have come
 
 
 def fake(address):
-    """Sends what each line on stdin names, and answers "sent"."""
+    """Sends what each line on stdin names; runs in Debian's python3, which has python3-dbus."""
     import dbus.service
     from dbus.mainloop.glib import DBusGMainLoop
     from gi.repository import GLib
@@ -42,27 +41,19 @@ def fake(address):
 
         @dbus.service.signal(props, signature="sa{sv}as")
         def PropertiesChanged(self, interface, changed, invalidated):
-            pass
-
-        def network(self, value):
-            state["State"] = dbus.UInt32(value)
-            self.PropertiesChanged("org.freedesktop.NetworkManager", state, [])
+            state.update(changed)
 
     bus, other = dbus.bus.BusConnection(address), dbus.bus.BusConnection(address)
     names = [dbus.service.BusName(n, bus) for n in ("org.freedesktop.login1", "org.freedesktop.NetworkManager")]
     logind, impostor = (Service(b, "/org/freedesktop/login1") for b in (bus, other))
     nm = Service(bus, "/org/freedesktop/NetworkManager")
     act = {"sleep": lambda: logind.PrepareForSleep(True), "resume": lambda: logind.PrepareForSleep(False),
-           "impostor": lambda: impostor.PrepareForSleep(False), "offline": lambda: nm.network(20),
-           "online": lambda: nm.network(70)}
-
-    def command(*_):
-        word = sys.stdin.readline().strip()
-        act.get(word, loop.quit)()
-        print("sent" if names else "", flush=True)
-        return bool(word)
-    GLib.io_add_watch(sys.stdin, GLib.IO_IN | GLib.IO_HUP, command)
-    print("sent", flush=True)
+           "impostor": lambda: impostor.PrepareForSleep(False),
+           "offline": lambda: nm.PropertiesChanged(names[1].get_name(), {"State": dbus.UInt32(20)}, []),
+           "online": lambda: nm.PropertiesChanged(names[1].get_name(), {"State": dbus.UInt32(70)}, [])}
+    GLib.io_add_watch(sys.stdin, GLib.IO_IN | GLib.IO_HUP,
+                      lambda *_: [act[w]() for w in sys.stdin.readline().split()] or loop.quit())
+    print("ready", flush=True)
     loop = GLib.MainLoop()
     loop.run()
 
@@ -72,20 +63,20 @@ def checks(server):
 
 
 def lumwatchd(bindir, home, server, system_bus):
-    config = os.path.join(home, "config")
-    write_store(config, ["accountno=2", "Protocol2=1", "Option5value=1", "Option7value=1", "Checktimerval=0"]
+    """lumwatchd once its check at start has logged in to both accounts."""
+    write_store(os.path.join(home, "config"), ["accountno=2", "Protocol2=1", "Option5value=1", "Checktimerval=0"]
                 + account(1, "pop", server.port, "pop", "pw", (0, 0xFFFFFF))
                 + account(2, "imap", server.imap_port, "imap", "pw", (0, 0xFFFFFF)))
     env = {k: v for k, v in os.environ.items() if not k.startswith(("DBUS_", "DISPLAY", "XDG_"))}
-    env.update(QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=home,
+    env.update(QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=os.path.join(home, "config"), XDG_RUNTIME_DIR=home,
                DBUS_SYSTEM_BUS_ADDRESS=system_bus)
-    before = checks(server)
+    want = [n + 1 for n in checks(server)]
     proc = subprocess.Popen([os.path.join(bindir, "lumwatchd")], env=env, stderr=subprocess.PIPE, text=True)
-    until(lambda: checks(server) == [n + 1 for n in before], "no check at start")
+    until(lambda: checks(server) == want, "no check at start")
     return proc
 
 
-def ended(proc):
+def said(proc):
     proc.terminate()
     return proc.communicate(timeout=30)[1].splitlines()
 
@@ -96,28 +87,26 @@ def story(bindir, home, server):
                               stdout=subprocess.PIPE, text=True)
     proc = None
     try:
-        if system.stdout.readline() != "sent\n":
+        if system.stdout.readline() != "ready\n":
             raise Failure("the fake logind and NetworkManager did not start")
         proc = lumwatchd(bindir, home, server, address)
         for name, words, count in ROWS:
             want = [n + count for n in checks(server)]
-            for word in words:
-                system.stdin.write(word + "\n")
-                system.stdin.flush()
-                system.stdout.readline()
+            system.stdin.write(words + "\n")
+            system.stdin.flush()
             until(lambda: checks(server) == want, "%s: not %d check(s) of both accounts" % (name, count), 5)
             end = time.monotonic() + QUIET
             while time.monotonic() < end:
                 if checks(server) != want:
                     raise Failure("%s: checked again: %s, not %s" % (name, checks(server), want))
-        said = ended(proc)
+        with_bus = said(proc)
     finally:
         for p in (proc, system, bus):
             if p and p.poll() is None:
                 p.kill()
                 p.wait()
-    lines = ended(lumwatchd(bindir, home, server, "unix:path=" + os.path.join(home, "none")))
-    if len(set(lines) - set(said)) > 1 or len(set(lines)) != len(lines):
+    lines = said(lumwatchd(bindir, home, server, "unix:path=" + os.path.join(home, "none")))
+    if len(set(lines) - set(with_bus)) > 1 or len(set(lines)) != len(lines):
         raise Failure("without a system bus lumwatchd said:\n" + "\n".join(lines))
 
 
