@@ -9,6 +9,7 @@
 
 namespace lum {
 
+// This class itself hears nothing: a machine that never sleeps and a network that never drops.
 class WakeWatch : public QObject {
     Q_OBJECT
 signals:
