@@ -28,6 +28,8 @@ CheckerPlatform completed(CheckerPlatform p)
         p.kept = std::make_unique<FileKeptStore>();
     if (!p.keyring)
         p.keyring = std::make_unique<SecretServiceKeyring>();
+    if (!p.wake)
+        p.wake = makeWakeWatch();
     return p;
 }
 
@@ -63,6 +65,13 @@ Checker::Checker(SettingsStore &store, QString optionsPath, CheckerPlatform plat
     connect(notices, &DesktopNotifications::closed, this, [this](quint32 id) { notice_.closed(id); });
     connect(notices, &DesktopNotifications::activated, this, &Checker::noticeActivated);
     connect(notices, &DesktopNotifications::serverChanged, this, [this] { notice_.serverChanged(); });
+    wakeSettle_.setSingleShot(true);
+    wakeSettle_.setInterval(wakeSettleMs);
+    connect(&wakeSettle_, &QTimer::timeout, this, &Checker::cameBack);
+    connect(platform_.wake.get(), &WakeWatch::cameBack, this, [this] {
+        if (!wakeSettle_.isActive())
+            wakeSettle_.start();
+    });
     connectCommands();
 }
 

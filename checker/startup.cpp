@@ -122,6 +122,15 @@ void Checker::trayAvailabilityChanged(bool available)
         form_->hide();
 }
 
+// The machine woke up or the network came back: every account is checked as the check
+// timer would, after the cycle under way if there is one.
+void Checker::cameBack()
+{
+    if (!startedUp_ || ended_)
+        return;
+    engine_.checkWhenFree();
+}
+
 void Checker::resetMailTable()
 {
     listTotal_ = 0;
