@@ -123,12 +123,14 @@ void Checker::trayAvailabilityChanged(bool available)
 }
 
 // The machine woke up or the network came back: every account is checked as the check
-// timer would, after the cycle under way if there is one.
+// timer would, after the cycle under way if there is one, and every push connection, which
+// may be dead without knowing it, is opened again.
 void Checker::cameBack()
 {
     if (!startedUp_ || ended_)
         return;
     engine_.checkWhenFree();
+    pushes_.reopenAll();
 }
 
 void Checker::resetMailTable()
