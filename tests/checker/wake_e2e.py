@@ -19,7 +19,7 @@ from xsession import Failure, until  # noqa: E402
 ROWS = (("resumed", "resume", 1), ("online again", "offline online", 1),
         ("three in a row", "resume offline online resume", 1),
         ("going to sleep", "sleep", 0), ("sent by a program that is not logind", "impostor", 0))
-QUIET = 4  # seconds after a row's check in which a second one would have come
+QUIET = 3  # seconds after a row: past the 2-second settling, a second (or wrong) check would have come
 
 
 def fake(address):
