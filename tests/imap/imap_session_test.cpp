@@ -271,9 +271,8 @@ S * 1 EXISTS⏎A1 OK done
 C A2 IDLE
 S + idling
 = idling
-S * 2 EXISTS⏎* 1 RECENT
+S * 2 EXISTS⏎* 1 RECENT⏎* 1 EXPUNGE
 = news
-S * 1 EXPUNGE
 = news
 S * 1 FETCH (FLAGS (\Seen))⏎* OK Still here⏎* FLAGS (\Seen)
 = news
@@ -288,20 +287,14 @@ S + idling
 C DONE⏎A4 LOGOUT
 S A3 OK done⏎* BYE bye⏎A4 OK bye
 = finished)", ImapTask::Idle},
-{"idle_ended_by_bye", R"(S * PREAUTH [CAPABILITY IMAP4rev1 IDLE] hi
+{"idle_ended_without_done", R"(S * PREAUTH [CAPABILITY IMAP4rev1 IDLE] hi
 C A1 EXAMINE "INBOX"
 S A1 OK done
 C A2 IDLE
 S + idling
 = idling
-S * BYE Server shutting down
-= finished: Server shutting down)", ImapTask::Idle},
-{"idle_refused", R"(S * PREAUTH [CAPABILITY IMAP4rev1 IDLE] hi
-C A1 EXAMINE "INBOX"
-S A1 OK done
-C A2 IDLE
-S A2 NO Too many idlers
-= finished: Too many idlers)", ImapTask::Idle},
+S A2 OK done
+= finished: ｻｰﾊﾞｰの応答が正しくありません)", ImapTask::Idle},
 }), [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
