@@ -9,9 +9,9 @@ namespace {
 
 // A dialogue, one line per step: "S text" the server sends text and CR LF ("⏎" is a CR LF
 // inside it, "…" 40,000 more " 7", a line beyond the usual bound), "! tls" or "! close"
-// the connection's events, "! renew" or "! stop" the host's calls; then what follows from it: "C" one write of the session (CR LF
+// the connection's events; then what follows from it: "C" one write of the session (CR LF
 // shown as "⏎", the last left out), "L" what the protocol log shows of that write when it
-// is not the same (a mask as "******"), "=" a host call.
+// is not the same (a mask as "******"), "=" a host call. "! renew", "! stop" the host's calls.
 struct Row {
     const char *name;
     QByteArray steps;

@@ -22,10 +22,9 @@ struct Row {
     SslMode mode = SslMode::None;
 };
 
-QString shown(QByteArray bytes)
+QString shown(const QByteArray &bytes)
 {
-    bytes.chop(bytes.endsWith("\r\n") ? 2 : 0);
-    return QString::fromUtf8(bytes.replace("\r\n", "⏎").replace("******************************", "******"));
+    return QString::fromUtf8(bytes.trimmed()).replace("\r\n", "⏎");
 }
 
 // The watch's timers on the first slots of the engine's fake clock.
@@ -60,7 +59,7 @@ QString run(const Row &row)
 {
     Rig rig;
     PushWatch watch(rig, rig, "Work", {[&] { rig.trace << "= check"; }, [&] { rig.trace << "= no idle"; },
-                                       [&](const QByteArray &line) { if (row.showLog) rig.trace << "L " + shown(line); }});
+                                       [&](auto &line) { if (row.showLog) rig.trace << "L " + shown(line); }});
     rig.showLog = row.showLog;
     rig.clock.onTick = [&](TimerId id) {
         rig.clock.stop(id); // the watch's timers run out once
