@@ -1,8 +1,7 @@
 #!/usr/bin/env python3
-"""Push: an offscreen lumwatchd with one IMAP account checked every 60 minutes idles on a private
-Dovecot (its process title shows IDLE); a message delivered then is checked at once (a second
-login). Once Dovecot has restarted, the checker idles again by itself, and the same holds.
-usage: push_e2e.py BIN_DIR"""
+"""Push: an offscreen lumwatchd checking every 60 minutes idles on a private Dovecot (its process title
+shows IDLE) and checks a message delivered then at once (a second login); after a restart of Dovecot
+too, by itself.  usage: push_e2e.py BIN_DIR"""
 import os
 import subprocess
 import sys
