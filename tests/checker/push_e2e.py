@@ -1,11 +1,7 @@
 #!/usr/bin/env python3
-"""Push: an offscreen lumwatchd with an IMAP account and a check every 60 minutes, against a
-private Dovecot. The checker idles on the mailbox (Dovecot's process title shows IDLE); a
-message delivered then is checked at once (a second login). Dovecot restarts: the checker
-idles again by itself, and the next message is checked at once too.
-
-usage: push_e2e.py BIN_DIR
-"""
+"""Push: an offscreen lumwatchd checking every 60 minutes idles on a private Dovecot (its process title
+shows IDLE) and checks a message delivered then at once (a second login); after a restart of Dovecot
+too, by itself.  usage: push_e2e.py BIN_DIR"""
 import os
 import subprocess
 import sys
@@ -30,14 +26,13 @@ def story(bindir, server, home):
     config = os.path.join(home, "config")
     write_store(config, ["accountno=1", "Checktimerval=60", "Option5value=0", "Option7value=1", "Protocol1=1"]
                 + account(1, "クラウド", server.imap_port, "hanako", "pw", (0, 0xFFFFFF)))
-    env = dict(os.environ, LANG="C.UTF-8", QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=config,
-               XDG_RUNTIME_DIR=home, XDG_CACHE_HOME=os.path.join(home, "cache"))
-    env.pop("DISPLAY", None)
+    env = dict({k: v for k, v in os.environ.items() if k != "DISPLAY"}, LANG="C.UTF-8", QT_QPA_PLATFORM="offscreen",
+               XDG_CONFIG_HOME=config, XDG_RUNTIME_DIR=home, XDG_CACHE_HOME=os.path.join(home, "cache"))
     checker = subprocess.Popen([os.path.join(bindir, "lumwatchd")], env=env, stderr=subprocess.DEVNULL)
     try:
         for turn in ("first", "after a restart"):
+            before = logins(server)
             if turn != "first":
-                before = logins(server)
                 server.restart()
                 until(lambda: logins(server) > before, "the checker did not log in again after the restart")
             until(idling, "the checker does not idle (%s)" % turn)
@@ -49,19 +44,14 @@ def story(bindir, server, home):
         checker.wait()
 
 
-def main():
-    server = Dovecot()
-    server.add_user("hanako", "pw")
-    try:
-        server.start()
-        with tempfile.TemporaryDirectory() as home:
-            story(sys.argv[1], server, home)
-        print("push_e2e: ok")
-    except Failure as e:
-        sys.exit("push_e2e: FAIL: %s\n%s" % (e, server.log()[-3000:]))
-    finally:
-        server.stop()
-
-
-if __name__ == "__main__":
-    main()
+server = Dovecot()
+server.add_user("hanako", "pw")
+try:
+    server.start()
+    with tempfile.TemporaryDirectory() as home:
+        story(sys.argv[1], server, home)
+    print("push_e2e: ok")
+except Failure as e:
+    sys.exit("push_e2e: FAIL: %s\n%s" % (e, server.log()[-3000:]))
+finally:
+    server.stop()

@@ -9,9 +9,9 @@ namespace {
 
 // A dialogue, one line per step: "S text" the server sends text and CR LF ("⏎" is a CR LF
 // inside it, "…" 40,000 more " 7", a line beyond the usual bound), "! tls" or "! close"
-// the connection's events, "! renew" or "! stop" the host's calls; then what follows from it: "C" one write of the session (CR LF
+// the connection's events; then what follows from it: "C" one write of the session (CR LF
 // shown as "⏎", the last left out), "L" what the protocol log shows of that write when it
-// is not the same (a mask as "******"), "=" a host call.
+// is not the same (a mask as "******"), "=" a host call. "! renew", "! stop" the host's calls.
 struct Row {
     const char *name;
     QByteArray steps;
@@ -93,6 +93,15 @@ TEST_P(ImapSessionTest, Dialogue)
     for (const bool split : {false, GetParam().splitToo})
         EXPECT_EQ(run(GetParam(), split), QString::fromUtf8(GetParam().steps));
 }
+
+// The push up to the server's "+" to IDLE; the EXISTS before it is no news.
+const QByteArray idleUp = R"(S * PREAUTH [CAPABILITY IMAP4rev1 IDLE] hi
+C A1 EXAMINE "INBOX"
+S * 1 EXISTS⏎A1 OK done
+C A2 IDLE
+S + idling
+= idling
+)";
 
 INSTANTIATE_TEST_SUITE_P(Rows, ImapSessionTest, ::testing::ValuesIn(std::vector<Row>{
 {"dovecot_check", R"(S * OK [CAPABILITY IMAP4rev1 SASL-IR ID ENABLE IDLE LITERAL+ AUTH=PLAIN] Dovecot ready.
@@ -265,15 +274,8 @@ S * CAPABILITY IMAP4rev1⏎A2 OK done⏎* 2 EXISTS⏎A3 OK [READ-ONLY] done
 C A4 LOGOUT
 S * BYE bye⏎A4 OK bye
 = finished)", ImapTask::Idle},
-{"idle_news_renew_and_stop", R"(S * PREAUTH [CAPABILITY IMAP4rev1 IDLE] hi
-C A1 EXAMINE "INBOX"
-S * 1 EXISTS⏎A1 OK done
-C A2 IDLE
-S + idling
-= idling
-S * 2 EXISTS⏎* 1 RECENT
+{"idle_news_renew_and_stop", idleUp + R"(S * 2 EXISTS⏎* 1 RECENT⏎* 1 EXPUNGE
 = news
-S * 1 EXPUNGE
 = news
 S * 1 FETCH (FLAGS (\Seen))⏎* OK Still here⏎* FLAGS (\Seen)
 = news
@@ -288,20 +290,8 @@ S + idling
 C DONE⏎A4 LOGOUT
 S A3 OK done⏎* BYE bye⏎A4 OK bye
 = finished)", ImapTask::Idle},
-{"idle_ended_by_bye", R"(S * PREAUTH [CAPABILITY IMAP4rev1 IDLE] hi
-C A1 EXAMINE "INBOX"
-S A1 OK done
-C A2 IDLE
-S + idling
-= idling
-S * BYE Server shutting down
-= finished: Server shutting down)", ImapTask::Idle},
-{"idle_refused", R"(S * PREAUTH [CAPABILITY IMAP4rev1 IDLE] hi
-C A1 EXAMINE "INBOX"
-S A1 OK done
-C A2 IDLE
-S A2 NO Too many idlers
-= finished: Too many idlers)", ImapTask::Idle},
+{"idle_ended_without_done", idleUp + R"(S A2 OK done
+= finished: ｻｰﾊﾞｰの応答が正しくありません)", ImapTask::Idle},
 }), [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

@@ -1,21 +1,19 @@
 #include "pop3/push_watch.h"
 
+#include "support/fake_timers.h"
+
 #include <QStringList>
 
 #include <gtest/gtest.h>
 
-#include <array>
-
 namespace lum {
 namespace {
 
-// A watch's life, one line per step: "S text" the server sends text and CR LF on the
-// connection opened last ("⏎" a CR LF inside it), "! closed", "! failed", "! encrypted"
-// its events, "! stop", "! reopen" the owner's calls, "@ m:ss.mmm" the clock moved on to
-// then; after each, what follows: "O n host:port" a connection opened (plain, or "stls"),
-// "T n" its TLS handshake started, "C" a write (CR LF as "⏎"), "X n" it closed,
-// "~ m:ss.mmm" a timer that ran out then, "= check", "= no idle", and in the row that
-// shows the log "L" a log line in place of "C".
+// A watch's life, one line per step: "S text" the server sends text and CR LF on the last
+// connection ("⏎" a CR LF inside it), "! closed", "! failed", "! encrypted" its events, "! stop",
+// "! reopen" the owner's calls, "@ s" the clock moved on to s seconds; then what follows: "O n
+// host:port [stls]" a connection opened, "T n" its TLS handshake, "C" a write, "X n" it closed,
+// "~ s" a timer ran out then, "= check", "= no idle"; with showLog "L" a log line too.
 struct Row {
     const char *name;
     QByteArray steps;
@@ -24,24 +22,16 @@ struct Row {
     SslMode mode = SslMode::None;
 };
 
-QString shown(QByteArray bytes)
+QString shown(const QByteArray &bytes)
 {
-    bytes.chop(bytes.endsWith("\r\n") ? 2 : 0);
-    return QString::fromUtf8(bytes.replace("\r\n", "⏎").replace("******************************", "******"));
+    return QString::fromUtf8(bytes.trimmed()).replace("\r\n", "⏎");
 }
 
-QByteArray at(qint64 ms)
-{
-    return QString::asprintf("%lld:%06.3f", ms / 60000, double(ms % 60000) / 1000).toUtf8();
-}
-
+// The watch's timers on the first slots of the engine's fake clock.
 struct Rig : Transport, PushTimers {
     QStringList trace;
-    std::array<std::optional<qint64>, 3> due;
-    qint64 now = 0;
+    test::FakeTimers clock;
     ConnId last = 0;
-    PushWatch *watch = nullptr;
-    bool showLog = false;
 
     void open(ConnId id, const QString &host, quint16 port) override
     {
@@ -54,35 +44,22 @@ struct Rig : Transport, PushTimers {
     }
     void openTls(ConnId, const QString &, quint16, const QByteArray &) override { ADD_FAILURE(); }
     void startTls(ConnId id, const QByteArray &) override { trace << QStringLiteral("T %1").arg(id); }
-    void send(ConnId, const QByteArray &bytes) override
-    {
-        if (!showLog)
-            trace << "C " + shown(bytes);
-    }
+    void send(ConnId, const QByteArray &bytes) override { trace << "C " + shown(bytes); }
     void close(ConnId id) override { trace << QStringLiteral("X %1").arg(id); }
-    void start(PushTimer id, int ms) override { due[size_t(id)] = now + ms; }
-    void stop(PushTimer id) override { due[size_t(id)].reset(); }
-    void advanceTo(qint64 target)
-    {
-        const auto earlier = [](const auto &a, const auto &b) { return a && (!b || *a < *b); };
-        for (auto next = std::min_element(due.begin(), due.end(), earlier); *next && **next <= target;
-             next = std::min_element(due.begin(), due.end(), earlier)) {
-            now = **next;
-            next->reset();
-            trace << "~ " + at(now);
-            watch->timerFired(PushTimer(next - due.begin()));
-        }
-        now = target;
-    }
+    void start(PushTimer id, int ms) override { clock.start(TimerId(id), ms); }
+    void stop(PushTimer id) override { clock.stop(TimerId(id)); }
 };
 
 QString run(const Row &row)
 {
     Rig rig;
     PushWatch watch(rig, rig, "Work", {[&] { rig.trace << "= check"; }, [&] { rig.trace << "= no idle"; },
-                                       [&](const QByteArray &line) { if (row.showLog) rig.trace << "L " + shown(line); }});
-    rig.watch = &watch;
-    rig.showLog = row.showLog;
+                                       [&](auto &line) { if (row.showLog) rig.trace << "L " + shown(line); }});
+    rig.clock.onTick = [&](TimerId id) {
+        rig.clock.stop(id); // the watch's timers run out once
+        rig.trace << "~ " + QString::number(rig.clock.now() / 1000.0, 'g', 10);
+        watch.timerFired(PushTimer(id));
+    };
     qsizetype asked = 0;
     const auto login = [&](PushWatch::LoginAnswer answer) {
         answer(row.logins.mid(asked++, 1) == "n" ? std::nullopt : std::optional<ImapLogin>(ImapLogin{"u", "p"}));
@@ -93,18 +70,14 @@ QString run(const Row &row)
             rig.trace << QString::fromUtf8(step);
         if (step.startsWith("S "))
             watch.received(rig.last, QByteArray(step.mid(2)).replace("⏎", "\r\n") + "\r\n");
-        else if (step == "! closed")
-            watch.closed(rig.last);
-        else if (step == "! failed")
-            watch.failed(rig.last, 10054);
-        else if (step == "! encrypted")
-            watch.encrypted(rig.last);
-        else if (step == "! stop")
-            watch.stop();
-        else if (step == "! reopen")
-            watch.reopen();
-        else if (const QList<QByteArray> time = step.mid(2).split(':'); step.startsWith("@ "))
-            rig.advanceTo(time[0].toLongLong() * 60000 + qRound64(time[1].toDouble() * 1000));
+        else if (step.startsWith("@ "))
+            rig.clock.advance(qRound64(step.mid(2).toDouble() * 1000) - rig.clock.now());
+        else if (step.startsWith("! "))
+            step == "! closed"      ? watch.closed(rig.last)
+            : step == "! failed"    ? watch.failed(rig.last, 10054)
+            : step == "! encrypted" ? watch.encrypted(rig.last)
+            : step == "! stop"      ? watch.stop()
+                                    : watch.reopen();
     }
     return rig.trace.join('\n');
 }
@@ -121,19 +94,16 @@ QByteArray idleUp(int n)
 QByteArray backoff()
 {
     QByteArray steps = idleUp(1) + "S * BYE Server shutting down\nX 1\n";
-    qint64 t = 0;
-    int n = 1;
-    for (const int seconds : {1, 2, 4, 8, 16, 32, 64, 128, 256, 300, 300}) {
-        t += seconds * 1000;
-        steps += "@ " + at(t) + "\n~ " + at(t) + '\n';
-        const QByteArray id = QByteArray::number(++n);
-        if (seconds > 1)
+    int t = 0, n = 1;
+    for (const int wait : {1, 2, 4, 8, 16, 32, 64, 128, 256, 300, 300}) {
+        const QByteArray at = QByteArray::number(t += wait), id = QByteArray::number(n += wait > 1);
+        steps += "@ " + at + "\n~ " + at + '\n';
+        if (wait > 1)
             steps += n < 11 ? "O " + id + " mail.example:143\n" + (n % 2 ? "! failed" : "! closed") + "\nX " + id + '\n'
                             : idleUp(n);
-        n -= seconds == 1;
     }
-    return steps + "S * BYE again\nX 11\n@ " + at(t + 999) + "\n@ " + at(t + 1000) + "\n~ " + at(t + 1000)
-           + "\nO 12 mail.example:143";
+    const QByteArray next = QByteArray::number(t + 1);
+    return steps + "S * BYE again\nX 11\n@ " + next + "\n~ " + next + "\nO 12 mail.example:143";
 }
 
 class PushWatchTest : public ::testing::TestWithParam<Row> {};
@@ -146,44 +116,43 @@ TEST_P(PushWatchTest, Life)
 INSTANTIATE_TEST_SUITE_P(Rows, PushWatchTest, ::testing::ValuesIn(std::vector<Row>{
 {"burst_gives_one_check_and_news_held_one_more", idleUp(1) + R"(S * 1 EXISTS
 S * 2 EXISTS⏎* 1 RECENT
-@ 0:00.499
 S * 3 EXISTS
-@ 0:00.500
-~ 0:00.500
+@ 0.5
+~ 0.5
 = check
-@ 0:01.000
+@ 1
 S * 1 EXPUNGE
-@ 0:01.500
-~ 0:01.500
+@ 1.5
+~ 1.5
 = check
-@ 0:05.000
-~ 0:02.500)"},
-{"renewed_every_25_minutes", idleUp(1) + R"(@ 24:59.999
-@ 25:00.000
-~ 25:00.000
+@ 5
+~ 2.5)"},
+{"renewed_every_25_minutes", idleUp(1) + R"(@ 1500
+~ 1500
 C DONE
 S A2 OK done
 C A3 IDLE
 S + idling
-@ 51:01.000
-~ 50:00.000
+@ 3060
+~ 3000
 C DONE
-~ 51:00.000
-X 1
-~ 51:01.000
-O 2 mail.example:143)"},
+~ 3060
+X 1)"},
 {"reopened_with_backoff_that_starts_again_once_idling", backoff(), "yn"},
-{"no_idle_told_once_never_reopened", R"(O 1 mail.example:143
+{"no_idle_told_once_never_reopened_why_the_connection_went_logged", R"(O 1 mail.example:143
 S * PREAUTH [CAPABILITY IMAP4rev1] hi
 L [Work] * PREAUTH [CAPABILITY IMAP4rev1] hi
 L [Work] A1 EXAMINE "INBOX"
+C A1 EXAMINE "INBOX"
 S A1 OK done
 L [Work] A1 OK done
 = no idle
 L [Work] A2 LOGOUT
-! closed
+C A2 LOGOUT
+! failed
+L [Work] ﾘﾓｰﾄﾎｽﾄから切断されました
 X 1
-@ 60:00.000)", {}, true},
+@ 3600)", {}, true},
 {"reopened_at_once_then_stopped_for_good", idleUp(1) + R"(S * 2 EXISTS
 ! reopen
 C DONE⏎A3 LOGOUT
@@ -191,11 +160,7 @@ X 1
 O 2 mail.example:143
 ! stop
 X 2
-@ 60:00.000)"},
-{"why_a_connection_went_is_logged", R"(O 1 mail.example:143
-! failed
-L [Work] ﾘﾓｰﾄﾎｽﾄから切断されました
-X 1)", {}, true},
+@ 3600)"},
 {"starttls_first", R"(O 1 mail.example:143 stls
 S * OK [CAPABILITY IMAP4rev1 STARTTLS IDLE] hi
 C A1 STARTTLS

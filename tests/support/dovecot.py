@@ -170,8 +170,7 @@ class Dovecot:
         self._run(timeout)
 
     def restart(self, timeout=20):
-        """Stops the server and starts it again on the same ports with the same mail: the
-        connections of its clients drop."""
+        """Stops the server and starts it again on the same ports and mail: its clients' connections drop."""
         self.proc.terminate()
         self.proc.wait(10)
         self._run(timeout)
