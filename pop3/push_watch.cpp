@@ -160,7 +160,7 @@ void PushWatch::renewOrGiveUp()
     toSession([this] { session_->renew(); });
 }
 
-// Waiting: the check is asked for 0.5 s after the first news. Holding: news in the second
+// Waiting: the check is asked for 0.1 s after the first news. Holding: news in the second
 // after it is held, and asks for one more check when the second is over.
 void PushWatch::checkTimer()
 {

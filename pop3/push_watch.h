@@ -4,7 +4,7 @@
 // like the engine: a Transport of its own carries the bytes, time comes in through
 // timerFired(), and the login is asked for each time a connection opens.
 //
-// - News (EXISTS, EXPUNGE, FETCH) after a quiet spell asks for the check 0.5 s later. For a
+// - News (EXISTS, EXPUNGE, FETCH) after a quiet spell asks for the check 0.1 s later. For a
 //   second after that, news is held: it asks for one more check when the second is over,
 //   so that nothing that came while the check ran is missed.
 // - IDLE is renewed every 25 minutes: servers drop a client that has been idle for 30.
@@ -55,7 +55,7 @@ public:
         std::function<void(const QByteArray &)> log;
     };
 
-    static constexpr int checkDelayMs = 500;
+    static constexpr int checkDelayMs = 100;
     static constexpr int holdMs = 1000;
     static constexpr int renewMs = 25 * 60 * 1000;
     static constexpr int answerMs = 60 * 1000;

@@ -117,16 +117,16 @@ INSTANTIATE_TEST_SUITE_P(Rows, PushWatchTest, ::testing::ValuesIn(std::vector<Ro
 {"burst_gives_one_check_and_news_held_one_more", idleUp(1) + R"(S * 1 EXISTS
 S * 2 EXISTS⏎* 1 RECENT
 S * 3 EXISTS
-@ 0.5
-~ 0.5
+@ 0.1
+~ 0.1
 = check
 @ 1
 S * 1 EXPUNGE
-@ 1.5
-~ 1.5
+@ 1.1
+~ 1.1
 = check
 @ 5
-~ 2.5)"},
+~ 2.1)"},
 {"renewed_every_25_minutes", idleUp(1) + R"(@ 1500
 ~ 1500
 C DONE
