@@ -28,6 +28,8 @@ CheckerPlatform completed(CheckerPlatform p)
         p.kept = std::make_unique<FileKeptStore>();
     if (!p.keyring)
         p.keyring = std::make_unique<SecretServiceKeyring>();
+    if (!p.wake)
+        p.wake = makeWakeWatch();
     return p;
 }
 
@@ -44,6 +46,7 @@ Checker::Checker(SettingsStore &store, QString optionsPath, CheckerPlatform plat
               [this](const QString &message) {
                   showBox(form_.get(), QMessageBox::Warning, QStringLiteral("Lumora"), message);
               }),
+      pushes_(engine_, store_, *platform_.keyring, broker_),
       blinkTimers_([this](BlinkTimer id) { notifier_.tick(id); }),
       notifier_(opt_, blinkTimers_, *platform_.led,
                 {[this](int op) { tray_.tuskicon(op); }, [this] { form_->showNormal(); form_->raise(); },
@@ -62,6 +65,13 @@ Checker::Checker(SettingsStore &store, QString optionsPath, CheckerPlatform plat
     connect(notices, &DesktopNotifications::closed, this, [this](quint32 id) { notice_.closed(id); });
     connect(notices, &DesktopNotifications::activated, this, &Checker::noticeActivated);
     connect(notices, &DesktopNotifications::serverChanged, this, [this] { notice_.serverChanged(); });
+    wakeSettle_.setSingleShot(true);
+    wakeSettle_.setInterval(wakeSettleMs);
+    connect(&wakeSettle_, &QTimer::timeout, this, &Checker::cameBack);
+    connect(platform_.wake.get(), &WakeWatch::cameBack, this, [this] {
+        if (!wakeSettle_.isActive())
+            wakeSettle_.start();
+    });
     connectCommands();
 }
 

@@ -18,6 +18,7 @@
 #include "pop3/engine.h"
 #include "pop3/qt/file_kept_store.h"
 #include "pop3/qt/keyring_passwords.h"
+#include "checker/push_watches.h"
 #include "pop3/qt/oauth_tokens.h"
 #include "pop3/qt/qt_timers.h"
 #include "pop3/qt/qt_transport.h"
@@ -26,6 +27,7 @@
 #include "platform/scroll_led.h"
 #include "platform/sound_player.h"
 #include "platform/tray_watch.h"
+#include "platform/wake_watch.h"
 
 #include <QMessageBox>
 #include <QObject>
@@ -49,6 +51,7 @@ struct CheckerPlatform {
     std::unique_ptr<DesktopNotifications> notices;
     std::unique_ptr<KeptStore> kept; // the summaries the checks keep between runs
     std::unique_ptr<Keyring> keyring; // the passwords of accounts that keep them there
+    std::unique_ptr<WakeWatch> wake;  // the machine woke up, the network came back
 };
 
 // The desktop notification's one action, key and label: a click on it shows the list.
@@ -67,6 +70,9 @@ public:
     // when asked for, the first check.
     void start();
     static constexpr int trayAnswerMs = 2000;
+    // After the machine wakes or the network returns, the network is given this long to settle
+    // before every account is checked; news meanwhile joins the same check.
+    static constexpr int wakeSettleMs = 2000;
 
     // Commands.
     void mnu_pop();
@@ -128,6 +134,7 @@ private:
     void firstRunPass();
     void firstRunOptions();
     void trayAvailabilityChanged(bool available);
+    void cameBack();
     void offerToQuit();
     void finishStartup();
     void optionsEnded(bool started, qint16 accountsBefore);
@@ -167,7 +174,9 @@ private:
     QNetworkAccessManager network_;
     TokenBroker broker_;
     OAuthTokens tokens_;
+    PushWatches pushes_;
     QtBlinkTimers blinkTimers_;
+    QTimer wakeSettle_;
     Notifier notifier_;
     SoundQueue sounds_;
     NoticeState notice_;

@@ -76,6 +76,7 @@ void Checker::exitNow()
         std::fprintf(stderr, "lumwatchd: %s\n", qPrintable(store_.permissionWarning()));
     }
     engine_.quitSession();
+    pushes_.stopAll();
     sounds_.stop();
     for (BlinkTimer id : {BlinkTimer::Light, BlinkTimer::Light2, BlinkTimer::Close})
         blinkTimers_.stop(id);

@@ -122,6 +122,17 @@ void Checker::trayAvailabilityChanged(bool available)
         form_->hide();
 }
 
+// The machine woke up or the network came back: every account is checked as the check
+// timer would, after the cycle under way if there is one, and every push connection, which
+// may be dead without knowing it, is opened again.
+void Checker::cameBack()
+{
+    if (!startedUp_ || ended_)
+        return;
+    engine_.checkWhenFree();
+    pushes_.reopenAll();
+}
+
 void Checker::resetMailTable()
 {
     listTotal_ = 0;
@@ -149,6 +160,7 @@ void Checker::loadoption()
         form_->mailBt(n)->setEnabled(mailerEnabled(path));
     }
     engine_.startCheckTimer();
+    pushes_.restart(opt_);
     if (opt_.desktopNotice != DesktopNotice::Off)
         platform_.notices->start(); // learns early which server shows notifications, and how
     form_->logBt()->setVisible(opt_.keepLog);

@@ -162,6 +162,9 @@ void ImapSession::tagged(const ImapResponse &r)
     case Command::Expunge:
         expunged();
         break;
+    case Command::Idle:
+        idleAnswered();
+        break;
     case Command::Logout:
         end(QString());
         break;
@@ -201,6 +204,8 @@ void ImapSession::untagged(const ImapResponse &r)
         }
         return;
     }
+    if (idleNews(r))
+        return;
     if (r.name == "CAPABILITY") {
         takeCapabilities(r.values);
     } else if (r.name == "EXISTS" && r.number) {
@@ -227,6 +232,10 @@ void ImapSession::continued()
         out_.bytes += waiting_.front().bytes;
         out_.logged += waiting_.front().logged;
         waiting_.pop_front();
+        return;
+    }
+    if (idle_ == IdleStep::Asked) {
+        idleContinued();
         return;
     }
     static const QByteArray mask = "******************************\r\n";

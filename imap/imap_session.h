@@ -15,9 +15,10 @@
 //                  when the server lists LOGINDISABLED), or for OAuth 2.0 AUTHENTICATE
 //                  OAUTHBEARER / XOAUTH2 with the initial response on the command line when
 //                  the server lists SASL-IR, else after its "+ "
-//   EXAMINE box    the check and the retrieve (read-only: nothing is marked \Seen, \Recent
-//                  stays for other clients); SELECT box for the delete, after CAPABILITY
-//                  in the same write when the login's OK did not list them. "[UIDVALIDITY n]"
+//   EXAMINE box    the check, the retrieve and the push (read-only: nothing is marked
+//                  \Seen, \Recent stays for other clients); SELECT box for the delete. The
+//                  delete and the push send CAPABILITY first, in the same write, when the
+//                  login's OK did not list them (UIDPLUS, IDLE). "[UIDVALIDITY n]"
 //   then, by task:
 //   check          UID SEARCH UNSEEN UNDELETED in the same write as the EXAMINE; then one
 //                  UID FETCH uid-set (UID RFC822.SIZE BODY.PEEK[HEADER]) for the UIDs the
@@ -26,6 +27,12 @@
 //   delete         UID STORE uid-set +FLAGS.SILENT (\Deleted); then UID EXPUNGE uid-set when
 //                  the server lists UIDPLUS or IMAP4rev2, else UID SEARCH DELETED, and a
 //                  plain EXPUNGE only when every \Deleted message is one of ours
+//   push           IDLE (RFC 2177) when the server lists it, else noIdle and LOGOUT; on
+//                  its "+" the session idles (idling). Each untagged EXISTS, EXPUNGE or
+//                  FETCH from then until IDLE's tagged OK is news. renew(): DONE, and IDLE
+//                  again on the tagged OK (a server may drop a client idle for 30 minutes);
+//                  stop(): DONE and LOGOUT in one write. IDLE answered without DONE ends
+//                  the session
 //   LOGOUT         the session ends with its tagged OK or the server closing
 // A retrieve or delete whose mailbox has another UIDVALIDITY than the listing does nothing
 // to it and says so (mailboxChanged). An untagged BYE, a tagged NO or BAD where no refusal
@@ -50,7 +57,7 @@
 
 namespace lum {
 
-enum class ImapTask { Check, Retrieve, Delete };
+enum class ImapTask { Check, Retrieve, Delete, Idle };
 
 struct ImapLogin {
     QByteArray user;     // UTF-8, as typed
@@ -104,6 +111,13 @@ public:
     // Retrieve, delete: the mailbox's UIDVALIDITY is not the listing's; nothing was done.
     virtual void mailboxChanged() = 0;
 
+    // Push: the session idles (after each IDLE's "+", so again after every renewal).
+    virtual void idling() {}
+    // Push: the mailbox changed (one call per EXISTS, EXPUNGE or FETCH).
+    virtual void news() {}
+    // Push: the server does not list IDLE; LOGOUT follows.
+    virtual void noIdle() {}
+
     // The server refused an OAuth 2.0 token (AUTHENTICATE answered NO with
     // [AUTHENTICATIONFAILED] or no code): the host may renew it and try a new connection.
     // finished() follows at once with the same text, for the host that does not renew.
@@ -123,6 +137,12 @@ public:
     void encrypted();
     // The server closed the connection: the session ends (normally once LOGOUT was sent).
     void closed();
+    // Push: DONE, and IDLE again once the server has answered it. Only while idling.
+    void renew();
+    // Push, the normal end: DONE (when idling) and LOGOUT; once the server has answered
+    // LOGOUT, finished() with no error. Before IDLE was sent the session just ends
+    // (finished() at once, the host closes the connection).
+    void stop();
     // finished() was called.
     bool over() const;
     // Whether the session saw the server do anything since the last call (for the host's
@@ -133,8 +153,10 @@ private:
     // What a tag was sent for: its tagged answer is read by that.
     enum class Command {
         Capability, StartTls, Login, Authenticate, Open, Search, Fetch, Store, UidExpunge,
-        SearchDeleted, Expunge, Logout
+        SearchDeleted, Expunge, Idle, Logout
     };
+    // Push: Asked from IDLE to its "+", Idling until DONE, Done until IDLE's tagged answer.
+    enum class IdleStep { Off, Asked, Idling, Done };
     // AUTHENTICATE: what the next "+" asks for.
     enum class Sasl { None, Response, Challenge, Over };
     struct Pending {
@@ -185,6 +207,12 @@ private:
     void stored();
     void deletedSearched();
     void expunged();
+    // The push (imap_idle.cpp).
+    void idleOrLogout();
+    void idleContinued();
+    void idleAnswered();
+    bool idleNews(const ImapResponse &r);
+    void done();
 
     ImapSessionHost &host_;
     ImapLogin login_;
@@ -213,6 +241,8 @@ private:
     size_t nextUid_ = 0; // retrieve: the next of job_.uids to fetch
     std::optional<quint32> fetching_;
     bool fetchedCurrent_ = false;
+    IdleStep idle_ = IdleStep::Off;
+    bool stopping_ = false;
 };
 
 } // namespace lum

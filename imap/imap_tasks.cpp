@@ -29,8 +29,9 @@ void ImapSession::openMailbox()
     uidValidity_.reset();
     exists_ = 0;
     const bool deleting = job_.task == ImapTask::Delete;
-    // Whether UID EXPUNGE may be used is known only from what the server lists after the login.
-    if (deleting && !capsFresh_)
+    // Whether UID EXPUNGE or IDLE may be used is known only from what the server lists after
+    // the login.
+    if ((deleting || job_.task == ImapTask::Idle) && !capsFresh_)
         sendLine(Command::Capability, "CAPABILITY");
     const std::optional<ImapString> box = astring(job_.mailbox, literalMode());
     if (!box) {
@@ -59,6 +60,9 @@ void ImapSession::mailboxOpened()
             reader_.setLiteralLimit(job_.messageLimit);
             fetchNext();
         }
+        break;
+    case ImapTask::Idle:
+        idleOrLogout();
         break;
     case ImapTask::Delete:
         if (!sameMailbox())

@@ -131,6 +131,8 @@ bool Pop3Engine::moreToVisit() const
     for (int a = index_ + 1; a <= opt_.accountno; ++a) {
         switch (kind_) {
         case SessionKind::Check: {
+            if (onlyAccount_ != 0)
+                return false; // the one account was the last to visit
             AccountRecord r;
             readAccount(store_, a, r);
             if (r.check != 0)
@@ -150,9 +152,11 @@ bool Pop3Engine::moreToVisit() const
     return false;
 }
 
+// The pause after the last account is the checker's; a check of one account that its server
+// told of news ends at once, so that the news shows without it.
 void Pop3Engine::scheduleNext()
 {
-    const bool pause = pauseAtEnd_ || moreToVisit();
+    const bool pause = (pauseAtEnd_ && onlyAccount_ == 0) || moreToVisit();
     timers_.start(nextAccountTimer(kind_), pause ? nextAccountMs : 0);
 }
 

@@ -154,6 +154,8 @@ public:
     const QString &caption() const { return caption_; }
     // The protocol log of the current cycle (bytes as on the wire, code page 932 text).
     const QByteArray &log() const { return log_; }
+    // Lines of another connection of the account's (the push), when the log is kept.
+    void appendToLog(QByteArrayView bytes) { appendLog(bytes); }
     bool busy() const { return busy_; }
 
     static QString captionForTotal(qint32 total);

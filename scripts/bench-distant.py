@@ -28,6 +28,16 @@ Subject).
    FETCH of every UID with LOGOUT in one more, the answers counted (not decoded). Target ratio:
    <= 1.5. The check after one new message, beside a raw client that sends LOGIN, EXAMINE and
    the search in one write, then the FETCH of the new UID. Target: <= 6.
+4. Push, on loopback (no proxy): lumwatchd (offscreen, one IMAP account checked every 60
+   minutes, desktop notifications on) idling on a mailbox of its own, with dunst as the
+   notification server on a private session bus (on Xvfb). 10 rounds of: wait until the
+   checker's IDLE connection and a raw client's are the user's only ones in Dovecot, both in
+   IDLE; deliver one message (written to tmp/ and renamed into new/: the moment of the
+   rename); wait for the Notify call as dbus-monitor sees it (its time stamp). The raw
+   client's EXISTS gives the server's share: Dovecot tells an idling client half a second
+   after a change (it waits for more). lumwatchd's share holds its own half-second wait for
+   more news, the check, the second its cycle pauses before it ends (as between accounts),
+   and GetCapabilities and Notify. Target: median <= 1 s.
 
 Times are medians of a few rounds (fewer for 20,000). A lockstep check of 20,000 messages
 takes 20,000 round trips (400 s at 20 ms), so no client runs longer than --limit S (60 s):
@@ -35,7 +45,7 @@ such a run is stopped, not repeated, and its time is a lower bound (">").
 lumcheck's times include starting the program.
 
 Run as root from the repository after a build:
-  python3 scripts/bench-distant.py [build] [--rtt MS] [--limit S] [--only pop3|imap]
+  python3 scripts/bench-distant.py [build] [--rtt MS] [--limit S] [--only pop3|imap|push]
 """
 import argparse
 import asyncio
@@ -56,12 +66,17 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(ROOT, "tests", "support"))
 from dovecot import MAIL_GID, MAIL_UID, Dovecot, free_port  # noqa: E402
 from bench_mail import BODY, message, poplib_check, write_settings  # noqa: E402
+from dunst import Dunst  # noqa: E402
+from lumstore import account, write_store  # noqa: E402
+from xsession import Failure, XSession, until  # noqa: E402
 
 SIZES = {2000: 3, 20000: 3}  # messages: rounds, over POP3
 TARGET_LIMIT_RATIO = 1.5
 TARGET_NEW_MAIL_TRIPS = 10
 IMAP_SIZES = {2000: 3}  # the same mailboxes over IMAP
 TARGET_IMAP_NEW_MAIL_TRIPS = 6
+PUSH_ROUNDS = 10
+TARGET_PUSH_SECONDS = 1
 
 
 # The proxy ------------------------------------------------------------------------------
@@ -163,12 +178,14 @@ def store(server, user, base, data):
     """One message written straight into the maildir under base, its sizes in the name as
     Dovecot's own delivery writes them (S= on disk, W= with CR LF line ends): without them
     Dovecot reads every file again to answer STAT after a change, which no real mailbox
-    makes it do. Returns the file name."""
+    makes it do. Written in tmp/ and renamed into new/, as a delivery does, so that a server
+    watching the folder never reads half a message. Returns the file name."""
     name = "%s,S=%d,W=%d" % (base, len(data), len(data) + data.count(b"\n") - data.count(b"\r\n"))
-    path = os.path.join(server.dir, "mail", user, "new", name)
-    with open(path, "wb") as f:
+    home = os.path.join(server.dir, "mail", user)
+    with open(os.path.join(home, "tmp", name), "wb") as f:
         f.write(data)
-    os.chown(path, MAIL_UID, MAIL_GID)
+    os.chown(os.path.join(home, "tmp", name), MAIL_UID, MAIL_GID)
+    os.rename(os.path.join(home, "tmp", name), os.path.join(home, "new", name))
     return name
 
 
@@ -426,19 +443,101 @@ def measure_imap(lumcheck, server, port, turns, user, count, rounds, rtt, limit,
             + new_mail_lines("IMAP ", n, fresh, fresh_turns, floor, lum_bound, rtt, TARGET_IMAP_NEW_MAIL_TRIPS))
 
 
+# Push ----------------------------------------------------------------------------------
+
+def all_idling(user, count):
+    """Dovecot's process titles show the user's connections: count are open, all in IDLE."""
+    titles = subprocess.run(["ps", "-eo", "args"], capture_output=True, text=True).stdout.splitlines()
+    mine = [t for t in titles if t.startswith("dovecot/imap ") and f"[{user} " in t]
+    return len(mine) == count and all("IDLE" in t for t in mine)
+
+
+def notify_times(dunst):
+    """The wall-clock times of the Notify calls so far, as dbus-monitor stamped them."""
+    return [float(m.split("time=", 1)[1].split()[0]) for m in dunst.notifies()]
+
+
+def idle_client(port, user):
+    """A raw client idling on the mailbox beside lumwatchd: when its EXISTS comes is the
+    server's own share of the latency."""
+    s = socket.create_connection(("127.0.0.1", port))
+    s.sendall(f"a1 LOGIN {user} pass\r\na2 EXAMINE INBOX\r\na3 IDLE\r\n".encode())
+    read_until(s, b"", lambda d: b"\r\n+ " in d)
+    return s
+
+
+def measure_push(bindir, server, work):
+    """Returns (latency, the server's share) of each of PUSH_ROUNDS deliveries, in seconds."""
+    user = "push"
+    server.add_user(user, "pass")
+    x = XSession()
+    dunst = checker = watcher = None
+    try:
+        dunst = Dunst(x, os.path.join(work, "dunst"))
+        dunst.start()
+        config = os.path.join(work, "push-config")
+        write_store(config, ["accountno=1", "Checktimerval=60", "Option5value=0", "Option7value=1",
+                             "Option14value=1", "Protocol1=1"]
+                    + account(1, "push", server.imap_port, user, "pass", (0, 0xFFFFFF)))
+        env = dict(os.environ, LANG="C.UTF-8", QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=config,
+                   XDG_RUNTIME_DIR=work, XDG_CACHE_HOME=os.path.join(work, "push-cache"),
+                   DBUS_SESSION_BUS_ADDRESS=dunst.address)
+        env.pop("DISPLAY", None)
+        checker = subprocess.Popen([os.path.join(bindir, "lumwatchd")], env=env, stderr=subprocess.DEVNULL)
+        watcher = idle_client(server.imap_port, user)
+        rounds = []
+        for r in range(PUSH_ROUNDS):
+            until(lambda: all_idling(user, 2), f"lumwatchd does not idle (round {r + 1})")
+            before = len(notify_times(dunst))
+            deliver_one(server, user, 2000 + r)
+            delivered = time.time()
+            read_until(watcher, b"", lambda d: b" EXISTS\r\n" in d)
+            told = time.time()
+            times = until(lambda: notify_times(dunst)[before:],
+                          f"no desktop notification of the message delivered in round {r + 1}")
+            rounds.append((times[0] - delivered, told - delivered))
+        return rounds
+    except Failure as e:
+        sys.exit(f"push: {e}")
+    finally:
+        if watcher:
+            watcher.close()
+        if checker:
+            checker.kill()
+            checker.wait()
+        if dunst:
+            dunst.close()
+        x.close()
+
+
+def push_lines(rounds):
+    """Prints the push latencies and the server's share of them; returns their target."""
+    latencies = [latency for latency, _ in rounds]
+    median = statistics.median(latencies)
+    server = statistics.median(share for _, share in rounds)
+    print(f"push: delivery to the desktop notification (lumwatchd in IMAP IDLE, loopback): median {median:.3f} s,"
+          f" min {min(latencies):.3f} s, max {max(latencies):.3f} s over {len(rounds)} rounds")
+    print(f"  of which Dovecot telling an idling client of the delivery: {server:.3f} s;"
+          f" lumwatchd from the news to the Notify call: {median - server:.3f} s")
+    print("  rounds: " + " ".join(f"{latency:.3f}" for latency in latencies))
+    return [(f"push latency, delivery to the desktop notification, median of {len(rounds)}", median, False, 3,
+             TARGET_PUSH_SECONDS, " s")]
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("build", nargs="?", default=os.path.join(ROOT, "build"))
     parser.add_argument("--rtt", type=float, default=20, metavar="MS")
     parser.add_argument("--limit", type=float, default=60, metavar="S")
-    parser.add_argument("--only", choices=("pop3", "imap"), help="measure one protocol only")
+    parser.add_argument("--only", choices=("pop3", "imap", "push"), help="measure one part only")
     args = parser.parse_args()
     lumcheck = os.path.join(args.build, "bin", "lumcheck")
     if not os.path.exists(lumcheck):
         sys.exit(f"{lumcheck} is missing: build first (bash scripts/build.sh build)")
     rtt = args.rtt / 1000
-    pop3 = {} if args.only == "imap" else SIZES
-    imap = {} if args.only == "pop3" else IMAP_SIZES
+    pop3 = SIZES if args.only in (None, "pop3") else {}
+    imap = IMAP_SIZES if args.only in (None, "imap") else {}
+    push = args.only in (None, "push")
 
     work = tempfile.mkdtemp(prefix="lumbench-distant-")
     server = Dovecot()
@@ -446,14 +545,17 @@ def main():
     sizes = sorted(set(pop3) | set(imap))
     for count in sizes:
         fill(server, f"m{count}", count)
-    print(f"{sum(sizes):,} messages written in {time.perf_counter() - t:.1f} s; RTT {args.rtt:g} ms, "
-          f"limit {args.limit:g} s per client run")
+    if sizes:
+        print(f"{sum(sizes):,} messages written in {time.perf_counter() - t:.1f} s; RTT {args.rtt:g} ms, "
+              f"limit {args.limit:g} s per client run")
     server.start()
     # One proxy per protocol: each forwards to one port of the server.
     proxies = [start_proxy(server.port, rtt), start_proxy(server.imap_port, rtt)]
     try:
-        start = statistics.median(run_lumcheck(lumcheck, work, work, None, ["--version"])[0] for _ in range(3))
-        print(f"start of lumcheck (--version), included in its times: {start:.3f} s = {start / rtt:.1f} round trips")
+        if sizes:
+            start = statistics.median(run_lumcheck(lumcheck, work, work, None, ["--version"])[0] for _ in range(3))
+            print(f"start of lumcheck (--version), included in its times: {start:.3f} s"
+                  f" = {start / rtt:.1f} round trips")
         targets = []
         _, port, turns = proxies[0]
         for count, rounds in pop3.items():
@@ -462,8 +564,12 @@ def main():
         _, port, turns = proxies[1]
         for count, rounds in imap.items():
             targets += measure_imap(lumcheck, server, port, turns, f"m{count}", count, rounds, rtt, args.limit, work)
-        for name, value, bound, digits, target in targets:
-            print(f"target: {name}: {shown(value, bound, digits)} (target <= {target:g}) {verdict(value, bound, target)}")
+        if push:
+            targets += push_lines(measure_push(os.path.join(args.build, "bin"), server, work))
+        for name, value, bound, digits, target, *unit in targets:
+            unit = unit[0] if unit else ""
+            print(f"target: {name}: {shown(value, bound, digits)}{unit} (target <= {target:g})"
+                  f" {verdict(value, bound, target)}")
     finally:
         for proxy, _, _ in proxies:
             proxy.terminate()

@@ -5,7 +5,9 @@ The demo: a private Dovecot on 127.0.0.1 with Japanese mail in three mailboxes, 
 over POP3 and one over IMAP, a private settings store pointing at it (the user's own store
 is never touched), and lumwatchd checking at once. With a display it is the real tray
 program; without one it runs on Xvfb, prints what lumcheck sees and saves a picture of the
-main window. Ctrl+C or the checker's exit command ends it; the server and its folder go
+main window. About 15 s after lumwatchd starts, one more message reaches the IMAP mailbox:
+the checker, idling there, lists it at once although it checks at the interval only every
+60 minutes. Ctrl+C or the checker's exit command ends it; the server and its folder go
 with it.
 
 usage: demo.py BIN_DIR [--port N] [--headless] [--once] [--shots DIR]
@@ -20,6 +22,7 @@ import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -73,6 +76,11 @@ MAIL = [
     (CLOUD, "山田 花子", "hanako@example.jp", "週末の買い物リスト",
      "土曜日に買うもの: お米、しょうゆ、年賀状。\n", None),
 ]
+# Delivered to the IMAP mailbox PUSH_AFTER seconds after lumwatchd starts, while it idles there.
+PUSHED = (CLOUD, "鈴木 先生", "sensei@example.ac.jp", "新年会の日程が決まりました",
+          "皆さん\n\n新年会は1月11日(土)18時から、いつもの店で行います。\n\n鈴木\n", None)
+PUSH_AFTER = 15
+CHECK_MINUTES = 60  # the interval check: long, so that what the demo shows is the push
 # Subjects read already in another mail program (flag S): an IMAP account lists unseen mail only.
 READ = {"11月のご利用明細のお知らせ"}
 PASSWORDS = {WORK: "demo-work", HOME: "demo-home", CLOUD: "demo-cloud"}
@@ -93,15 +101,48 @@ def say(text):
     print("start: " + text, flush=True)
 
 
+def demo_message(name, address, subject, body, attachment):
+    if isinstance(subject, tuple):
+        header = "\r\n ".join(jis_word(part) for part in subject)
+    else:
+        header = jis_word(subject)
+    return message(jis_word(name) + " <" + address + ">", header, body, attachment)
+
+
 def demo_messages():
     """(mailbox, message, maildir flags or None) in delivery order."""
-    for user, name, address, subject, body, attachment in MAIL:
-        if isinstance(subject, tuple):
-            header = "\r\n ".join(jis_word(part) for part in subject)
-        else:
-            header = jis_word(subject)
-        data = message(jis_word(name) + " <" + address + ">", header, body, attachment)
-        yield user, data, ("S" if subject in READ else None)
+    for user, *fields in MAIL:
+        yield user, demo_message(*fields), ("S" if fields[2] in READ else None)
+
+
+class Push:
+    """Delivers PUSHED once, PUSH_AFTER seconds after start(), unless stopped before."""
+
+    def __init__(self, server):
+        self.server = server
+        self.timer = threading.Timer(PUSH_AFTER, self.deliver)
+        self.timer.daemon = True
+
+    def start(self):
+        self.timer.start()
+
+    def deliver(self):
+        user, *fields = PUSHED
+        try:
+            self.server.deliver(user, demo_message(*fields))
+        except OSError as e:
+            print("start: IMAP のメールボックスに新しいメールを届けられません: %s" % e,
+                  file=sys.stderr, flush=True)
+            return
+        say("IMAP のメールボックス (%s の INBOX) に新しいメール「%s」を1通届けました。"
+            % (user, fields[2]))
+        say("lumwatchd はそのメールボックスで待ち受けている (IMAP IDLE) ので、%d 分ごとのチェックを"
+            "待たずに、サーバーからの知らせ (プッシュ) ですぐ一覧に出ます。" % CHECK_MINUTES)
+
+    def stop(self):
+        """After this the server is left alone: a delivery under way is waited for."""
+        self.timer.cancel()
+        self.timer.join()
 
 
 def user_store():
@@ -154,7 +195,8 @@ def check_port(port):
 
 def demo_store(config, server):
     lines = ["accountno=%d" % len(ACCOUNTS), "Option1value=1", "Option3value=0", "Option5value=1",
-             "Option8value=1", "Checktimerval=5", "Closetimerval=0", "frmWidth=11400", "frmHeight=5700"]
+             "Option8value=1", "Checktimerval=%d" % CHECK_MINUTES, "Closetimerval=0",
+             "frmWidth=11400", "frmHeight=5700"]
     for n, (name, user, protocol, colours) in enumerate(ACCOUNTS, 1):
         port = server.imap_port if protocol == IMAP else server.port
         lines += account(n, name, port, user, PASSWORDS[user], colours)
@@ -207,7 +249,7 @@ def run_demo(args):
     except OSError as e:
         raise Refused("一時フォルダを作れません (%s): %s" % (tempfile.gettempdir(), e.strerror))
 
-    server = x = checker = None
+    server = x = checker = push = None
     try:
         os.chmod(folder, 0o755)  # the mail processes run as nobody
         server = Dovecot(parent=folder, binary=args.dovecot)
@@ -245,6 +287,9 @@ def run_demo(args):
 
         checker = subprocess.Popen([os.path.join(args.bindir, "lumwatchd")], env=env,
                                    start_new_session=True)
+        if not args.once:
+            push = Push(server)
+            push.start()
         if headless:
             shot = os.path.join(args.shots, "lumwatchd-demo.png")
             window = wait_for_mail_window(x, checker)
@@ -255,12 +300,15 @@ def run_demo(args):
             say("lumwatchd を起動しました。通知領域のアイコンとメールの一覧を見てください。")
         if args.once:
             return 0
+        say("lumwatchd の起動から約 %d 秒後に、IMAP のメールボックスへもう1通届けます。" % PUSH_AFTER)
         say("Ctrl+C か、メニューの「終了」で終わります。")
         code = checker.wait()
         return 0 if code == 0 else code
     except KeyboardInterrupt:
         return 0
     finally:
+        if push:
+            push.stop()
         stop(checker)
         if x:
             x.close()

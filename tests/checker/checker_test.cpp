@@ -34,6 +34,7 @@ struct CheckerFixture : ::testing::Test {
         notices = n.get();
         platform.notices = std::move(n);
         platform.kept = std::make_unique<FileKeptStore>(temp.cacheDir());
+        platform.wake = std::make_unique<WakeWatch>(); // the machine never wakes here
         checker = std::make_unique<Checker>(temp.store(), optionsPath, std::move(platform));
         checker->start();
     }

@@ -85,6 +85,7 @@ struct HotkeyFixture : ::testing::Test {
         platform.hotkeys = std::move(k);
         platform.led = std::move(l);
         platform.kept = std::make_unique<FileKeptStore>(temp.cacheDir());
+        platform.wake = std::make_unique<WakeWatch>(); // the machine never wakes here
         checker = std::make_unique<Checker>(temp.store(), QStringLiteral("/nonexistent/lumsetup"),
                                             std::move(platform));
         checker->start();

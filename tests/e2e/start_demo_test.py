@@ -2,7 +2,8 @@
 """The run command of the README on a machine without a display and without accounts:
 scripts/demo.py (what scripts/start.sh ends in) starts the private demo on Xvfb, prints what
 lumcheck sees (two POP3 mailboxes, and an IMAP one without its read message), saves the
-main window, and leaves nothing behind when it ends, by --once or by Ctrl+C. Refusals with
+main window, lists the message delivered to the IMAP mailbox later at once (by push, as the
+interval is long), and leaves nothing behind when it ends, by --once or by Ctrl+C. Refusals with
 a clear message and no stray process: the port taken, no Dovecot, no Xvfb, no runtime
 folder for the lock, an unreadable settings store, a second demo while the first runs. With
 accounts configured it becomes lumwatchd on them.
@@ -25,12 +26,9 @@ DEMO = os.path.join(HERE, "..", "..", "scripts", "demo.py")
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
 from dovecot import free_port  # noqa: E402
 from lumstore import account, write_store  # noqa: E402
+from xsession import Failure, XSession  # noqa: E402
 
 STEP = 90  # seconds for one demo run, first check included
-
-
-class Failure(Exception):
-    pass
 
 
 def strays(tmp):
@@ -148,6 +146,12 @@ def ctrl_c_and_second_start(base, bindir):
         store = first.out.split("デモの設定ファイル: ")[1].split(" ")[0]
         if [os.stat(p).st_mode & 0o777 for p in (store, os.path.dirname(store))] != [0o600, 0o700]:
             raise Failure("the demo's store or its folder is open to others: " + store)
+        first.wait_line("新しいメール「新年会の日程が決まりました」を1通届けました")
+        x = XSession.attach(first.out.split("Xvfb (")[1].split(")")[0])
+        x.focus(x.wait_for_window("16通のメールが届いています!"))
+        x.keys("ctrl+End", "ctrl+c")
+        if x.clipboard() != "鈴木 先生 <sensei@example.ac.jp>\t新年会の日程が決まりました":
+            raise Failure("the pushed message is not the list's last row: %r" % x.clipboard())
         os.killpg(first.proc.pid, signal.SIGINT)  # as Ctrl+C in its terminal
         code, out, err = first.finish()
         if code != 0 or "デモを終了しました" not in out or "X11 connection broke" in err:
@@ -155,7 +159,8 @@ def ctrl_c_and_second_start(base, bindir):
         first.check_clean()
     finally:
         if first.proc.poll() is None:
-            first.proc.kill()
+            os.killpg(first.proc.pid, signal.SIGINT)  # the demo stops its server and checker
+            first.proc.communicate(timeout=STEP)
 
 
 def refusals(base, bindir):

@@ -41,12 +41,12 @@ TEST(CheckCycle, OneAccountsCheckVisitsItAlone)
     rig.settle();
     rig.box(2).messages.append(jpMessage(wBill, wMeeting, "n@x"));
     rig.engine->checkAccountWhenFree(2);
-    rig.settle();
+    rig.server->pump();
+    rig.timers.advance(999); // no pause after the one account: the news shows at once
     EXPECT_EQ(hosts(*rig.server), (QStringList{"h1:110", "h2:110", "h3:110", "h2:110"}));
     ASSERT_EQ(rig.view.checkEnds.size(), 2);
     EXPECT_EQ(rig.view.checkEnds[1].total, 4);
     EXPECT_TRUE(rig.view.checkEnds[1].newMail);
-    EXPECT_EQ(rig.engine->listedCount(2), 2);
 }
 
 TEST(CheckCycle, NextAccountStartsOneSecondAfterSessionEnds)

@@ -21,6 +21,7 @@ CONFIG = """base_dir = {dir}/run
 state_dir = {dir}/state
 log_path = {dir}/dovecot.log
 protocols = pop3 imap
+verbose_proctitle = yes
 listen = 127.0.0.1
 ssl = no
 disable_plaintext_auth = no
@@ -166,9 +167,18 @@ class Dovecot:
                                 "  args = %s\n}\npassdb {\n" % oauth_conf, 1)
         with open(conf, "w") as f:
             f.write(text)
+        self._run(timeout)
+
+    def restart(self, timeout=20):
+        """Stops the server and starts it again on the same ports and mail: its clients' connections drop."""
+        self.proc.terminate()
+        self.proc.wait(10)
+        self._run(timeout)
+
+    def _run(self, timeout):
         # A session of its own: a Ctrl+C in the terminal leaves it to stop().
-        self.proc = subprocess.Popen([self.binary, "-F", "-c", conf], start_new_session=True,
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.proc = subprocess.Popen([self.binary, "-F", "-c", os.path.join(self.dir, "dovecot.conf")],
+                                     start_new_session=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         end = time.monotonic() + timeout
         while time.monotonic() < end and self.proc.poll() is None:
             try:

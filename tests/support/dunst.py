@@ -5,11 +5,9 @@ import json
 import os
 import subprocess
 
+from private_bus import private_bus
 from xsession import DEADLINE, until
 
-BUS_CONFIG = """<busconfig><type>session</type><listen>unix:dir={folder}</listen>
-<auth>EXTERNAL</auth><policy context="default"><allow send_destination="*" eavesdrop="true"/>
-<allow eavesdrop="true"/><allow own="*"/></policy></busconfig>"""
 DUNSTRC = "[global]\nfont = Noto Sans CJK JP 11\nmarkup = full\n[urgency_normal]\ntimeout = 0\n"
 
 
@@ -17,13 +15,9 @@ class Dunst:
     def __init__(self, x, folder):
         """x: the XSession dunst shows on; folder: for the bus socket and the configuration."""
         os.makedirs(folder, exist_ok=True)
-        for name, text in (("bus.conf", BUS_CONFIG.format(folder=folder)), ("dunstrc", DUNSTRC)):
-            with open(os.path.join(folder, name), "w") as f:
-                f.write(text)
-        self.bus = subprocess.Popen(["dbus-daemon", "--config-file=" + os.path.join(folder, "bus.conf"),
-                                     "--nofork", "--print-address=1"], stdout=subprocess.PIPE,
-                                    stderr=subprocess.DEVNULL, text=True, start_new_session=True)
-        self.address = self.bus.stdout.readline().strip()
+        with open(os.path.join(folder, "dunstrc"), "w") as f:
+            f.write(DUNSTRC)
+        self.bus, self.address = private_bus(folder)
         self.env = x.env(DBUS_SESSION_BUS_ADDRESS=self.address)
         self.record = os.path.join(folder, "monitor.txt")
         with open(self.record, "w") as out:

@@ -47,6 +47,13 @@ class XSession:
         self.display = ":" + number
         self.tray = None
 
+    @classmethod
+    def attach(cls, display):
+        """Another program's display, to look at; close() leaves it running."""
+        x = cls.__new__(cls)
+        x.display, x.xvfb, x.tray = display, None, None
+        return x
+
     def env(self, **extra):
         return dict(os.environ, DISPLAY=self.display, LANG="C.UTF-8", QT_QPA_PLATFORM="xcb", **extra)
 

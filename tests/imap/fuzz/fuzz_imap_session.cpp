@@ -1,6 +1,6 @@
 // libFuzzer target: the IMAP session on arbitrary server bytes after a fixed greeting. The
 // first byte chooses the task, STARTTLS, the login and where the rest is cut in two (with
-// the TLS handshake between). The session must never crash or loop, and once the
+// the TLS handshake and a renewal of IDLE between). The session must never crash or loop, and once the
 // connection closes it is over, having called finished() exactly once.
 
 #include "imap/imap_session.h"
@@ -36,11 +36,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArrayView input(reinterpret_cast<const char *>(data) + 1, qsizetype(size - 1));
     Host host;
     ImapSession session(host, {"u", "p\"\xe3\x81\x82", {}, mode & 8 ? "eA==" : ""},
-                        {ImapTask(mode % 3), "INBOX", (mode & 4) != 0, 1, {1, 2, 3}, 4096});
+                        {ImapTask(mode % 4), "INBOX", (mode & 4) != 0, 1, {1, 2, 3}, 4096});
     session.received("* OK [CAPABILITY IMAP4rev1 STARTTLS SASL-IR AUTH=OAUTHBEARER] ready\r\n");
     const qsizetype cut = qMin<qsizetype>((mode >> 4) * 16, input.size());
     session.received(input.first(cut));
     session.encrypted(); // nothing unless STARTTLS was accepted
+    session.renew();     // nothing unless idling
     session.received(input.sliced(cut));
     session.closed();
     if (!session.over() || host.finishedCalls != 1)

@@ -1,0 +1,134 @@
+#!/usr/bin/env python3
+"""A check when the machine wakes or the network returns: lumwatchd offscreen, a POP3 and an IMAP
+account of a private Dovecot, no timer check; logind and NetworkManager (State 70 online, 20 not)
+faked by one connection on a private system bus. Each row gives one check of both accounts within
+5 s or none, and no second. Without a system bus lumwatchd checks and says so once.
+usage: wake_e2e.py BIN_DIR"""
+import os
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from dovecot import Dovecot  # noqa: E402
+from lumstore import account, write_store  # noqa: E402
+from private_bus import private_bus  # noqa: E402
+from xsession import Failure, until  # noqa: E402
+
+ROWS = (("resumed", "resume", 1), ("online again", "offline online", 1),
+        ("three in a row", "resume offline online resume", 1),
+        ("going to sleep", "sleep", 0), ("sent by a program that is not logind", "impostor", 0))
+QUIET = 3  # seconds after a row: past the 2-second settling, a second (or wrong) check would have come
+
+
+def fake(address):
+    """Sends what each line on stdin names; runs in Debian's python3, which has python3-dbus."""
+    import dbus.service
+    from dbus.mainloop.glib import DBusGMainLoop
+    from gi.repository import GLib
+    DBusGMainLoop(set_as_default=True)
+    props, state = "org.freedesktop.DBus.Properties", {"State": dbus.UInt32(70)}
+
+    class Service(dbus.service.Object):
+        @dbus.service.signal("org.freedesktop.login1.Manager", signature="b")
+        def PrepareForSleep(self, sleeping):
+            pass
+
+        @dbus.service.method(props, in_signature="s", out_signature="a{sv}")
+        def GetAll(self, interface):
+            return state
+
+        @dbus.service.signal(props, signature="sa{sv}as")
+        def PropertiesChanged(self, interface, changed, invalidated):
+            state.update(changed)
+
+    bus, other = dbus.bus.BusConnection(address), dbus.bus.BusConnection(address)
+    names = [dbus.service.BusName(n, bus) for n in ("org.freedesktop.login1", "org.freedesktop.NetworkManager")]
+    logind, impostor = (Service(b, "/org/freedesktop/login1") for b in (bus, other))
+    nm = Service(bus, "/org/freedesktop/NetworkManager")
+    act = {"sleep": lambda: logind.PrepareForSleep(True), "resume": lambda: logind.PrepareForSleep(False),
+           "impostor": lambda: impostor.PrepareForSleep(False),
+           "offline": lambda: nm.PropertiesChanged(names[1].get_name(), {"State": dbus.UInt32(20)}, []),
+           "online": lambda: nm.PropertiesChanged(names[1].get_name(), {"State": dbus.UInt32(70)}, [])}
+    GLib.io_add_watch(sys.stdin, GLib.IO_IN | GLib.IO_HUP,
+                      lambda *_: [act[w]() for w in sys.stdin.readline().split()] or loop.quit())
+    print("ready", flush=True)
+    loop = GLib.MainLoop()
+    loop.run()
+
+
+def checks(server):
+    return [server.log().count("Login: user=<%s>" % user) for user in ("pop", "imap")]
+
+
+def after(server, count):
+    """The logins of count checks: the IMAP account also logs in on its push connection, at
+    start and whenever the machine wakes or the network comes back."""
+    pop, imap = checks(server)
+    return [pop + count, imap + 2 * count]
+
+
+def lumwatchd(bindir, home, server, system_bus):
+    """lumwatchd once its check at start has logged in to both accounts."""
+    write_store(os.path.join(home, "config"), ["accountno=2", "Protocol2=1", "Option5value=1", "Checktimerval=0"]
+                + account(1, "pop", server.port, "pop", "pw", (0, 0xFFFFFF))
+                + account(2, "imap", server.imap_port, "imap", "pw", (0, 0xFFFFFF)))
+    env = {k: v for k, v in os.environ.items() if not k.startswith(("DBUS_", "DISPLAY", "XDG_"))}
+    env.update(QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=os.path.join(home, "config"), XDG_RUNTIME_DIR=home,
+               DBUS_SYSTEM_BUS_ADDRESS=system_bus)
+    want = after(server, 1)
+    proc = subprocess.Popen([os.path.join(bindir, "lumwatchd")], env=env, stderr=subprocess.PIPE, text=True)
+    until(lambda: checks(server) == want, "no check at start")
+    return proc
+
+
+def said(proc):
+    proc.terminate()
+    return proc.communicate(timeout=30)[1].splitlines()
+
+
+def story(bindir, home, server):
+    bus, address = private_bus(home, "system")
+    system = subprocess.Popen(["/usr/bin/python3", __file__, "--fake", address], stdin=subprocess.PIPE,
+                              stdout=subprocess.PIPE, text=True)
+    proc = None
+    try:
+        if system.stdout.readline() != "ready\n":
+            raise Failure("the fake logind and NetworkManager did not start")
+        proc = lumwatchd(bindir, home, server, address)
+        for name, words, count in ROWS:
+            want = after(server, count)
+            system.stdin.write(words + "\n")
+            system.stdin.flush()
+            until(lambda: checks(server) == want, "%s: not %d check(s) of both accounts" % (name, count), 5)
+            end = time.monotonic() + QUIET
+            while time.monotonic() < end:
+                if checks(server) != want:
+                    raise Failure("%s: checked again: %s, not %s" % (name, checks(server), want))
+        with_bus = said(proc)
+    finally:
+        for p in (proc, system, bus):
+            if p and p.poll() is None:
+                p.kill()
+                p.wait()
+    lines = said(lumwatchd(bindir, home, server, "unix:path=" + os.path.join(home, "none")))
+    if len(set(lines) - set(with_bus)) > 1 or len(set(lines)) != len(lines):
+        raise Failure("without a system bus lumwatchd said:\n" + "\n".join(lines))
+
+
+if sys.argv[1] == "--fake":
+    sys.exit(fake(sys.argv[2]))
+server = Dovecot()
+try:
+    for user in ("pop", "imap"):
+        server.add_user(user, "pw")
+    server.start()
+    with tempfile.TemporaryDirectory() as home:
+        story(os.path.abspath(sys.argv[1]), home, server)
+    print("wake_e2e: ok")
+except Failure as e:
+    print("wake_e2e: FAIL: %s" % e, file=sys.stderr)
+    sys.exit(1)
+finally:
+    server.stop()

@@ -1,0 +1,174 @@
+#include "pop3/push_watch.h"
+
+#include "support/fake_timers.h"
+
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+namespace lum {
+namespace {
+
+// A watch's life, one line per step: "S text" the server sends text and CR LF on the last
+// connection ("⏎" a CR LF inside it), "! closed", "! failed", "! encrypted" its events, "! stop",
+// "! reopen" the owner's calls, "@ s" the clock moved on to s seconds; then what follows: "O n
+// host:port [stls]" a connection opened, "T n" its TLS handshake, "C" a write, "X n" it closed,
+// "~ s" a timer ran out then, "= check", "= no idle"; with showLog "L" a log line too.
+struct Row {
+    const char *name;
+    QByteArray steps;
+    QByteArray logins = {}; // per request: 'n' no login, else one at once
+    bool showLog = false;
+    SslMode mode = SslMode::None;
+};
+
+QString shown(const QByteArray &bytes)
+{
+    return QString::fromUtf8(bytes.trimmed()).replace("\r\n", "⏎");
+}
+
+// The watch's timers on the first slots of the engine's fake clock.
+struct Rig : Transport, PushTimers {
+    QStringList trace;
+    test::FakeTimers clock;
+    ConnId last = 0;
+
+    void open(ConnId id, const QString &host, quint16 port) override
+    {
+        trace << QStringLiteral("O %1 %2:%3").arg(last = id).arg(host).arg(port);
+    }
+    void openForStartTls(ConnId id, const QString &host, quint16 port) override
+    {
+        open(id, host, port);
+        trace.last() += " stls";
+    }
+    void openTls(ConnId, const QString &, quint16, const QByteArray &) override { ADD_FAILURE(); }
+    void startTls(ConnId id, const QByteArray &) override { trace << QStringLiteral("T %1").arg(id); }
+    void send(ConnId, const QByteArray &bytes) override { trace << "C " + shown(bytes); }
+    void close(ConnId id) override { trace << QStringLiteral("X %1").arg(id); }
+    void start(PushTimer id, int ms) override { clock.start(TimerId(id), ms); }
+    void stop(PushTimer id) override { clock.stop(TimerId(id)); }
+};
+
+QString run(const Row &row)
+{
+    Rig rig;
+    PushWatch watch(rig, rig, "Work", {[&] { rig.trace << "= check"; }, [&] { rig.trace << "= no idle"; },
+                                       [&](auto &line) { if (row.showLog) rig.trace << "L " + shown(line); }});
+    rig.clock.onTick = [&](TimerId id) {
+        rig.clock.stop(id); // the watch's timers run out once
+        rig.trace << "~ " + QString::number(rig.clock.now() / 1000.0, 'g', 10);
+        watch.timerFired(PushTimer(id));
+    };
+    qsizetype asked = 0;
+    const auto login = [&](PushWatch::LoginAnswer answer) {
+        answer(row.logins.mid(asked++, 1) == "n" ? std::nullopt : std::optional<ImapLogin>(ImapLogin{"u", "p"}));
+    };
+    watch.start(login, ImapJob{}, "mail.example", 143, row.mode, {});
+    for (const QByteArray &step : row.steps.split('\n')) {
+        if (step.startsWith("S ") || step.startsWith("! ") || step.startsWith("@ "))
+            rig.trace << QString::fromUtf8(step);
+        if (step.startsWith("S "))
+            watch.received(rig.last, QByteArray(step.mid(2)).replace("⏎", "\r\n") + "\r\n");
+        else if (step.startsWith("@ "))
+            rig.clock.advance(qRound64(step.mid(2).toDouble() * 1000) - rig.clock.now());
+        else if (step.startsWith("! "))
+            step == "! closed"      ? watch.closed(rig.last)
+            : step == "! failed"    ? watch.failed(rig.last, 10054)
+            : step == "! encrypted" ? watch.encrypted(rig.last)
+            : step == "! stop"      ? watch.stop()
+                                    : watch.reopen();
+    }
+    return rig.trace.join('\n');
+}
+
+// Connection n, from its opening to the server's "+" to IDLE.
+QByteArray idleUp(int n)
+{
+    return "O " + QByteArray::number(n) + " mail.example:143\nS * PREAUTH [CAPABILITY IMAP4rev1 IDLE] hi\n"
+           "C A1 EXAMINE \"INBOX\"\nS A1 OK done\nC A2 IDLE\nS + idling\n";
+}
+
+// Connection 1 idles and gets BYE; the next login is missing, nine connections fail, each
+// after twice the wait (at most 5 minutes); the eleventh idles, and after its BYE 1 s again.
+QByteArray backoff()
+{
+    QByteArray steps = idleUp(1) + "S * BYE Server shutting down\nX 1\n";
+    int t = 0, n = 1;
+    for (const int wait : {1, 2, 4, 8, 16, 32, 64, 128, 256, 300, 300}) {
+        const QByteArray at = QByteArray::number(t += wait), id = QByteArray::number(n += wait > 1);
+        steps += "@ " + at + "\n~ " + at + '\n';
+        if (wait > 1)
+            steps += n < 11 ? "O " + id + " mail.example:143\n" + (n % 2 ? "! failed" : "! closed") + "\nX " + id + '\n'
+                            : idleUp(n);
+    }
+    const QByteArray next = QByteArray::number(t + 1);
+    return steps + "S * BYE again\nX 11\n@ " + next + "\n~ " + next + "\nO 12 mail.example:143";
+}
+
+class PushWatchTest : public ::testing::TestWithParam<Row> {};
+
+TEST_P(PushWatchTest, Life)
+{
+    EXPECT_EQ(run(GetParam()).toStdString(), GetParam().steps.toStdString());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, PushWatchTest, ::testing::ValuesIn(std::vector<Row>{
+{"burst_gives_one_check_and_news_held_one_more", idleUp(1) + R"(S * 1 EXISTS
+S * 2 EXISTS⏎* 1 RECENT
+S * 3 EXISTS
+@ 0.1
+~ 0.1
+= check
+@ 1
+S * 1 EXPUNGE
+@ 1.1
+~ 1.1
+= check
+@ 5
+~ 2.1)"},
+{"renewed_every_25_minutes", idleUp(1) + R"(@ 1500
+~ 1500
+C DONE
+S A2 OK done
+C A3 IDLE
+S + idling
+@ 3060
+~ 3000
+C DONE
+~ 3060
+X 1)"},
+{"reopened_with_backoff_that_starts_again_once_idling", backoff(), "yn"},
+{"no_idle_told_once_never_reopened_why_the_connection_went_logged", R"(O 1 mail.example:143
+S * PREAUTH [CAPABILITY IMAP4rev1] hi
+L [Work] * PREAUTH [CAPABILITY IMAP4rev1] hi
+L [Work] A1 EXAMINE "INBOX"
+C A1 EXAMINE "INBOX"
+S A1 OK done
+L [Work] A1 OK done
+= no idle
+L [Work] A2 LOGOUT
+C A2 LOGOUT
+! failed
+L [Work] ﾘﾓｰﾄﾎｽﾄから切断されました
+X 1
+@ 3600)", {}, true},
+{"reopened_at_once_then_stopped_for_good", idleUp(1) + R"(S * 2 EXISTS
+! reopen
+C DONE⏎A3 LOGOUT
+X 1
+O 2 mail.example:143
+! stop
+X 2
+@ 3600)"},
+{"starttls_first", R"(O 1 mail.example:143 stls
+S * OK [CAPABILITY IMAP4rev1 STARTTLS IDLE] hi
+C A1 STARTTLS
+S A1 OK go
+T 1
+! encrypted
+C A2 CAPABILITY)", {}, false, SslMode::Stls},
+}), [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
+} // namespace lum
