@@ -58,9 +58,6 @@ void Pop3Engine::openImapSession()
         }
     }
     imap_ = std::make_unique<ImapLink>(*this, std::move(login), std::move(job));
-    // The summaries are read from disk while the connection is made, not after the listing.
-    if (kind_ == SessionKind::Check)
-        keptSummaries();
 }
 
 void Pop3Engine::ImapLink::send(const QByteArray &bytes, const QByteArray &logged)

@@ -186,6 +186,10 @@ void Pop3Engine::openConnection()
         else
             transport_.open(conn_, host_, port_);
     }
+    // The summaries a check will want are read from disk while the connection is made, not
+    // once the server has listed the mailbox.
+    if (kind_ == SessionKind::Check && (fast_ || imap_))
+        keptSummaries();
 }
 
 void Pop3Engine::subSend(const QString &command, ReplyReader::Framing framing, qsizetype maxReply)
