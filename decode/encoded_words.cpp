@@ -1,27 +1,14 @@
 #include "decode/encoded_words.h"
 
+#include "decode/base64_value.h"
 #include "decode/text_search.h"
+
+#include <algorithm>
 
 namespace lum {
 namespace {
 
 constexpr QByteArrayView kOldJisEscape = "\x1b$@";
-
-// Alphabet value of a base64 character; anything else counts as zero.
-int base64Value(char c)
-{
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
-    return 0;
-}
 
 } // namespace
 
@@ -44,7 +31,7 @@ QByteArray DecodeBWord(const QByteArray &word)
             const qsizetype i = group + k;
             const bool inside = i < end;
             pad[k] = inside && word[i] == '=';
-            v[k] = inside ? base64Value(word[i]) : 0;
+            v[k] = inside ? std::max(base64Value(word[i]), 0) : 0; // anything else counts as zero
         }
         out.append(char((v[0] * 4 + (pad[1] ? 0 : v[1] / 16)) & 0xFF));
         if (!pad[2])

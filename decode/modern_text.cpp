@@ -1,5 +1,6 @@
 #include "decode/modern_text.h"
 
+#include "decode/base64_value.h"
 #include "decode/decode_field.h"
 #include "platform/charset.h"
 #include "platform/codepage.h"
@@ -19,21 +20,6 @@ int hexValue(char c)
         return c - 'A' + 10;
     if (c >= 'a' && c <= 'f')
         return c - 'a' + 10;
-    return -1;
-}
-
-int base64Value(char c)
-{
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
     return -1;
 }
 

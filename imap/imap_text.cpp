@@ -1,5 +1,6 @@
 #include "imap/imap_text.h"
 
+#include "decode/base64_value.h"
 #include "imap/response_reader.h"
 
 #include <QList>
@@ -15,23 +16,6 @@ bool printableAscii(char16_t c)
     return c >= 0x20 && c <= 0x7e;
 }
 
-// The value of a modified base64 character (RFC 3501 §5.1.3: "," stands for "/"); -1 when
-// it is none.
-int base64Value(char c)
-{
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == ',')
-        return 63;
-    return -1;
-}
-
 // The UTF-16 code units of one encoded run (between "&" and "-"), or null when it is not
 // what an encoder makes of some non-printable characters.
 std::optional<QString> decodeRun(QByteArrayView run)
@@ -40,7 +24,7 @@ std::optional<QString> decodeRun(QByteArrayView run)
     quint32 bits = 0;
     int held = 0;
     for (char c : run) {
-        const int v = base64Value(c);
+        const int v = base64Value(c, ',');
         if (v < 0)
             return std::nullopt;
         bits = (bits << 6) | quint32(v);
