@@ -31,6 +31,7 @@ void PushWatch::start(LoginSource login, ImapJob job, const QString &host, quint
     pin_ = pin;
     running_ = true;
     serverNoIdle_ = false;
+    lost_ = false;
     backoffMs_ = firstBackoffMs;
     open();
 }
@@ -56,6 +57,7 @@ void PushWatch::reopen()
     if (session_)
         session_->stop();
     drop();
+    lost_ = false; // whoever reopens checks every account
     timers_.stop(PushTimer::Reopen);
     backoffMs_ = firstBackoffMs;
     open();
@@ -128,6 +130,7 @@ void PushWatch::drop(const QString &why)
     timers_.stop(PushTimer::Renew);
     if (!running_ || serverNoIdle_)
         return;
+    lost_ = true;
     timers_.start(PushTimer::Reopen, backoffMs_);
     backoffMs_ = std::min(backoffMs_ * 2, lastBackoffMs);
 }
@@ -232,6 +235,8 @@ void PushWatch::idling()
     idling_ = true;
     backoffMs_ = firstBackoffMs;
     timers_.start(PushTimer::Renew, renewMs);
+    if (std::exchange(lost_, false))
+        news();
 }
 
 void PushWatch::news()

@@ -12,7 +12,8 @@
 //   the renewal was sent is taken for gone (a connection dead after a suspend looks alive).
 // - A connection that drops, gets BYE, an error or a refused TLS handshake is opened again
 //   after 1 s, 2 s, 4 s, ... up to 5 minutes; once the session idles again the back-off
-//   starts again at 1 s. The same when no login could be had. Why it went is logged.
+//   starts again at 1 s, and the account is checked as on news: mail may have come while
+//   the connection was away. The same when no login could be had. Why it went is logged.
 // - A server that does not list IDLE is told once (noIdle) and never opened again: the
 //   interval check covers the account.
 
@@ -138,6 +139,7 @@ private:
     bool idling_ = false;
     bool handshaking_ = false; // STARTTLS: the handshake on its way
     bool serverNoIdle_ = false;
+    bool lost_ = false; // a connection went while the watch ran: news may have been missed
     int backoffMs_ = firstBackoffMs;
     News news_ = News::Quiet;
     bool heldNews_ = false;

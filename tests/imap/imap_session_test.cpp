@@ -11,7 +11,7 @@ namespace {
 // inside it, "…" 40,000 more " 7", a line beyond the usual bound), "! tls" or "! close"
 // the connection's events; then what follows from it: "C" one write of the session (CR LF
 // shown as "⏎", the last left out), "L" what the protocol log shows of that write when it
-// is not the same (a mask as "******"), "=" a host call. "! renew", "! stop" the host's calls.
+// is not the same (a mask as "******"), "=" a host call.
 struct Row {
     const char *name;
     QByteArray steps;
@@ -54,9 +54,6 @@ struct FakeHost : ImapSessionHost {
     void deleted(const Uids &u, bool all) override { add("deleted", uidSet(u), all ? "expunged" : "flagged"); }
     void mailboxChanged() override { add("changed"); }
     void tokenRefused(const QString &text) override { add("token refused:", text); }
-    void idling() override { add("idling"); }
-    void news() override { add("news"); }
-    void noIdle() override { add("no idle"); }
     void finished(const QString &error) override { add(error.isEmpty() ? "finished" : "finished: " + error); }
 };
 
@@ -76,10 +73,7 @@ QString run(const Row &row, bool split)
             EXPECT_TRUE(session.progressed() || session.over());
         } else if (step.startsWith("! ")) {
             host.trace << QString::fromUtf8(step);
-            step == "! tls"     ? session.encrypted()
-            : step == "! renew" ? session.renew()
-            : step == "! stop"  ? session.stop()
-                                : session.closed();
+            step == "! tls" ? session.encrypted() : session.closed();
         }
     }
     EXPECT_EQ(session.over(), host.trace.last().startsWith("= finished"));
@@ -93,15 +87,6 @@ TEST_P(ImapSessionTest, Dialogue)
     for (const bool split : {false, GetParam().splitToo})
         EXPECT_EQ(run(GetParam(), split), QString::fromUtf8(GetParam().steps));
 }
-
-// The push up to the server's "+" to IDLE; the EXISTS before it is no news.
-const QByteArray idleUp = R"(S * PREAUTH [CAPABILITY IMAP4rev1 IDLE] hi
-C A1 EXAMINE "INBOX"
-S * 1 EXISTS⏎A1 OK done
-C A2 IDLE
-S + idling
-= idling
-)";
 
 INSTANTIATE_TEST_SUITE_P(Rows, ImapSessionTest, ::testing::ValuesIn(std::vector<Row>{
 {"dovecot_check", R"(S * OK [CAPABILITY IMAP4rev1 SASL-IR ID ENABLE IDLE LITERAL+ AUTH=PLAIN] Dovecot ready.
@@ -264,34 +249,6 @@ S * 1 FETCH (UID 1 BODY[HEADER] {99999999999}
 C A1 EXAMINE "INBOX"⏎A2 UID SEARCH UNSEEN UNDELETED
 S * 1 FETCH ((((((((((((((((((((((((((((((((((((((((((((((((
 = finished: ｻｰﾊﾞｰからの応答が大きすぎます)"},
-{"idle_only_if_listed_after_login", R"(S * OK [CAPABILITY IMAP4rev1 IDLE] ready
-C A1 LOGIN "u" "p"
-L A1 LOGIN ******
-S A1 OK logged in
-C A2 CAPABILITY⏎A3 EXAMINE "INBOX"
-S * CAPABILITY IMAP4rev1⏎A2 OK done⏎* 2 EXISTS⏎A3 OK [READ-ONLY] done
-= no idle
-C A4 LOGOUT
-S * BYE bye⏎A4 OK bye
-= finished)", ImapTask::Idle},
-{"idle_news_renew_and_stop", idleUp + R"(S * 2 EXISTS⏎* 1 RECENT⏎* 1 EXPUNGE
-= news
-= news
-S * 1 FETCH (FLAGS (\Seen))⏎* OK Still here⏎* FLAGS (\Seen)
-= news
-! renew
-C DONE
-S * 2 EXISTS⏎A2 OK IDLE terminated
-= news
-C A3 IDLE
-S + idling
-= idling
-! stop
-C DONE⏎A4 LOGOUT
-S A3 OK done⏎* BYE bye⏎A4 OK bye
-= finished)", ImapTask::Idle},
-{"idle_ended_without_done", idleUp + R"(S A2 OK done
-= finished: ｻｰﾊﾞｰの応答が正しくありません)", ImapTask::Idle},
 }), [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace

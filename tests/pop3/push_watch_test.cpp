@@ -82,15 +82,16 @@ QString run(const Row &row)
     return rig.trace.join('\n');
 }
 
-// Connection n, from its opening to the server's "+" to IDLE.
+// Connection n, from its opening to the server's "+" to IDLE; the EXISTS before it is no news.
 QByteArray idleUp(int n)
 {
     return "O " + QByteArray::number(n) + " mail.example:143\nS * PREAUTH [CAPABILITY IMAP4rev1 IDLE] hi\n"
-           "C A1 EXAMINE \"INBOX\"\nS A1 OK done\nC A2 IDLE\nS + idling\n";
+           "C A1 EXAMINE \"INBOX\"\nS * 1 EXISTS⏎A1 OK done\nC A2 IDLE\nS + idling\n";
 }
 
 // Connection 1 idles and gets BYE; the next login is missing, nine connections fail, each
-// after twice the wait (at most 5 minutes); the eleventh idles, and after its BYE 1 s again.
+// after twice the wait (at most 5 minutes); the eleventh idles, checks what may have come while
+// none was open, and has its IDLE ended by the server: 1 s again.
 QByteArray backoff()
 {
     QByteArray steps = idleUp(1) + "S * BYE Server shutting down\nX 1\n";
@@ -103,7 +104,8 @@ QByteArray backoff()
                             : idleUp(n);
     }
     const QByteArray next = QByteArray::number(t + 1);
-    return steps + "S * BYE again\nX 11\n@ " + next + "\n~ " + next + "\nO 12 mail.example:143";
+    return steps + "S A2 OK done\nX 11\n@ " + next + "\n~ " + QByteArray::number(t) + ".1\n= check\n~ " + next
+           + "\nO 12 mail.example:143";
 }
 
 class PushWatchTest : public ::testing::TestWithParam<Row> {};
@@ -114,9 +116,9 @@ TEST_P(PushWatchTest, Life)
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, PushWatchTest, ::testing::ValuesIn(std::vector<Row>{
-{"burst_gives_one_check_and_news_held_one_more", idleUp(1) + R"(S * 1 EXISTS
-S * 2 EXISTS⏎* 1 RECENT
-S * 3 EXISTS
+{"burst_gives_one_check_and_news_held_one_more", idleUp(1) + R"(S * 2 EXISTS
+S * 3 EXISTS⏎* 1 RECENT
+S * 4 EXISTS
 @ 0.1
 ~ 0.1
 = check
@@ -126,29 +128,42 @@ S * 1 EXPUNGE
 ~ 1.1
 = check
 @ 5
-~ 2.1)"},
-{"renewed_every_25_minutes", idleUp(1) + R"(@ 1500
+~ 2.1
+S * OK Still here⏎* 3 RECENT⏎* FLAGS (\Seen)
+@ 6
+S * 1 FETCH (FLAGS (\Seen))
+@ 6.1
+~ 6.1
+= check)"},
+{"renewed_every_25_minutes_news_meanwhile_checked", idleUp(1) + R"(@ 1500
 ~ 1500
 C DONE
-S A2 OK done
+S * 2 EXISTS⏎A2 OK done
 C A3 IDLE
 S + idling
 @ 3060
+~ 1500.1
+= check
+~ 1501.1
 ~ 3000
 C DONE
 ~ 3060
 X 1)"},
 {"reopened_with_backoff_that_starts_again_once_idling", backoff(), "yn"},
-{"no_idle_told_once_never_reopened_why_the_connection_went_logged", R"(O 1 mail.example:143
-S * PREAUTH [CAPABILITY IMAP4rev1] hi
-L [Work] * PREAUTH [CAPABILITY IMAP4rev1] hi
-L [Work] A1 EXAMINE "INBOX"
-C A1 EXAMINE "INBOX"
-S A1 OK done
-L [Work] A1 OK done
+{"no_idle_after_login_told_once_never_reopened_logged_login_masked", R"(O 1 mail.example:143
+S * OK [CAPABILITY IMAP4rev1 IDLE] hi
+L [Work] * OK [CAPABILITY IMAP4rev1 IDLE] hi
+L [Work] A1 LOGIN ******************************
+C A1 LOGIN "u" "p"
+S A1 OK [CAPABILITY IMAP4rev1] in
+L [Work] A1 OK [CAPABILITY IMAP4rev1] in
+L [Work] A2 EXAMINE "INBOX"
+C A2 EXAMINE "INBOX"
+S A2 OK done
+L [Work] A2 OK done
 = no idle
-L [Work] A2 LOGOUT
-C A2 LOGOUT
+L [Work] A3 LOGOUT
+C A3 LOGOUT
 ! failed
 L [Work] ﾘﾓｰﾄﾎｽﾄから切断されました
 X 1

@@ -8,6 +8,7 @@ import hashlib
 import os
 import random
 import shutil
+import signal
 import socket
 import ssl
 import subprocess
@@ -169,10 +170,16 @@ class Dovecot:
             f.write(text)
         self._run(timeout)
 
-    def restart(self, timeout=20):
-        """Stops the server and starts it again on the same ports and mail: its clients' connections drop."""
+    def restart(self, meanwhile=lambda: None, timeout=20):
+        """Stops the server, calls meanwhile, and starts it again on the same ports and mail: its
+        clients' connections drop."""
         self.proc.terminate()
         self.proc.wait(10)
+        try:
+            os.killpg(self.proc.pid, signal.SIGKILL)  # logins and sessions would outlive the master a while
+        except ProcessLookupError:
+            pass
+        meanwhile()
         self._run(timeout)
 
     def _run(self, timeout):
