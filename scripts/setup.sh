@@ -16,7 +16,7 @@ packages=(
   sway waybar mako-notifier grim wtype dbus-user-session  # wayland_e2e: a headless sway desktop
   qtkeychain-qt6-dev gnome-keyring libsecret-tools  # passwords in the keyring; a real one in tests
   xdg-utils  # OAuth 2.0 sign-in: the user's browser
-  python3-dbus python3-gi  # wake_e2e: logind and NetworkManager faked on a private system bus
+  python3-dbus python3-gi  # push_wake_e2e: logind and NetworkManager faked on a private system bus
 )
 
 missing=()

@@ -1,11 +1,15 @@
 #!/usr/bin/env python3
-"""A check when the machine wakes or the network returns: lumwatchd offscreen, a POP3 and an IMAP
-account of a private Dovecot, no timer check; logind and NetworkManager (State 70 online, 20 not)
-faked by one connection on a private system bus. Each row gives one check of both accounts within
-5 s, or none; the next row is sent once its checks are seen, so that a second check would spoil the
-next row's count. Only a check that should not come at all needs time to show: one wait at the end.
-Without a system bus lumwatchd checks and says so once.
-usage: wake_e2e.py BIN_DIR"""
+"""Checks that don't wait for the interval (60 minutes): lumwatchd offscreen with a POP3 and an IMAP
+account of a private Dovecot; logind and NetworkManager (State 70 online, 20 not) faked by one
+connection on a private system bus.
+- Push: the IMAP account idles (its process title shows IDLE); a message delivered then is checked at
+  once. Dovecot restarts with a message delivered while it was down: the
+  push connection comes back by itself and that message is checked.
+- Waking and the network: each row gives one check of both accounts within 5 s, or none; the next row
+  is sent once its checks are seen, so that a second check would spoil the next row's count. Only a
+  check that should not come at all needs time to show: one wait at the end.
+- Without a system bus lumwatchd checks and says so once.
+usage: push_wake_e2e.py BIN_DIR"""
 import os
 import subprocess
 import sys
@@ -13,7 +17,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
-from dovecot import Dovecot  # noqa: E402
+from dovecot import Dovecot, jis_word, message  # noqa: E402
 from lumstore import account, write_store  # noqa: E402
 from private_bus import private_bus  # noqa: E402
 from xsession import Failure, until  # noqa: E402
@@ -59,24 +63,41 @@ def fake(address):
     loop.run()
 
 
-def after(server, count):
-    """The logins of both accounts after count more checks: the IMAP account also logs in on its
-    push connection, at start and whenever the machine wakes or the network comes back."""
-    return [server.log().count("Login: user=<%s>" % user) + n * count for user, n in (("pop", 1), ("imap", 2))]
+def logins(server, pop=0, imap=0):
+    """The logins of the POP3 and the IMAP account, and pop and imap more."""
+    return [server.log().count("Login: user=<%s>" % user) + n for user, n in (("taro", pop), ("hanako", imap))]
+
+
+def idling():
+    titles = subprocess.run(["ps", "-eo", "args"], capture_output=True, text=True).stdout
+    return any("hanako" in t and "IDLE" in t for t in titles.splitlines())
 
 
 def lumwatchd(bindir, home, server, system_bus):
-    """lumwatchd once its check at start has logged in to both accounts, and what it said on stderr."""
-    write_store(os.path.join(home, "config"), ["accountno=2", "Protocol2=1", "Option5value=1", "Checktimerval=0"]
-                + account(1, "pop", server.port, "pop", "pw", (0, 0xFFFFFF))
-                + account(2, "imap", server.imap_port, "imap", "pw", (0, 0xFFFFFF)))
+    """lumwatchd once its check at start has logged in to both accounts (the IMAP one also on its push
+    connection, which it opens again whenever the machine wakes or the network comes back)."""
+    write_store(os.path.join(home, "config"), ["accountno=2", "Protocol2=1", "Option5value=1", "Checktimerval=60"]
+                + account(1, "pop", server.port, "taro", "pw", (0, 0xFFFFFF))
+                + account(2, "imap", server.imap_port, "hanako", "pw", (0, 0xFFFFFF)))
     env = {k: v for k, v in os.environ.items() if not k.startswith(("DBUS_", "DISPLAY", "XDG_"))}
     env.update(QT_QPA_PLATFORM="offscreen", XDG_CONFIG_HOME=os.path.join(home, "config"), XDG_RUNTIME_DIR=home,
                DBUS_SYSTEM_BUS_ADDRESS=system_bus)
-    want = after(server, 1)
+    want = logins(server, 1, 2)
     proc = subprocess.Popen([os.path.join(bindir, "lumwatchd")], env=env, stderr=subprocess.PIPE, text=True)
-    until(lambda: after(server, 0) == want, "no check at start")
+    until(lambda: logins(server) == want, "no check at start")
     return proc
+
+
+def push(server):
+    """A check of the IMAP account on news (of both, when the news came during a check)."""
+    deliver = lambda: server.deliver("hanako", message("a@example.jp", jis_word("プッシュ"), "本文\n"))  # noqa: E731
+    until(idling, "the IMAP account does not idle")
+    want = logins(server, 0, 1)[1]
+    deliver()
+    until(lambda: logins(server)[1] == want, "a message delivered while idling was not checked")
+    want += 2
+    server.restart(deliver)
+    until(lambda: logins(server)[1] == want, "after a restart: no push connection, or no check with it")
 
 
 def said(proc):
@@ -93,14 +114,15 @@ def story(bindir, home, server):
         if system.stdout.readline() != "ready\n":
             raise Failure("the fake logind and NetworkManager did not start")
         proc = lumwatchd(bindir, home, server, address)
+        push(server)
         for name, words, count in ROWS:
-            want = after(server, count)
+            want = logins(server, count, 2 * count)
             system.stdin.write(words + "\n")
             system.stdin.flush()
-            until(lambda: after(server, 0) == want, "%s: not %d check(s) of both accounts" % (name, count), 5)
+            until(lambda: logins(server) == want, "%s: not %d check(s) of both accounts" % (name, count), 5)
         time.sleep(QUIET)
-        if after(server, 0) != want:
-            raise Failure("%s: logins %s, not %s" % (name, after(server, 0), want))
+        if logins(server) != want:
+            raise Failure("%s: logins %s, not %s" % (name, logins(server), want))
         with_bus = said(proc)
     finally:
         for p in (proc, system, bus):
@@ -116,14 +138,14 @@ if sys.argv[1] == "--fake":
     sys.exit(fake(sys.argv[2]))
 server = Dovecot()
 try:
-    for user in ("pop", "imap"):
+    for user in ("taro", "hanako"):
         server.add_user(user, "pw")
     server.start()
     with tempfile.TemporaryDirectory() as home:
         story(os.path.abspath(sys.argv[1]), home, server)
-    print("wake_e2e: ok")
+    print("push_wake_e2e: ok")
 except Failure as e:
-    print("wake_e2e: FAIL: %s" % e, file=sys.stderr)
+    print("push_wake_e2e: FAIL: %s" % e, file=sys.stderr)
     sys.exit(1)
 finally:
     server.stop()
