@@ -35,17 +35,16 @@ TEST(CheckCycle, SkipsAccountsWithoutCheckFlag)
 TEST(CheckCycle, OneAccountsCheckVisitsItAlone)
 {
     Rig rig(threeAccounts());
-    for (int a = 1; a <= 3; ++a)
-        rig.box(a).messages = {jpMessage(wYamada, wTest, "m@x")};
+    rig.box(1).messages = {jpMessage(wYamada, wTest, "m@x")};
     rig.engine->checkmail();
     rig.settle();
-    rig.box(2).messages.append(jpMessage(wBill, wMeeting, "n@x"));
+    rig.box(2).messages = {jpMessage(wBill, wMeeting, "n@x")};
     rig.engine->checkAccountWhenFree(2);
     rig.server->pump();
     rig.timers.advance(999); // no pause after the one account: the news shows at once
     EXPECT_EQ(hosts(*rig.server), (QStringList{"h1:110", "h2:110", "h3:110", "h2:110"}));
     ASSERT_EQ(rig.view.checkEnds.size(), 2);
-    EXPECT_EQ(rig.view.checkEnds[1].total, 4);
+    EXPECT_EQ(rig.view.checkEnds[1].total, 2);
     EXPECT_TRUE(rig.view.checkEnds[1].newMail);
 }
 

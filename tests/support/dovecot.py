@@ -171,14 +171,10 @@ class Dovecot:
         self._run(timeout)
 
     def restart(self, meanwhile=lambda: None, timeout=20):
-        """Stops the server, calls meanwhile, and starts it again on the same ports and mail: its
-        clients' connections drop."""
-        self.proc.terminate()
-        self.proc.wait(10)
-        try:
-            os.killpg(self.proc.pid, signal.SIGKILL)  # logins and sessions would outlive the master a while
-        except ProcessLookupError:
-            pass
+        """Kills the server with its logins and sessions, calls meanwhile, and starts it again on the
+        same ports and mail."""
+        os.killpg(self.proc.pid, signal.SIGKILL)
+        self.proc.wait()
         meanwhile()
         self._run(timeout)
 
